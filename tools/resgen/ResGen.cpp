@@ -1,0 +1,181 @@
+// Draws the program's small pictures (toolbox bitmap, icons) and writes
+// them as .bmp and .ico files for the resource compiler. Nothing here is
+// copied from anywhere: every picture is drawn from the shapes below.
+//
+//   resgen <output folder>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Rgba {
+    uint8_t r, g, b, a;
+};
+
+class Pixmap {
+public:
+    Pixmap(int w, int h, Rgba fill) : m_w(w), m_h(h), m_px(static_cast<size_t>(w * h), fill) {}
+    int Width() const { return m_w; }
+    int Height() const { return m_h; }
+    Rgba At(int x, int y) const { return m_px[static_cast<size_t>(y * m_w + x)]; }
+    void Set(int x, int y, Rgba c) {
+        if (x >= 0 && y >= 0 && x < m_w && y < m_h) m_px[static_cast<size_t>(y * m_w + x)] = c;
+    }
+    void Fill(int x0, int y0, int x1, int y1, Rgba c) {  // inclusive-exclusive
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) Set(x, y, c);
+    }
+
+private:
+    int m_w, m_h;
+    std::vector<Rgba> m_px;
+};
+
+void Put16(std::vector<uint8_t>& b, uint32_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(std::vector<uint8_t>& b, uint32_t v) {
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+
+// BITMAPINFOHEADER + bottom-up pixel rows; 24 or 32 bits.
+std::vector<uint8_t> DibBits(const Pixmap& p, int bits, int headerHeight) {
+    std::vector<uint8_t> b;
+    Put32(b, 40);
+    Put32(b, static_cast<uint32_t>(p.Width()));
+    Put32(b, static_cast<uint32_t>(headerHeight));
+    Put16(b, 1);
+    Put16(b, static_cast<uint32_t>(bits));
+    Put32(b, 0);
+    const int stride = ((p.Width() * bits / 8) + 3) & ~3;
+    Put32(b, static_cast<uint32_t>(stride * p.Height()));
+    Put32(b, 2835);
+    Put32(b, 2835);
+    Put32(b, 0);
+    Put32(b, 0);
+    for (int y = p.Height() - 1; y >= 0; --y) {
+        size_t row = b.size();
+        for (int x = 0; x < p.Width(); ++x) {
+            const Rgba c = p.At(x, y);
+            b.push_back(c.b);
+            b.push_back(c.g);
+            b.push_back(c.r);
+            if (bits == 32) b.push_back(c.a);
+        }
+        while ((b.size() - row) % 4) b.push_back(0);
+    }
+    return b;
+}
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& data) {
+    std::ofstream f(path, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    return static_cast<bool>(f);
+}
+
+bool WriteBmp(const std::string& path, const Pixmap& p) {
+    const std::vector<uint8_t> dib = DibBits(p, 24, p.Height());
+    std::vector<uint8_t> file;
+    file.push_back('B');
+    file.push_back('M');
+    Put32(file, static_cast<uint32_t>(14 + dib.size()));
+    Put32(file, 0);
+    Put32(file, 14 + 40);
+    file.insert(file.end(), dib.begin(), dib.end());
+    return WriteFile(path, file);
+}
+
+// 32-bit icon images with alpha, plus the 1-bit AND mask.
+bool WriteIco(const std::string& path, const std::vector<Pixmap>& images) {
+    std::vector<std::vector<uint8_t>> blobs;
+    for (const auto& p : images) {
+        std::vector<uint8_t> dib = DibBits(p, 32, p.Height() * 2);
+        const int maskStride = ((p.Width() + 31) / 32) * 4;
+        for (int y = p.Height() - 1; y >= 0; --y) {
+            std::vector<uint8_t> row(static_cast<size_t>(maskStride), 0);
+            for (int x = 0; x < p.Width(); ++x)
+                if (p.At(x, y).a == 0) row[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+            dib.insert(dib.end(), row.begin(), row.end());
+        }
+        blobs.push_back(std::move(dib));
+    }
+    std::vector<uint8_t> file;
+    Put16(file, 0);
+    Put16(file, 1);
+    Put16(file, static_cast<uint32_t>(images.size()));
+    uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
+    for (size_t i = 0; i < images.size(); ++i) {
+        file.push_back(static_cast<uint8_t>(images[i].Width() & 0xFF));
+        file.push_back(static_cast<uint8_t>(images[i].Height() & 0xFF));
+        file.push_back(0);
+        file.push_back(0);
+        Put16(file, 1);
+        Put16(file, 32);
+        Put32(file, static_cast<uint32_t>(blobs[i].size()));
+        Put32(file, offset);
+        offset += static_cast<uint32_t>(blobs[i].size());
+    }
+    for (const auto& blob : blobs) file.insert(file.end(), blob.begin(), blob.end());
+    return WriteFile(path, file);
+}
+
+constexpr Rgba kClear{0, 0, 0, 0};
+constexpr Rgba kFilm{40, 44, 52, 255};
+constexpr Rgba kHole{236, 236, 236, 255};
+constexpr Rgba kFrameA{64, 150, 230, 255};
+constexpr Rgba kFrameB{250, 170, 40, 255};
+constexpr Rgba kArrow{255, 255, 255, 255};
+
+// A strip of film with two frames and an arrow from one to the other:
+// a conversion.
+Pixmap DrawFilmStrip(int size, Rgba background) {
+    Pixmap p(size, size, background);
+    const int s = size;
+    const int top = s / 8, bottom = s - s / 8;
+    p.Fill(0, top, s, bottom, kFilm);
+    const int hole = s >= 32 ? 3 : 1;
+    for (int x = 1; x + hole < s; x += hole * 2 + (s >= 32 ? 1 : 1)) {
+        p.Fill(x, top + 1, x + hole, top + 1 + hole, kHole);
+        p.Fill(x, bottom - 1 - hole, x + hole, bottom - 1, kHole);
+    }
+    const int ft = top + hole + 2, fb = bottom - hole - 2;
+    const int mid = s / 2;
+    p.Fill(1, ft, mid - 1, fb, kFrameA);
+    p.Fill(mid + 1, ft, s - 1, fb, kFrameB);
+    // Arrow pointing right across the frame border.
+    const int cy = (ft + fb) / 2;
+    const int len = s / 4;
+    const int x0 = mid - len / 2;
+    p.Fill(x0, cy - (s >= 32 ? 1 : 0), x0 + len, cy + 1, kArrow);
+    for (int k = 0; k <= s / 8; ++k) {
+        p.Fill(x0 + len - k, cy - (s / 8 - k), x0 + len - k + 1, cy + (s / 8 - k) + 1, kArrow);
+    }
+    return p;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: resgen <output folder>\n");
+        return 2;
+    }
+    const std::string dir = argv[1];
+    bool ok = true;
+    // Toolbox picture of the control: 16 x 16 on the standard grey.
+    ok &= WriteBmp(dir + "/vantrex_toolbox.bmp", DrawFilmStrip(16, Rgba{192, 192, 192, 255}));
+    ok &= WriteIco(dir + "/vantrex.ico", {DrawFilmStrip(32, kClear), DrawFilmStrip(16, kClear)});
+    ok &= WriteIco(dir + "/corvane.ico",
+                   {DrawFilmStrip(48, kClear), DrawFilmStrip(32, kClear), DrawFilmStrip(16, kClear)});
+    if (!ok) {
+        std::fprintf(stderr, "resgen: cannot write to %s\n", dir.c_str());
+        return 1;
+    }
+    return 0;
+}
