@@ -30,10 +30,11 @@ function(add_winelib_library target)
     set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
 endfunction()
 
-# widl: header, GUID definitions and type library of one IDL file, written
-# to ${GEN_DIR}/<subdir>/. Sets <name>_IDL_HEADER, <name>_IDL_IIDS and
-# <name>_IDL_TLB in the caller's scope.
+# widl: header, GUID definitions and (with TYPELIB) type library of one IDL
+# file, written to ${GEN_DIR}/<subdir>/. Sets <name>_IDL_HEADER,
+# <name>_IDL_IIDS and <name>_IDL_TLB in the caller's scope.
 function(add_idl name idl subdir)
+    cmake_parse_arguments(ARG "TYPELIB" "" "" ${ARGN})
     set(out ${GEN_DIR}/${subdir})
     file(MAKE_DIRECTORY ${out})
     get_filename_component(base ${idl} NAME_WE)
@@ -42,10 +43,14 @@ function(add_idl name idl subdir)
     set(iids ${out}/${base}_i.c)
     set(tlb ${out}/${base}.tlb)
     set(widl_cmd ${WIDL} --win64 -I${WINE_INCLUDE_DIR} -I${PROJECT_SOURCE_DIR})
-    add_custom_command(OUTPUT ${h} ${iids} ${tlb}
+    if(ARG_TYPELIB)
+        set(tlb_out ${tlb})
+        set(tlb_cmd COMMAND ${widl_cmd} -t -o ${tlb} ${idl_abs})
+    endif()
+    add_custom_command(OUTPUT ${h} ${iids} ${tlb_out}
         COMMAND ${widl_cmd} -h -o ${h} ${idl_abs}
         COMMAND ${widl_cmd} -u -o ${iids} ${idl_abs}
-        COMMAND ${widl_cmd} -t -o ${tlb} ${idl_abs}
+        ${tlb_cmd}
         DEPENDS ${idl_abs}
         COMMENT "widl ${base}.idl")
     set(${name}_IDL_HEADER ${h} PARENT_SCOPE)
