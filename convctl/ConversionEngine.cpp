@@ -1,112 +1,256 @@
 #include "convctl/ConversionEngine.h"
 
-#include <dshow.h>
 #include <ocidl.h>
 
 #include "convctl/Trace.h"
-#include "framework/com/ComPtr.h"
+#include "framework/com/Bstr.h"
+#include "framework/com/Module.h"
 #include "framework/com/WinText.h"
 
 namespace convctl {
 
 using com::ComPtr;
 
-ConversionEngine::ConversionEngine(EngineHost& host) : m_host(host) {}
+namespace {
 
-ConversionEngine::~ConversionEngine() = default;
+const WCHAR kNotifyClass[] = L"TromvexNotifyWindow";
 
-HRESULT ConversionEngine::Start(HWND) {
-    // No graph can be built yet: say so the way every failed start does.
-    Teardown();
-    ReportError(E_NOTIMPL, "The conversion could not be started. Please check that the compression "
-                           "filters are working properly");
-    return E_NOTIMPL;
+constexpr double kReferenceTimeToSeconds = 1e-7;
+
+}  // namespace
+
+ConversionEngine::ConversionEngine(EngineHost& host) : m_host(host), m_factory(&MediaObjectFactory::System()) {}
+
+ConversionEngine::~ConversionEngine() {
+    // No stop and no events here: the control is going away.
+    ReleaseGraph();
+    m_profileList.clear();
+    DestroyNotifyWindow();
 }
 
-void ConversionEngine::Teardown() { m_host.Fire_Complete(); }
+// ---- Notification window ----------------------------------------------------------
 
-void ConversionEngine::PlacePreview(const RECT&) {}
+HRESULT ConversionEngine::CreateNotifyWindow() {
+    DestroyNotifyWindow();
+    WNDCLASSEXW wc{sizeof wc};
+    if (!GetClassInfoExW(com::Module::Instance(), kNotifyClass, &wc)) {
+        wc = WNDCLASSEXW{sizeof wc};
+        wc.lpfnWndProc = &ConversionEngine::NotifyWindowProc;
+        wc.hInstance = com::Module::Instance();
+        wc.lpszClassName = kNotifyClass;
+        if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+            return HRESULT_FROM_WIN32(GetLastError());
+    }
+    m_notifyWnd = CreateWindowExW(0, kNotifyClass, L"NotifyWnd", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr,
+                                  com::Module::Instance(), this);
+    return m_notifyWnd ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+}
 
-double ConversionEngine::GetProgress() const { return 0.0; }
+void ConversionEngine::DestroyNotifyWindow() {
+    if (m_notifyWnd) {
+        const HWND hwnd = m_notifyWnd;
+        m_notifyWnd = nullptr;
+        DestroyWindow(hwnd);
+    }
+}
 
-double ConversionEngine::GetDuration() const { return 0.0; }
+LRESULT CALLBACK ConversionEngine::NotifyWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    }
+    auto* engine = reinterpret_cast<ConversionEngine*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    if (engine && msg < 0xC000) {
+        try {
+            engine->OnNotify(msg, wParam, lParam);
+        } catch (...) {
+            // Nothing may escape into the window manager.
+        }
+    }
+    if (msg == WM_ERASEBKGND) return 0;
+    if (msg == kGraphNotifyMessage || msg == kEncoderStateMessage) return 0;
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
 
-HRESULT ConversionEngine::PauseGraph() { return E_POINTER; }
+void ConversionEngine::OnNotify(UINT msg, WPARAM wParam, LPARAM) {
+    if (msg == kGraphNotifyMessage) {
+        DrainGraphEvents();
+    } else if (msg == kEncoderStateMessage && wParam == kEncoderStateCode) {
+        OnEncoderStateNotice();
+    }
+}
 
-HRESULT ConversionEngine::RunGraph() { return E_POINTER; }
+void ConversionEngine::DrainGraphEvents() {
+    while (m_mediaEvent) {
+        LONG code = 0;
+        LONG_PTR param1 = 0, param2 = 0;
+        if (FAILED(m_mediaEvent->GetEvent(&code, &param1, &param2, 0))) return;
+        HRESULT failure = S_OK;
+        std::u16string detail;
+        const bool fatal = code == EC_ERRORABORT || code == EC_ERRORABORTEX || code == EC_STREAM_ERROR_STOPPED ||
+                           code == EC_FILE_CLOSED;
+        if (fatal) {
+            failure = code == EC_FILE_CLOSED ? HRESULT_FROM_WIN32(ERROR_FILE_INVALID)
+                                             : static_cast<HRESULT>(param1);
+            if (SUCCEEDED(failure)) failure = E_FAIL;
+            if (code == EC_ERRORABORTEX && param2) detail = com::U16FromBstr(reinterpret_cast<BSTR>(param2));
+        }
+        m_mediaEvent->FreeEventParams(code, param1, param2);
+        if (code == EC_COMPLETE || code == EC_USERABORT) {
+            Teardown();
+            return;
+        }
+        if (fatal) {
+            // A graph that stopped on an error never completes by itself.
+            Teardown();
+            std::string text = "The conversion stopped because of an error in the filter graph";
+            if (!detail.empty()) text += ": " + core::Utf16ToUtf8(detail);
+            ReportError(failure, text.c_str());
+            return;
+        }
+    }
+}
 
-LONG ConversionEngine::EncodeFps() const { return 0; }
+// ---- Lifecycle ------------------------------------------------------------------------
+
+HRESULT ConversionEngine::FailStart(HRESULT hr, const char* text) {
+    Teardown();
+    ReportError(hr, text);
+    return hr;
+}
+
+HRESULT ConversionEngine::Start(HWND containerWindow) {
+    HRESULT hr = CreateNotifyWindow();
+    if (FAILED(hr)) return FailStart(hr, "The DirectX component could not be instanciated");
+
+    SourceFacts source;
+    ProbeSource(source);
+
+    hr = CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2,
+                          m_builder.PutVoid());
+    if (FAILED(hr)) return FailStart(hr, "The DirectX component could not be instanciated");
+    hr = CreateTimeline();
+    if (FAILED(hr)) return hr;
+
+    ApplyFormatPreset();
+    hr = BuildVideoGroup(source.width, source.height, source.frameRate);
+    if (FAILED(hr)) return hr;
+    hr = BuildAudioGroup();
+    if (FAILED(hr)) return hr;
+    hr = BuildTracksAndSources();
+    if (FAILED(hr)) return hr;
+    hr = ConnectRenderEngine();
+    if (FAILED(hr)) return hr;
+
+    m_builder->SetFiltergraph(m_graph.Get());
+
+    if (m_outputFormat == 0) hr = AttachAviBackEnd();
+    else if (m_outputFormat == 1) hr = AttachWmvBackEnd();
+    else hr = AttachMpegBackEnd();
+    if (FAILED(hr)) {
+        // Back ends tear down and report their own failures; one that did
+        // not must not leave the host waiting.
+        if (m_graph) return FailStart(hr, "The output could not be prepared");
+        return hr;
+    }
+
+    m_graph.As(IID_IMediaEventEx, m_mediaEvent);
+    m_graph.As(IID_IMediaControl, m_mediaControl);
+    m_graph.As(IID_IVideoWindow, m_videoWindow);
+    if (m_mux) m_mux.As(IID_IMediaSeeking, m_writerSeeking);
+    else if (m_mpegEncoder && !m_writerSeeking) m_mpegEncoder.As(IID_IMediaSeeking, m_writerSeeking);
+    if (m_mediaEvent) m_mediaEvent->SetNotifyWindow(reinterpret_cast<OAHWND>(m_notifyWnd), kGraphNotifyMessage, 0);
+    m_graph.As(IID_IMediaSeeking, m_graphSeeking);
+
+    if (m_videoWindow) {
+        m_videoWindow->put_Owner(reinterpret_cast<OAHWND>(containerWindow));
+        m_videoWindow->put_WindowStyle(WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
+    }
+
+    m_host.Fire_AboutToRun();
+
+    hr = m_mediaControl ? m_mediaControl->Run() : E_NOINTERFACE;
+    if (FAILED(hr))
+        return FailStart(hr, "The conversion could not be started. Please check that the compression filters are "
+                             "working properly");
+    return S_OK;
+}
+
+void ConversionEngine::ReleaseGraph() {
+    m_writerSeeking = nullptr;
+    m_graphSeeking = nullptr;
+    m_mediaControl = nullptr;
+    m_mpegEncoder = nullptr;
+    m_mux = nullptr;
+    m_videoCodecFilter = nullptr;
+    m_audioCodecFilter = nullptr;
+    m_videoGrabber = nullptr;
+    m_audioGrabber = nullptr;
+    m_renderEngine = nullptr;
+    m_timeline = nullptr;
+    m_videoGroup = nullptr;
+    m_audioGroup = nullptr;
+    m_mpegConfig = nullptr;
+    m_smartTee = nullptr;
+    m_videoRenderer = nullptr;
+    m_videoWindow = nullptr;
+    m_mediaEvent = nullptr;
+    m_graph = nullptr;
+    m_builder = nullptr;
+}
+
+void ConversionEngine::Teardown() {
+    if (m_mediaControl) m_mediaControl->Stop();
+    if (m_mediaEvent) {
+        m_mediaEvent->SetNotifyWindow(0, kGraphNotifyMessage, 0);
+        m_mediaEvent->SetNotifyFlags(AM_MEDIAEVENT_NONOTIFY);
+        m_mediaEvent = nullptr;
+    }
+    if (m_renderEngine) m_renderEngine->ScrapIt();
+    ReleaseGraph();
+    DestroyNotifyWindow();
+    m_host.Fire_Complete();
+}
+
+void ConversionEngine::PlacePreview(const RECT& position) {
+    if (!m_videoWindow) return;
+    m_videoWindow->SetWindowPosition(position.left, position.top, position.right - position.left,
+                                     position.bottom - position.top);
+}
+
+double ConversionEngine::GetProgress() const {
+    if (!m_writerSeeking) return 0.0;
+    LONGLONG position = 0;
+    m_writerSeeking->GetCurrentPosition(&position);
+    if (position == 0 && m_graphSeeking) m_graphSeeking->GetCurrentPosition(&position);
+    return static_cast<double>(position) * kReferenceTimeToSeconds;
+}
+
+double ConversionEngine::GetDuration() const {
+    if (!m_writerSeeking) return 0.0;
+    LONGLONG duration = 0;
+    m_writerSeeking->GetDuration(&duration);
+    double seconds = static_cast<double>(duration) * kReferenceTimeToSeconds;
+    if (duration == 0) {
+        if (m_graphSeeking) {
+            m_graphSeeking->GetDuration(&duration);
+            seconds = static_cast<double>(duration) * kReferenceTimeToSeconds;
+        } else {
+            seconds = m_sourceDuration;
+        }
+    }
+    if (seconds == 0.0) seconds = m_sourceDuration;
+    return seconds;
+}
+
+HRESULT ConversionEngine::PauseGraph() { return m_mediaControl ? m_mediaControl->Pause() : E_POINTER; }
+
+HRESULT ConversionEngine::RunGraph() { return m_mediaControl ? m_mediaControl->Run() : E_POINTER; }
 
 void ConversionEngine::ReportError(HRESULT hr, const char* text) {
     Trace("Error Thrown, hr=%u", static_cast<unsigned>(hr));
     m_host.Fire_Error(static_cast<LONG>(hr), com::FromAnsi(text ? text : ""));
-}
-
-void ConversionEngine::ListAviCodecs(LONG type) {
-    m_host.Fire_AVICodecListed(u"<<< No compression >>>", u"", type);
-
-    ComPtr<ICreateDevEnum> devEnum;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                devEnum.PutVoid())))
-        return;
-    const CLSID& category = type == 0 ? CLSID_VideoCompressorCategory : CLSID_AudioCompressorCategory;
-    ComPtr<IEnumMoniker> monikers;
-    // S_FALSE: the category is empty.
-    if (devEnum->CreateClassEnumerator(category, monikers.Put(), 0) != S_OK || !monikers) return;
-
-    ComPtr<IMoniker> moniker;
-    while (monikers->Next(1, moniker.Put(), nullptr) == S_OK) {
-        ComPtr<IPropertyBag> bag;
-        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) continue;
-        VARIANT name;
-        VariantInit(&name);
-        V_VT(&name) = VT_BSTR;
-        if (FAILED(bag->Read(L"FriendlyName", &name, nullptr)) || V_VT(&name) != VT_BSTR) {
-            VariantClear(&name);
-            continue;
-        }
-        const std::u16string friendly = com::U16FromBstr(V_BSTR(&name));
-        VariantClear(&name);
-
-        ComPtr<IBindCtx> bindCtx;
-        LPOLESTR displayName = nullptr;
-        if (FAILED(CreateBindCtx(0, bindCtx.Put())) ||
-            FAILED(moniker->GetDisplayName(bindCtx.Get(), nullptr, &displayName)) || !displayName)
-            continue;
-        const std::u16string identifier = com::U16(displayName);
-        CoTaskMemFree(displayName);
-        m_host.Fire_AVICodecListed(friendly, identifier, type);
-    }
-}
-
-void ConversionEngine::ListWmvProfiles() {}
-
-void ConversionEngine::ListWmvCodecs(LONG) {}
-
-std::u16string ConversionEngine::ProfileDescription(LONG index) const {
-    if (index == 0) return u"Custom Settings";
-    if (index >= 1 && static_cast<size_t>(index) <= m_profileList.size())
-        return m_profileList[static_cast<size_t>(index - 1)].second;
-    return {};
-}
-
-bool ConversionEngine::CodecHasAboutBox(const std::u16string&) { return false; }
-
-bool ConversionEngine::CodecHasConfigBox(const std::u16string&) { return false; }
-
-void ConversionEngine::ShowCodecAboutBox(HWND, const std::u16string&) {}
-
-void ConversionEngine::ShowCodecConfigBox(HWND, const std::u16string&) {}
-
-void ConversionEngine::GetFileInfo(const std::u16string&, const FileInfoRequest& request) {
-    if (request.frameRate) *request.frameRate = 0.0;
-    if (request.duration) *request.duration = 0.0;
-    if (request.hasVideo) *request.hasVideo = VARIANT_FALSE;
-    if (request.hasAudio) *request.hasAudio = VARIANT_FALSE;
-    if (request.width) *request.width = 0;
-    if (request.height) *request.height = 0;
-    // Cleared as well, so a caller never reads an old value.
-    if (request.bitRate) *request.bitRate = 0;
 }
 
 }  // namespace convctl

@@ -1,23 +1,40 @@
 // The one object behind the control that holds all conversion state. The
-// control forwards nearly every automation member here.
+// control forwards nearly every automation member here. One conversion is
+// one DirectShow graph built from an editing-services timeline; graph
+// events come back as messages to a hidden notification window, so
+// everything here runs on the control's thread.
 #pragma once
 
 #include <windows.h>
+#include <dshow.h>
+#include <qedit.h>
 
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "convctl/EngineHost.h"
+#include "convctl/MediaObjectFactory.h"
+#include "framework/com/ComPtr.h"
+#include "platform/include/EditingServices.h"
 
 namespace convctl {
 
 class ConversionEngine {
 public:
+    // Graph events arrive as this message (WM_APP + 1), encoder state
+    // notices as WM_APP + 30 with wParam 50.
+    static constexpr UINT kGraphNotifyMessage = WM_APP + 1;
+    static constexpr UINT kEncoderStateMessage = WM_APP + 30;
+    static constexpr WPARAM kEncoderStateCode = 50;
+
     explicit ConversionEngine(EngineHost& host);
     ConversionEngine(const ConversionEngine&) = delete;
     ConversionEngine& operator=(const ConversionEngine&) = delete;
     ~ConversionEngine();
+
+    // Tests replace the platform objects; nullptr restores the system's.
+    void SetFactory(MediaObjectFactory* factory) { m_factory = factory ? factory : &MediaObjectFactory::System(); }
 
     // Conversion lifecycle.
     HRESULT Start(HWND containerWindow);
@@ -28,6 +45,7 @@ public:
     HRESULT PauseGraph();
     HRESULT RunGraph();
     LONG EncodeFps() const;
+    bool IsRunning() const { return static_cast<bool>(m_mediaControl); }
 
     // Listings and codec boxes.
     void ListAviCodecs(LONG type);
@@ -86,7 +104,41 @@ public:
     void SetQuality(LONG v) { m_quality = v; }
 
 private:
+    struct SourceFacts {
+        double frameRate = 0.0;
+        LONG width = 0;
+        LONG height = 0;
+    };
+
+    // Start, in its steps.
+    HRESULT CreateNotifyWindow();
+    void DestroyNotifyWindow();
+    void ProbeSource(SourceFacts& facts);
+    HRESULT CreateTimeline();
+    void ApplyFormatPreset();
+    HRESULT BuildVideoGroup(LONG sourceWidth, LONG sourceHeight, double sourceRate);
+    HRESULT BuildAudioGroup();
+    HRESULT BuildTracksAndSources();
+    HRESULT ConnectRenderEngine();
+    HRESULT AttachAviBackEnd();
+    HRESULT AttachWmvBackEnd();
+    HRESULT AttachMpegBackEnd();
+    void OnEncoderStateNotice();
+    HRESULT BindCompressors();
+    void AddSampleGrabbers();
+    HRESULT RenderOutputPins(IPin* videoOut, IPin* audioOut);
+    HRESULT BuildPreviewBranch(IPin* videoPin, IPin* audioPin, IBaseFilter* writer);
+    HRESULT FailStart(HRESULT hr, const char* text);
+
+    // Notification window.
+    static LRESULT CALLBACK NotifyWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void OnNotify(UINT msg, WPARAM wParam, LPARAM lParam);
+    void DrainGraphEvents();
+
+    void ReleaseGraph();
+
     EngineHost& m_host;
+    MediaObjectFactory* m_factory;
 
     std::u16string m_outputFile;
     std::u16string m_inputFile;
@@ -109,6 +161,30 @@ private:
     bool m_useVbr = true;
     LONG m_quality = 90;
     std::vector<std::pair<std::u16string, std::u16string>> m_profileList;  // (name, description)
+
+    HWND m_notifyWnd = nullptr;
+
+    // Graph references of the running conversion.
+    com::ComPtr<IAMTimeline> m_timeline;
+    com::ComPtr<IAMTimelineObj> m_videoGroup;
+    com::ComPtr<IAMTimelineObj> m_audioGroup;
+    com::ComPtr<IRenderEngine> m_renderEngine;
+    com::ComPtr<IGraphBuilder> m_graph;
+    com::ComPtr<ICaptureGraphBuilder2> m_builder;
+    com::ComPtr<IMediaEventEx> m_mediaEvent;
+    com::ComPtr<IMediaControl> m_mediaControl;
+    com::ComPtr<IVideoWindow> m_videoWindow;
+    com::ComPtr<IMediaSeeking> m_writerSeeking;
+    com::ComPtr<IMediaSeeking> m_graphSeeking;
+    com::ComPtr<IBaseFilter> m_mux;
+    com::ComPtr<IBaseFilter> m_videoCodecFilter;
+    com::ComPtr<IBaseFilter> m_audioCodecFilter;
+    com::ComPtr<IBaseFilter> m_videoGrabber;
+    com::ComPtr<IBaseFilter> m_audioGrabber;
+    com::ComPtr<IBaseFilter> m_smartTee;
+    com::ComPtr<IBaseFilter> m_videoRenderer;
+    com::ComPtr<IBaseFilter> m_mpegEncoder;
+    com::ComPtr<IUnknown> m_mpegConfig;
 };
 
 }  // namespace convctl

@@ -1,0 +1,168 @@
+// The front end of every conversion: a timeline with one video group and
+// one audio group, each holding the whole input file as one clip, and the
+// render engine that turns it into a filter graph.
+#include "convctl/ConversionEngine.h"
+
+#include <cstdlib>
+
+#include "convctl/FormatRules.h"
+#include "framework/com/Bstr.h"
+#include "framework/com/WinText.h"
+
+namespace convctl {
+
+using com::Bstr;
+using com::ComPtr;
+
+namespace {
+
+constexpr char kComponentFailed[] = "The DirectX component could not be instanciated";
+constexpr double kSecondsToReferenceTime = 10000000.0;
+
+std::u16string FullPath(const std::u16string& path) {
+    WCHAR buf[MAX_PATH * 4] = {};
+    const DWORD n = GetFullPathNameW(com::W(path), MAX_PATH * 4, buf, nullptr);
+    return n > 0 && n < MAX_PATH * 4 ? com::U16(buf, n) : path;
+}
+
+// Windows file names compare without regard to case.
+bool SameFile(const std::u16string& a, const std::u16string& b) {
+    if (a.empty() || b.empty()) return false;
+    return lstrcmpiW(com::W(FullPath(a)), com::W(FullPath(b))) == 0;
+}
+
+}  // namespace
+
+HRESULT ConversionEngine::CreateTimeline() {
+    HRESULT hr = m_factory->CreateTimeline(m_timeline.Put());
+    if (SUCCEEDED(hr)) hr = m_timeline->CreateEmptyNode(m_videoGroup.Put(), TIMELINE_MAJOR_TYPE_GROUP);
+    if (SUCCEEDED(hr)) hr = m_timeline->CreateEmptyNode(m_audioGroup.Put(), TIMELINE_MAJOR_TYPE_GROUP);
+    if (FAILED(hr)) return FailStart(hr, kComponentFailed);
+    return S_OK;
+}
+
+void ConversionEngine::ApplyFormatPreset() {
+    FormatPreset preset{};
+    if (!PresetFor(m_outputFormat, preset)) return;
+    m_outputWidth = preset.width;
+    m_outputHeight = preset.height;
+    m_outputFrameRate = preset.frameRate;
+}
+
+HRESULT ConversionEngine::BuildVideoGroup(LONG sourceWidth, LONG sourceHeight, double sourceRate) {
+    VIDEOINFOHEADER vih{};
+    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    vih.bmiHeader.biPlanes = 1;
+    vih.bmiHeader.biBitCount = 32;
+    vih.bmiHeader.biWidth = m_outputWidth ? m_outputWidth : sourceWidth;
+    vih.bmiHeader.biHeight = m_outputHeight ? m_outputHeight : sourceHeight;
+    vih.bmiHeader.biSizeImage =
+        static_cast<DWORD>(vih.bmiHeader.biWidth) * 4u * static_cast<DWORD>(std::labs(vih.bmiHeader.biHeight));
+
+    AM_MEDIA_TYPE mt{};
+    mt.majortype = MEDIATYPE_Video;
+    mt.subtype = MEDIASUBTYPE_RGB32;
+    mt.formattype = FORMAT_VideoInfo;
+    mt.bFixedSizeSamples = TRUE;
+    mt.lSampleSize = vih.bmiHeader.biSizeImage;
+    mt.cbFormat = sizeof vih;
+    mt.pbFormat = reinterpret_cast<BYTE*>(&vih);
+
+    ComPtr<IAMTimelineGroup> group;
+    HRESULT hr = m_videoGroup.As(IID_IAMTimelineGroup, group);
+    if (SUCCEEDED(hr)) hr = group->SetMediaType(&mt);
+    if (FAILED(hr)) return FailStart(hr, "The DirectX video group could not be set");
+
+    const RateChoice rate = ChooseOutputRate(m_outputFrameRate, sourceRate, m_outputFormat);
+    m_outputFrameRate = rate.engineRate;
+    group->SetOutputFPS(rate.rate);
+    hr = m_timeline->AddGroup(m_videoGroup.Get());
+    if (FAILED(hr)) return FailStart(hr, kComponentFailed);
+    return S_OK;
+}
+
+HRESULT ConversionEngine::BuildAudioGroup() {
+    AM_MEDIA_TYPE mt{};
+    mt.majortype = MEDIATYPE_Audio;
+    ComPtr<IAMTimelineGroup> group;
+    HRESULT hr = m_audioGroup.As(IID_IAMTimelineGroup, group);
+    if (SUCCEEDED(hr)) hr = group->SetMediaType(&mt);
+    if (FAILED(hr)) return FailStart(hr, "The DirectX audio could not be instanciated");
+    hr = m_timeline->AddGroup(m_audioGroup.Get());
+    if (FAILED(hr)) return FailStart(hr, kComponentFailed);
+    return S_OK;
+}
+
+HRESULT ConversionEngine::BuildTracksAndSources() {
+    ComPtr<IAMTimelineObj> videoTrack, audioTrack;
+    HRESULT hr = m_timeline->CreateEmptyNode(videoTrack.Put(), TIMELINE_MAJOR_TYPE_TRACK);
+    if (SUCCEEDED(hr)) hr = m_timeline->CreateEmptyNode(audioTrack.Put(), TIMELINE_MAJOR_TYPE_TRACK);
+    if (FAILED(hr)) return FailStart(hr, kComponentFailed);
+
+    ComPtr<IAMTimelineComp> videoComp, audioComp;
+    hr = m_videoGroup.As(IID_IAMTimelineComp, videoComp);
+    if (SUCCEEDED(hr)) hr = m_audioGroup.As(IID_IAMTimelineComp, audioComp);
+    if (SUCCEEDED(hr)) hr = videoComp->VTrackInsBefore(videoTrack.Get(), -1);
+    if (SUCCEEDED(hr)) hr = audioComp->VTrackInsBefore(audioTrack.Get(), -1);
+    if (FAILED(hr)) return FailStart(hr, kComponentFailed);
+
+    ComPtr<IAMTimelineObj> videoSource, audioSource;
+    hr = m_timeline->CreateEmptyNode(videoSource.Put(), TIMELINE_MAJOR_TYPE_SOURCE);
+    if (SUCCEEDED(hr)) hr = m_timeline->CreateEmptyNode(audioSource.Put(), TIMELINE_MAJOR_TYPE_SOURCE);
+    if (FAILED(hr)) return FailStart(hr, kComponentFailed);
+
+    const REFERENCE_TIME start = static_cast<REFERENCE_TIME>(m_startTime * kSecondsToReferenceTime);
+    const REFERENCE_TIME stop =
+        static_cast<REFERENCE_TIME>((m_stopTime != 0.0 ? m_stopTime : m_sourceDuration) * kSecondsToReferenceTime);
+    Bstr name(m_inputFile);
+
+    ComPtr<IAMTimelineSrc> videoSrc, audioSrc;
+    hr = videoSource.As(IID_IAMTimelineSrc, videoSrc);
+    if (FAILED(hr)) return FailStart(hr, "The video source could not be loaded");
+    // The results are ORed together, so any failure shows.
+    hr = videoSource->SetStartStop(start, stop) | videoSrc->SetMediaTimes(start, stop) |
+         videoSrc->SetMediaName(name.Get()) | videoSrc->SetStretchMode(RESIZEF_STRETCH);
+    if (FAILED(hr)) {
+        FailStart(hr, "The video source could not be loaded");
+        return E_FAIL;
+    }
+
+    hr = audioSource.As(IID_IAMTimelineSrc, audioSrc);
+    if (FAILED(hr)) return FailStart(hr, "The audio source could not be loaded");
+    hr = audioSource->SetStartStop(start, stop) | audioSrc->SetMediaTimes(start, stop) |
+         audioSrc->SetMediaName(name.Get());
+    if (FAILED(hr)) {
+        FailStart(hr, "The audio source could not be loaded");
+        return E_FAIL;
+    }
+
+    ComPtr<IAMTimelineTrack> videoTrackItf, audioTrackItf;
+    hr = videoTrack.As(IID_IAMTimelineTrack, videoTrackItf);
+    if (SUCCEEDED(hr)) hr = videoTrackItf->SrcAdd(videoSource.Get());
+    if (FAILED(hr)) return FailStart(hr, "The DirectX video component could not be instanciated");
+    hr = audioTrack.As(IID_IAMTimelineTrack, audioTrackItf);
+    if (SUCCEEDED(hr)) hr = audioTrackItf->SrcAdd(audioSource.Get());
+    if (FAILED(hr)) return FailStart(hr, "The DirectX audio component could not be instanciated");
+
+    m_timeline->ValidateSourceNames(SFN_VALIDATEF_CHECK | SFN_VALIDATEF_POPUP | SFN_VALIDATEF_REPLACE, nullptr, 0);
+    return S_OK;
+}
+
+HRESULT ConversionEngine::ConnectRenderEngine() {
+    HRESULT hr = m_factory->CreateRenderEngine(m_renderEngine.Put());
+    if (FAILED(hr) || !m_renderEngine) return FailStart(FAILED(hr) ? hr : E_POINTER, kComponentFailed);
+    m_renderEngine->SetTimelineObject(m_timeline.Get());
+
+    // Deleting the output file must never delete the source.
+    if (SameFile(m_inputFile, m_outputFile))
+        return FailStart(E_INVALIDARG, "The output file is the input file; choose another output file");
+    DeleteFileA(com::ToAnsi(m_outputFile).c_str());
+
+    const HRESULT connect = m_renderEngine->ConnectFrontEnd();
+    m_renderEngine->GetFilterGraph(m_graph.Put());
+    // Without a graph there is nothing to attach a back end to.
+    if (!m_graph) return FailStart(FAILED(connect) ? connect : E_FAIL, kComponentFailed);
+    return S_OK;
+}
+
+}  // namespace convctl

@@ -1,0 +1,27 @@
+// The one seam through which the engine reaches the editing-services and
+// Windows Media objects. The product uses the registered classes; tests
+// hand the engine their own factory.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+#include <qedit.h>
+
+#include "platform/include/EditingServices.h"
+
+namespace convctl {
+
+class MediaObjectFactory {
+public:
+    virtual HRESULT CreateTimeline(IAMTimeline** out);
+    virtual HRESULT CreateRenderEngine(IRenderEngine** out);
+    virtual HRESULT CreateMediaDetector(IMediaDet** out);
+
+    // The factory of the product: CoCreateInstance of the registered classes.
+    static MediaObjectFactory& System();
+
+protected:
+    ~MediaObjectFactory() = default;
+};
+
+}  // namespace convctl
