@@ -20,15 +20,20 @@ wine_die() { echo "$(basename "$0"): $*" >&2; exit 1; }
 wine_winpath() { echo "Z:${1//\//\\}"; }
 
 # Creates the prefix (once) and registers the libraries (every time: the
-# build tree may have moved).
+# build tree may have moved). With "test", the prefix is set up for a
+# display without a window manager (Xvfb): no window-manager frames, and no
+# waiting for a window manager that never answers (hiding a managed window
+# otherwise takes two seconds).
 wine_prepare_prefix() {
-    local log=$1
+    local log=$1 kind=${2:-}
     [ -x "$WINE64" ] || wine_die "$WINE64 not found: install wine64"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         mkdir -p "$WINEPREFIX"
         "$WINE64" wineboot -i >"$log" 2>&1 || wine_die "wineboot failed (see $log)"
-        # Without a window manager captioned windows get no frame; let Wine draw none.
-        "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+        if [ "$kind" = test ]; then
+            "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+            "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+        fi
     fi
     local dll
     for dll in $REGISTER_DLLS; do

@@ -61,7 +61,7 @@ setup)
     echo "prefix $WINEPREFIX, display $DISPLAY"
     # A persistent server keeps the many short test programs fast.
     setsid "$WINESERVER" -p >/dev/null 2>&1 </dev/null
-    wine_prepare_prefix "$state_dir/wineboot.log"
+    wine_prepare_prefix "$state_dir/wineboot.log" test
     echo "registered: $REGISTER_DLLS"
     ;;
 run)
