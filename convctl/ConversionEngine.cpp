@@ -17,6 +17,18 @@ const WCHAR kNotifyClass[] = L"TromvexNotifyWindow";
 
 constexpr double kReferenceTimeToSeconds = 1e-7;
 
+std::u16string FullPath(const std::u16string& path) {
+    WCHAR buf[MAX_PATH * 4] = {};
+    const DWORD n = GetFullPathNameW(com::W(path), MAX_PATH * 4, buf, nullptr);
+    return n > 0 && n < MAX_PATH * 4 ? com::U16(buf, n) : path;
+}
+
+// Windows file names compare without regard to case.
+bool SameFile(const std::u16string& a, const std::u16string& b) {
+    if (a.empty() || b.empty()) return false;
+    return lstrcmpiW(com::W(FullPath(a)), com::W(FullPath(b))) == 0;
+}
+
 }  // namespace
 
 ConversionEngine::ConversionEngine(EngineHost& host) : m_host(host), m_factory(&MediaObjectFactory::System()) {}
@@ -123,6 +135,9 @@ HRESULT ConversionEngine::FailStart(HRESULT hr, const char* text) {
 HRESULT ConversionEngine::Start(HWND containerWindow) {
     HRESULT hr = CreateNotifyWindow();
     if (FAILED(hr)) return FailStart(hr, "The DirectX component could not be instanciated");
+    // The start deletes an existing output file: never when it is the source.
+    if (SameFile(m_inputFile, m_outputFile))
+        return FailStart(E_INVALIDARG, "The output file is the input file; choose another output file");
 
     SourceFacts source;
     ProbeSource(source);

@@ -19,18 +19,6 @@ namespace {
 constexpr char kComponentFailed[] = "The DirectX component could not be instanciated";
 constexpr double kSecondsToReferenceTime = 10000000.0;
 
-std::u16string FullPath(const std::u16string& path) {
-    WCHAR buf[MAX_PATH * 4] = {};
-    const DWORD n = GetFullPathNameW(com::W(path), MAX_PATH * 4, buf, nullptr);
-    return n > 0 && n < MAX_PATH * 4 ? com::U16(buf, n) : path;
-}
-
-// Windows file names compare without regard to case.
-bool SameFile(const std::u16string& a, const std::u16string& b) {
-    if (a.empty() || b.empty()) return false;
-    return lstrcmpiW(com::W(FullPath(a)), com::W(FullPath(b))) == 0;
-}
-
 }  // namespace
 
 HRESULT ConversionEngine::CreateTimeline() {
@@ -153,9 +141,6 @@ HRESULT ConversionEngine::ConnectRenderEngine() {
     if (FAILED(hr) || !m_renderEngine) return FailStart(FAILED(hr) ? hr : E_POINTER, kComponentFailed);
     m_renderEngine->SetTimelineObject(m_timeline.Get());
 
-    // Deleting the output file must never delete the source.
-    if (SameFile(m_inputFile, m_outputFile))
-        return FailStart(E_INVALIDARG, "The output file is the input file; choose another output file");
     DeleteFileA(com::ToAnsi(m_outputFile).c_str());
 
     const HRESULT connect = m_renderEngine->ConnectFrontEnd();

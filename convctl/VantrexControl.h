@@ -38,6 +38,9 @@ public:
     static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out);
     VantrexControl();
 
+    // For tests that drive the engine with their own platform objects.
+    ConversionEngine& Engine() { return *m_engine; }
+
     COM_BEGIN_QI()
         COM_QI_AS(IUnknown, IVantrexObj)
         COM_QI_AS(IDispatch, IVantrexObj)
