@@ -3,6 +3,7 @@
 // streams through), and the preview branch that any back end can use.
 #include "convctl/ConversionEngine.h"
 
+#include "convctl/FilterUtil.h"
 #include "convctl/Trace.h"
 #include "framework/com/WinText.h"
 
@@ -11,23 +12,6 @@ namespace convctl {
 using com::ComPtr;
 
 namespace {
-
-// The n-th pin of the wanted direction that is not connected yet.
-ComPtr<IPin> FindUnconnectedPin(IBaseFilter* filter, PIN_DIRECTION direction, int n = 0) {
-    ComPtr<IPin> result;
-    if (!filter) return result;
-    ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(pins.Put())) || !pins) return result;
-    ComPtr<IPin> pin;
-    while (pins->Next(1, pin.Put(), nullptr) == S_OK) {
-        PIN_DIRECTION dir;
-        if (FAILED(pin->QueryDirection(&dir)) || dir != direction) continue;
-        ComPtr<IPin> other;
-        if (pin->ConnectedTo(other.Put()) != VFW_E_NOT_CONNECTED) continue;
-        if (n-- == 0) return pin;
-    }
-    return result;
-}
 
 int CountConnectedInputs(IBaseFilter* filter) {
     int count = 0;
@@ -52,15 +36,6 @@ HRESULT GuardedGraphCall(F&& call, const char* traceOnThrow) {
         Trace("%s", traceOnThrow);
         return E_FAIL;
     }
-}
-
-HRESULT BindFilterByDisplayName(IBindCtx* bindCtx, const std::u16string& name, ComPtr<IBaseFilter>& filter) {
-    std::u16string text = name;
-    ULONG eaten = 0;
-    ComPtr<IMoniker> moniker;
-    HRESULT hr = MkParseDisplayName(bindCtx, com::W(text.data()), &eaten, moniker.Put());
-    if (FAILED(hr)) return hr;
-    return moniker->BindToObject(bindCtx, nullptr, IID_IBaseFilter, filter.PutVoid());
 }
 
 const GUID* GrabberSubtypeForScreen() {
@@ -98,18 +73,16 @@ HRESULT ConversionEngine::AttachAviBackEnd() {
 }
 
 HRESULT ConversionEngine::BindCompressors() {
-    ComPtr<IBindCtx> bindCtx;
-    HRESULT hr = CreateBindCtx(0, bindCtx.Put());
-    if (FAILED(hr)) return hr;
+    HRESULT hr = S_OK;
     // Every identifier that was given must bind; a bad one is never
     // replaced silently by an uncompressed stream.
     if (!m_videoCodec.empty()) {
-        hr = BindFilterByDisplayName(bindCtx.Get(), m_videoCodec, m_videoCodecFilter);
+        hr = BindFilterByDisplayName(m_videoCodec, m_videoCodecFilter);
         if (FAILED(hr)) return hr;
         m_graph->AddFilter(m_videoCodecFilter.Get(), com::W(m_videoCodec));
     }
     if (!m_audioCodec.empty()) {
-        hr = BindFilterByDisplayName(bindCtx.Get(), m_audioCodec, m_audioCodecFilter);
+        hr = BindFilterByDisplayName(m_audioCodec, m_audioCodecFilter);
         if (FAILED(hr)) return hr;
         m_graph->AddFilter(m_audioCodecFilter.Get(), com::W(m_audioCodec));
     }

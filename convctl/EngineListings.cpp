@@ -4,6 +4,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include "convctl/FilterUtil.h"
 #include "framework/com/Bstr.h"
 #include "framework/com/WinText.h"
 
@@ -54,12 +55,55 @@ std::u16string ConversionEngine::ProfileDescription(LONG index) const {
     return {};
 }
 
-bool ConversionEngine::CodecHasAboutBox(const std::u16string&) { return false; }
+namespace {
 
-bool ConversionEngine::CodecHasConfigBox(const std::u16string&) { return false; }
+bool CodecHasBox(const std::u16string& codecGuid, bool about) {
+    ComPtr<IBaseFilter> filter;
+    if (FAILED(BindFilterByDisplayName(codecGuid, filter)) || !filter) return false;
+    ComPtr<ISpecifyPropertyPages> pages;
+    if (SUCCEEDED(filter.As(IID_ISpecifyPropertyPages, pages))) return true;
+    ComPtr<IAMVfwCompressDialogs> dialogs;
+    if (SUCCEEDED(filter.As(IID_IAMVfwCompressDialogs, dialogs)))
+        return dialogs->ShowDialog(about ? VfwCompressDialog_QueryAbout : VfwCompressDialog_QueryConfig, nullptr) ==
+               S_OK;
+    return false;
+}
 
-void ConversionEngine::ShowCodecAboutBox(HWND, const std::u16string&) {}
+// The About box shows the first property page only; Configure shows all.
+void ShowCodecBox(HWND parent, const std::u16string& codecGuid, bool about) {
+    ComPtr<IBaseFilter> filter;
+    if (FAILED(BindFilterByDisplayName(codecGuid, filter)) || !filter) return;
+    ComPtr<ISpecifyPropertyPages> pages;
+    if (SUCCEEDED(filter.As(IID_ISpecifyPropertyPages, pages))) {
+        FILTER_INFO info{};
+        filter->QueryFilterInfo(&info);
+        CAUUID uuids{};
+        if (SUCCEEDED(pages->GetPages(&uuids)) && uuids.cElems > 0 && uuids.pElems) {
+            IUnknown* object = filter.Get();
+            OleCreatePropertyFrame(parent, 0, 0, info.achName, 1, &object, about ? 1 : uuids.cElems, uuids.pElems,
+                                   0, 0, nullptr);
+        }
+        CoTaskMemFree(uuids.pElems);
+        if (info.pGraph) info.pGraph->Release();
+        return;
+    }
+    ComPtr<IAMVfwCompressDialogs> dialogs;
+    if (SUCCEEDED(filter.As(IID_IAMVfwCompressDialogs, dialogs)))
+        dialogs->ShowDialog(about ? VfwCompressDialog_About : VfwCompressDialog_Config, parent);
+}
 
-void ConversionEngine::ShowCodecConfigBox(HWND, const std::u16string&) {}
+}  // namespace
+
+bool ConversionEngine::CodecHasAboutBox(const std::u16string& codecGuid) { return CodecHasBox(codecGuid, true); }
+
+bool ConversionEngine::CodecHasConfigBox(const std::u16string& codecGuid) { return CodecHasBox(codecGuid, false); }
+
+void ConversionEngine::ShowCodecAboutBox(HWND parent, const std::u16string& codecGuid) {
+    ShowCodecBox(parent, codecGuid, true);
+}
+
+void ConversionEngine::ShowCodecConfigBox(HWND parent, const std::u16string& codecGuid) {
+    ShowCodecBox(parent, codecGuid, false);
+}
 
 }  // namespace convctl

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "convctl/FilterUtil.h"
 #include "convctl/Trace.h"
 #include "framework/com/Bstr.h"
 #include "framework/com/WinText.h"
@@ -18,14 +19,6 @@ namespace {
 constexpr LONG kPosterWidth = 163;
 constexpr LONG kPosterHeight = 112;
 const char16_t kPosterName[] = u"qolp_poster.bmp";
-
-void FreeMediaTypeContents(AM_MEDIA_TYPE& mt) {
-    if (mt.cbFormat && mt.pbFormat) CoTaskMemFree(mt.pbFormat);
-    mt.cbFormat = 0;
-    mt.pbFormat = nullptr;
-    if (mt.pUnk) mt.pUnk->Release();
-    mt.pUnk = nullptr;
-}
 
 struct StreamScan {
     bool hasVideo = false;

@@ -1,0 +1,46 @@
+#include "convctl/FilterUtil.h"
+
+#include "framework/com/WinText.h"
+
+namespace convctl {
+
+using com::ComPtr;
+
+HRESULT BindFilterByDisplayName(const std::u16string& name, ComPtr<IBaseFilter>& filter) {
+    ComPtr<IBindCtx> bindCtx;
+    HRESULT hr = CreateBindCtx(0, bindCtx.Put());
+    if (FAILED(hr)) return hr;
+    std::u16string text = name;
+    ULONG eaten = 0;
+    ComPtr<IMoniker> moniker;
+    hr = MkParseDisplayName(bindCtx.Get(), com::W(text.data()), &eaten, moniker.Put());
+    if (FAILED(hr)) return hr;
+    if (!moniker) return E_FAIL;
+    return moniker->BindToObject(bindCtx.Get(), nullptr, IID_IBaseFilter, filter.PutVoid());
+}
+
+ComPtr<IPin> FindUnconnectedPin(IBaseFilter* filter, PIN_DIRECTION direction, int n) {
+    ComPtr<IPin> none;
+    if (!filter) return none;
+    ComPtr<IEnumPins> pins;
+    if (FAILED(filter->EnumPins(pins.Put())) || !pins) return none;
+    ComPtr<IPin> pin;
+    while (pins->Next(1, pin.Put(), nullptr) == S_OK) {
+        PIN_DIRECTION dir;
+        if (FAILED(pin->QueryDirection(&dir)) || dir != direction) continue;
+        ComPtr<IPin> other;
+        if (pin->ConnectedTo(other.Put()) != VFW_E_NOT_CONNECTED) continue;
+        if (n-- == 0) return pin;
+    }
+    return none;
+}
+
+void FreeMediaTypeContents(AM_MEDIA_TYPE& mt) {
+    if (mt.cbFormat && mt.pbFormat) CoTaskMemFree(mt.pbFormat);
+    mt.cbFormat = 0;
+    mt.pbFormat = nullptr;
+    if (mt.pUnk) mt.pUnk->Release();
+    mt.pUnk = nullptr;
+}
+
+}  // namespace convctl

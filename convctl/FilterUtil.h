@@ -1,0 +1,23 @@
+// DirectShow helpers shared by the engine's parts.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+
+#include <string>
+
+#include "framework/com/ComPtr.h"
+
+namespace convctl {
+
+// Parses a moniker display name and binds it to a filter.
+HRESULT BindFilterByDisplayName(const std::u16string& name, com::ComPtr<IBaseFilter>& filter);
+
+// The n-th pin of the wanted direction that is not connected yet (its
+// ConnectedTo answers VFW_E_NOT_CONNECTED); null when there is none.
+com::ComPtr<IPin> FindUnconnectedPin(IBaseFilter* filter, PIN_DIRECTION direction, int n = 0);
+
+// Frees what an AM_MEDIA_TYPE points to (format block, pUnk).
+void FreeMediaTypeContents(AM_MEDIA_TYPE& mt);
+
+}  // namespace convctl
