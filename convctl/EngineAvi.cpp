@@ -38,6 +38,28 @@ HRESULT GuardedGraphCall(F&& call, const char* traceOnThrow) {
     }
 }
 
+// Trace lines for a graph call that throws while one stream is wired.
+struct WireTraces {
+    const char* connectToCodec;
+    const char* render;
+    const char* connectToMux;
+};
+const WireTraces kAudioTraces = {"m_pGraph->Connect(pAudioOutPin, pAudioCodecInPin) caused exception\n",
+                                 "m_pGraph->Render(pAudioOutPin) caused exception\n",
+                                 "m_pGraph->Render(pAudioCodecOutPin) caused exception\n"};
+const WireTraces kVideoTraces = {"m_pGraph->Connect(pVideoOutPin, pVideoCodecInPin)caused exception\n",
+                                 "m_pGraph->Render(pVideoOutPin) caused exception\n",
+                                 "m_pGraph->Render(pVideoCodecOutPin) caused exception\n"};
+
+// One stream through its codec to the multiplexer; a stream the codec
+// refuses goes to the graph's intelligent connect instead.
+HRESULT WireThroughCodec(IGraphBuilder* graph, IPin* out, IPin* codecIn, IPin* codecOut, IPin* muxIn,
+                         const WireTraces& traces) {
+    HRESULT hr = GuardedGraphCall([&] { return graph->Connect(out, codecIn); }, traces.connectToCodec);
+    if (FAILED(hr)) return GuardedGraphCall([&] { return graph->Render(out); }, traces.render);
+    return GuardedGraphCall([&] { return graph->Connect(codecOut, muxIn); }, traces.connectToMux);
+}
+
 const GUID* GrabberSubtypeForScreen() {
     const HDC screen = GetDC(nullptr);
     const int bits = GetDeviceCaps(screen, BITSPIXEL);
@@ -134,33 +156,18 @@ HRESULT ConversionEngine::RenderOutputPins(IPin* videoOut, IPin* audioOut) {
         audioCodecIn = FindUnconnectedPin(m_audioCodecFilter.Get(), PINDIR_INPUT);
         audioCodecOut = FindUnconnectedPin(m_audioCodecFilter.Get(), PINDIR_OUTPUT);
     }
-    IGraphBuilder* graph = m_graph.Get();
     const int connectedBefore = CountConnectedInputs(m_mux.Get());
 
     // Audio first: it becomes the file's first stream.
-    HRESULT hr = GuardedGraphCall([&] { return graph->Connect(audioOut, audioCodecIn.Get()); },
-                                  "m_pGraph->Connect(pAudioOutPin, pAudioCodecInPin) caused exception\n");
-    if (FAILED(hr)) {
-        hr = GuardedGraphCall([&] { return graph->Render(audioOut); },
-                              "m_pGraph->Render(pAudioOutPin) caused exception\n");
-    } else {
-        hr = GuardedGraphCall([&] { return graph->Connect(audioCodecOut.Get(), muxIn.Get()); },
-                              "m_pGraph->Render(pAudioCodecOutPin) caused exception\n");
-    }
+    HRESULT hr = WireThroughCodec(m_graph.Get(), audioOut, audioCodecIn.Get(), audioCodecOut.Get(), muxIn.Get(),
+                                  kAudioTraces);
     if (FAILED(hr)) return hr;
     // A stream the multiplexer did not receive would be missing from the file.
     if (CountConnectedInputs(m_mux.Get()) != connectedBefore + 1) return VFW_E_CANNOT_CONNECT;
 
     muxIn = FindUnconnectedPin(m_mux.Get(), PINDIR_INPUT);
-    hr = GuardedGraphCall([&] { return graph->Connect(videoOut, videoCodecIn.Get()); },
-                          "m_pGraph->Connect(pVideoOutPin, pVideoCodecInPin)caused exception\n");
-    if (FAILED(hr)) {
-        hr = GuardedGraphCall([&] { return graph->Render(videoOut); },
-                              "m_pGraph->Render(pVideoOutPin) caused exception\n");
-    } else {
-        hr = GuardedGraphCall([&] { return graph->Connect(videoCodecOut.Get(), muxIn.Get()); },
-                              "m_pGraph->Render(pVideoCodecOutPin) caused exception\n");
-    }
+    hr = WireThroughCodec(m_graph.Get(), videoOut, videoCodecIn.Get(), videoCodecOut.Get(), muxIn.Get(),
+                          kVideoTraces);
     if (FAILED(hr)) return hr;
     if (CountConnectedInputs(m_mux.Get()) != connectedBefore + 2) return VFW_E_CANNOT_CONNECT;
     return S_OK;
