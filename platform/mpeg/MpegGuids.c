@@ -1,0 +1,4 @@
+/* The encoder's class identifier, declared in MpegEncoder.idl. */
+#include <windows.h>
+
+const GUID CLSID_MpegEncoderMux = {0xe0a62dff, 0x4640, 0x472c, {0xa2, 0x55, 0xcb, 0xe7, 0xf3, 0xa1, 0x51, 0x4e}};
