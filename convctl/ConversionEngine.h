@@ -17,6 +17,7 @@
 #include "convctl/MediaObjectFactory.h"
 #include "framework/com/ComPtr.h"
 #include "platform/include/EditingServices.h"
+#include "platform/include/MpegEncoder.h"
 
 namespace convctl {
 
@@ -123,6 +124,7 @@ private:
     HRESULT AttachAviBackEnd();
     HRESULT AttachWmvBackEnd();
     HRESULT AttachMpegBackEnd();
+    HRESULT ConfigureMpegEncoder();
     void OnEncoderStateNotice();
     HRESULT BindCompressors();
     void AddSampleGrabbers();
@@ -184,7 +186,7 @@ private:
     com::ComPtr<IBaseFilter> m_smartTee;
     com::ComPtr<IBaseFilter> m_videoRenderer;
     com::ComPtr<IBaseFilter> m_mpegEncoder;
-    com::ComPtr<IUnknown> m_mpegConfig;
+    com::ComPtr<IMpegEncoderConfig> m_mpegConfig;
 };
 
 }  // namespace convctl

@@ -26,6 +26,11 @@ HRESULT MediaObjectFactory::CreateMediaDetector(IMediaDet** out) {
                             IID_IMediaDet, reinterpret_cast<void**>(out));
 }
 
+HRESULT MediaObjectFactory::CreateMpegEncoder(IBaseFilter** out) {
+    return CoCreateInstance(CLSID_MpegEncoderMux, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                            reinterpret_cast<void**>(out));
+}
+
 MediaObjectFactory& MediaObjectFactory::System() {
     static SystemFactory factory;
     return factory;

@@ -1,6 +1,6 @@
-// The one seam through which the engine reaches the editing-services and
-// Windows Media objects. The product uses the registered classes; tests
-// hand the engine their own factory.
+// The one seam through which the engine reaches the editing-services,
+// Windows Media and MPEG encoder objects. The product uses the registered
+// classes; tests hand the engine their own factory.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +8,7 @@
 #include <qedit.h>
 
 #include "platform/include/EditingServices.h"
+#include "platform/include/MpegEncoder.h"
 
 namespace convctl {
 
@@ -16,6 +17,7 @@ public:
     virtual HRESULT CreateTimeline(IAMTimeline** out);
     virtual HRESULT CreateRenderEngine(IRenderEngine** out);
     virtual HRESULT CreateMediaDetector(IMediaDet** out);
+    virtual HRESULT CreateMpegEncoder(IBaseFilter** out);
 
     // The factory of the product: CoCreateInstance of the registered classes.
     static MediaObjectFactory& System();
