@@ -1,0 +1,139 @@
+#include "platform/wm/WmMediaType.h"
+
+#include <cstring>
+
+namespace wm {
+
+namespace {
+
+constexpr LONGLONG kUnitsPerSecond = 10000000;
+
+// {00000000-0000-0010-8000-00AA00389B71} with the FourCC in its first field.
+const GUID kBaseSubtype = {0x00000000, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+}  // namespace
+
+MediaType::MediaType(const WM_MEDIA_TYPE& type) : m_header(type) {
+    m_header.pUnk = nullptr;
+    if (type.pbFormat && type.cbFormat) m_format.assign(type.pbFormat, type.pbFormat + type.cbFormat);
+    m_header.cbFormat = static_cast<ULONG>(m_format.size());
+    m_header.pbFormat = nullptr;
+}
+
+WM_MEDIA_TYPE MediaType::View() const {
+    WM_MEDIA_TYPE view = m_header;
+    view.pbFormat = m_format.empty() ? nullptr : const_cast<BYTE*>(m_format.data());
+    return view;
+}
+
+HRESULT MediaType::CopyOut(WM_MEDIA_TYPE* out, DWORD* size) const {
+    if (!size) return E_POINTER;
+    const DWORD needed = static_cast<DWORD>(sizeof(WM_MEDIA_TYPE) + m_format.size());
+    if (!out) {
+        *size = needed;
+        return S_OK;
+    }
+    if (*size < needed) {
+        *size = needed;
+        return ASF_E_BUFFERTOOSMALL;
+    }
+    *out = m_header;
+    if (!m_format.empty()) {
+        BYTE* format = reinterpret_cast<BYTE*>(out) + sizeof(WM_MEDIA_TYPE);
+        std::memcpy(format, m_format.data(), m_format.size());
+        out->pbFormat = format;
+    }
+    *size = needed;
+    return S_OK;
+}
+
+const VIDEOINFOHEADER* MediaType::VideoInfo() const {
+    if (!IsEqualGUID(m_header.formattype, FORMAT_VideoInfo) || m_format.size() < sizeof(VIDEOINFOHEADER))
+        return nullptr;
+    return reinterpret_cast<const VIDEOINFOHEADER*>(m_format.data());
+}
+
+const WAVEFORMATEX* MediaType::WaveFormat() const {
+    if (!IsEqualGUID(m_header.formattype, FORMAT_WaveFormatEx) || m_format.size() < kWaveFormatBytes)
+        return nullptr;
+    return reinterpret_cast<const WAVEFORMATEX*>(m_format.data());
+}
+
+GUID SubtypeFromFourCC(DWORD fourcc) {
+    GUID subtype = kBaseSubtype;
+    subtype.Data1 = fourcc;
+    return subtype;
+}
+
+bool FourCCFromSubtype(REFGUID subtype, DWORD* fourcc) {
+    GUID base = subtype;
+    base.Data1 = 0;
+    if (!IsEqualGUID(base, kBaseSubtype)) return false;
+    *fourcc = subtype.Data1;
+    return true;
+}
+
+MediaType VideoMediaType(const VideoStreamSpec& spec) {
+    VIDEOINFOHEADER vih{};
+    vih.rcSource = RECT{0, 0, static_cast<LONG>(spec.width), static_cast<LONG>(spec.height)};
+    vih.rcTarget = vih.rcSource;
+    vih.dwBitRate = spec.bitRate;
+    vih.AvgTimePerFrame = spec.fps ? kUnitsPerSecond / spec.fps : 0;
+    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    vih.bmiHeader.biWidth = static_cast<LONG>(spec.width);
+    vih.bmiHeader.biHeight = static_cast<LONG>(spec.height);
+    vih.bmiHeader.biPlanes = 1;
+    vih.bmiHeader.biBitCount = 24;
+    vih.bmiHeader.biCompression = VideoCodecs()[spec.codec].fourcc;
+
+    WM_MEDIA_TYPE mt{};
+    mt.majortype = WMMEDIATYPE_Video;
+    mt.subtype = SubtypeFromFourCC(VideoCodecs()[spec.codec].fourcc);
+    mt.bFixedSizeSamples = FALSE;
+    mt.bTemporalCompression = TRUE;
+    mt.formattype = FORMAT_VideoInfo;
+    mt.cbFormat = sizeof vih;
+    mt.pbFormat = reinterpret_cast<BYTE*>(&vih);
+    return MediaType(mt);
+}
+
+MediaType AudioMediaType(const AudioCodecInfo& codec, const AudioFormat& format) {
+    const AudioFormatFacts facts = DescribeAudioFormat(codec, format);
+    std::vector<BYTE> block(kWaveFormatBytes + facts.extra.size());
+    WAVEFORMATEX wfx{};
+    wfx.wFormatTag = codec.formatTag;
+    wfx.nChannels = format.channels;
+    wfx.nSamplesPerSec = format.sampleRate;
+    wfx.nAvgBytesPerSec = facts.avgBytesPerSec;
+    wfx.nBlockAlign = facts.blockAlign;
+    wfx.wBitsPerSample = 16;
+    wfx.cbSize = static_cast<WORD>(facts.extra.size());
+    std::memcpy(block.data(), &wfx, kWaveFormatBytes);
+    if (!facts.extra.empty()) std::memcpy(block.data() + kWaveFormatBytes, facts.extra.data(), facts.extra.size());
+
+    WM_MEDIA_TYPE mt{};
+    mt.majortype = WMMEDIATYPE_Audio;
+    mt.subtype = SubtypeFromFourCC(codec.formatTag);
+    mt.bFixedSizeSamples = TRUE;
+    mt.bTemporalCompression = FALSE;
+    mt.lSampleSize = facts.blockAlign;
+    mt.formattype = FORMAT_WaveFormatEx;
+    mt.cbFormat = static_cast<ULONG>(block.size());
+    mt.pbFormat = block.data();
+    return MediaType(mt);
+}
+
+bool IsUsableMediaType(REFGUID streamType, const WM_MEDIA_TYPE& type) {
+    if (!IsEqualGUID(type.majortype, streamType)) return false;
+    if (type.cbFormat && !type.pbFormat) return false;
+    if (IsEqualGUID(streamType, WMMEDIATYPE_Video))
+        return IsEqualGUID(type.formattype, FORMAT_VideoInfo) && type.cbFormat >= sizeof(VIDEOINFOHEADER);
+    if (IsEqualGUID(streamType, WMMEDIATYPE_Audio)) {
+        if (!IsEqualGUID(type.formattype, FORMAT_WaveFormatEx) || type.cbFormat < kWaveFormatBytes) return false;
+        const auto* wfx = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);
+        return type.cbFormat >= kWaveFormatBytes + wfx->cbSize;
+    }
+    return false;
+}
+
+}  // namespace wm
