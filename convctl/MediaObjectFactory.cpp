@@ -1,5 +1,8 @@
 #include "convctl/MediaObjectFactory.h"
 
+#include "framework/com/Module.h"
+#include "framework/com/WinText.h"
+
 namespace convctl {
 
 namespace {
@@ -29,6 +32,23 @@ HRESULT MediaObjectFactory::CreateMediaDetector(IMediaDet** out) {
 HRESULT MediaObjectFactory::CreateMpegEncoder(IBaseFilter** out) {
     return CoCreateInstance(CLSID_MpegEncoderMux, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                             reinterpret_cast<void**>(out));
+}
+
+HRESULT MediaObjectFactory::CreateProfileManager(IWMProfileManager** out) {
+    using CreateFunction = HRESULT(WINAPI*)(IWMProfileManager**);
+    // The runtime stand-in lives in mediaplat.dll beside this library; it
+    // stays loaded for the life of the process.
+    static const CreateFunction create = [] {
+        std::u16string path = com::Module::Path();
+        path.resize(path.find_last_of(u'\\') + 1);
+        const HMODULE lib = LoadLibraryW(com::W(path + u"mediaplat.dll"));
+        return lib ? reinterpret_cast<CreateFunction>(
+                         reinterpret_cast<void*>(GetProcAddress(lib, "WMCreateProfileManager")))
+                   : nullptr;
+    }();
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return create ? create(out) : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
 }
 
 MediaObjectFactory& MediaObjectFactory::System() {

@@ -8,6 +8,7 @@
 #include <qedit.h>
 
 #include "platform/include/EditingServices.h"
+#include "platform/include/WindowsMedia.h"
 #include "platform/include/MpegEncoder.h"
 
 namespace convctl {
@@ -17,6 +18,8 @@ public:
     virtual HRESULT CreateTimeline(IAMTimeline** out);
     virtual HRESULT CreateRenderEngine(IRenderEngine** out);
     virtual HRESULT CreateMediaDetector(IMediaDet** out);
+    // WMCreateProfileManager of the Windows Media runtime.
+    virtual HRESULT CreateProfileManager(IWMProfileManager** out);
     virtual HRESULT CreateMpegEncoder(IBaseFilter** out);
 
     // The factory of the product: CoCreateInstance of the registered classes.
