@@ -15,6 +15,7 @@
 
 #include "convctl/EngineHost.h"
 #include "convctl/MediaObjectFactory.h"
+#include "convctl/WmvProfiles.h"
 #include "framework/com/ComPtr.h"
 #include "platform/include/EditingServices.h"
 #include "platform/include/MpegEncoder.h"
@@ -163,6 +164,7 @@ private:
     bool m_useVbr = true;
     LONG m_quality = 90;
     std::vector<std::pair<std::u16string, std::u16string>> m_profileList;  // (name, description)
+    WmvCustomProfile m_customProfile;
 
     HWND m_notifyWnd = nullptr;
 
