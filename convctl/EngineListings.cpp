@@ -4,6 +4,8 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <vector>
+
 #include "convctl/FilterUtil.h"
 #include "framework/com/Bstr.h"
 #include "framework/com/WinText.h"
@@ -44,9 +46,109 @@ void ConversionEngine::ListAviCodecs(LONG type) {
     }
 }
 
-void ConversionEngine::ListWmvProfiles() {}
+namespace {
 
-void ConversionEngine::ListWmvCodecs(LONG) {}
+// Profile and codec texts through the runtime's size-first calls.
+template <class Getter>
+HRESULT ReadText(Getter get, std::u16string& out, HRESULT* sizeResult) {
+    DWORD size = 0;
+    *sizeResult = get(nullptr, &size);
+    if (FAILED(*sizeResult)) return *sizeResult;
+    std::vector<WCHAR> buffer(size ? size : 1);
+    const HRESULT hr = get(buffer.data(), &size);
+    if (SUCCEEDED(hr)) out = com::U16(buffer.data());
+    return hr;
+}
+
+unsigned Hex(HRESULT hr) { return static_cast<unsigned>(hr); }
+
+}  // namespace
+
+void ConversionEngine::ListWmvProfiles() {
+    ProfileOut("Standard system profiles:\n");
+    ComPtr<IWMProfileManager> manager;
+    HRESULT hr = m_factory->CreateProfileManager(manager.Put());
+    if (FAILED(hr) || !manager) {
+        ProfileOut("ListProfiles: Failed to create profile manager!  hr=0x%x\n", Hex(hr));
+        return;
+    }
+    ComPtr<IWMProfileManager2> manager2;
+    hr = manager.As(IID_IWMProfileManager2, manager2);
+    if (FAILED(hr)) {
+        ProfileOut("ListProfiles: Failed to QI IWMProfileManager2!  hr=0x%x\n", Hex(hr));
+        return;
+    }
+    hr = manager2->SetSystemProfileVersion(WMT_VER_7_0);
+    if (FAILED(hr)) {
+        ProfileOut("ListProfiles: Failed to set system profile version!  hr=0x%x\n", Hex(hr));
+        return;
+    }
+    DWORD count = 0;
+    hr = manager2->GetSystemProfileCount(&count);
+    if (FAILED(hr)) {
+        ProfileOut("ListProfiles: Failed to get system profile count!  hr=0x%x\n", Hex(hr));
+        return;
+    }
+
+    m_host.Fire_WMVProfileListed(0, u"Custom Profile", u"Custom Settings");
+    for (DWORD i = 0; i < count; ++i) {
+        ComPtr<IWMProfile> profile;
+        hr = manager2->LoadSystemProfile(i, profile.Put());
+        if (FAILED(hr) || !profile) {
+            ProfileOut("ListProfiles: Failed to load system profile!  hr=0x%x\n", Hex(hr));
+            return;
+        }
+        std::u16string name, description;
+        HRESULT sizeHr = S_OK;
+        hr = ReadText([&](WCHAR* b, DWORD* n) { return profile->GetName(b, n); }, name, &sizeHr);
+        if (FAILED(hr)) {
+            ProfileOut(FAILED(sizeHr) ? "ListProfiles: Failed to read profile name size!  hr=0x%x\n"
+                                      : "ListProfiles: Failed to read profile name!  hr=0x%x\n",
+                       Hex(hr));
+            return;
+        }
+        hr = ReadText([&](WCHAR* b, DWORD* n) { return profile->GetDescription(b, n); }, description, &sizeHr);
+        if (FAILED(hr)) {
+            ProfileOut(FAILED(sizeHr) ? "ListProfiles: Failed to read profile description size!  hr=0x%x\n"
+                                      : "ListProfiles: Failed to read profile description!  hr=0x%x\n",
+                       Hex(hr));
+            return;
+        }
+        m_profileList.emplace_back(name, description);
+        m_host.Fire_WMVProfileListed(static_cast<LONG>(i + 1), name, description);
+        const std::string nameText = core::Utf16ToUtf8(name);
+        ProfileOut("  %3d:  %s \n[%s]\n\n", static_cast<int>(i), nameText.c_str(),
+                   core::Utf16ToUtf8(description).c_str());
+        ProfileOut("  %3d:  %s\n", static_cast<int>(i), nameText.c_str());
+    }
+}
+
+void ConversionEngine::ListWmvCodecs(LONG codecType) {
+    ComPtr<IWMProfileManager> manager;
+    if (FAILED(m_factory->CreateProfileManager(manager.Put())) || !manager) return;
+    ComPtr<IWMCodecInfo2> info;
+    if (FAILED(manager.As(IID_IWMCodecInfo2, info))) return;
+    const GUID& type = codecType == 0 ? WMMEDIATYPE_Audio : WMMEDIATYPE_Video;
+
+    m_host.Fire_WMVCodecListed(codecType, codecType == 1 ? u"Full Frames (uncompressed)" : u"None (PCM)", u"");
+    DWORD count = 0;
+    if (FAILED(info->GetCodecInfoCount(type, &count))) return;
+    for (DWORD i = 0; i < count; ++i) {
+        std::u16string name;
+        HRESULT sizeHr = S_OK;
+        if (FAILED(ReadText([&](WCHAR* b, DWORD* n) { return info->GetCodecName(type, i, b, n); }, name, &sizeHr)))
+            continue;
+        // The identifier carries the subtype of the codec's first format; a
+        // codec whose format cannot be read is left out.
+        ComPtr<IWMStreamConfig> config;
+        std::vector<WM_MEDIA_TYPE> mt;
+        if (FAILED(info->GetCodecFormat(type, i, 0, config.Put())) || FAILED(ReadMediaType(config.Get(), mt)))
+            continue;
+        const std::u16string identifier =
+            com::U16(std::to_string(static_cast<unsigned long>(i)) + ",") + com::GuidToString(mt[0].subtype);
+        m_host.Fire_WMVCodecListed(codecType, name, identifier);
+    }
+}
 
 std::u16string ConversionEngine::ProfileDescription(LONG index) const {
     if (index == 0) return u"Custom Settings";
