@@ -1,0 +1,71 @@
+#include "framework/forms/Component.h"
+
+#include <algorithm>
+
+namespace forms {
+
+TComponent::TComponent(TComponent* owner) {
+    if (owner) {
+        if (owner->m_state & csLoading) m_state |= csLoading;
+        owner->InsertComponent(this);
+    }
+}
+
+TComponent::~TComponent() {
+    m_state |= csDestroying;
+    DestroyComponents();
+    if (m_owner) m_owner->RemoveComponent(this);
+}
+
+TComponent* TComponent::Component(int index) const {
+    if (index < 0 || index >= ComponentCount())
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    return m_components[static_cast<size_t>(index)];
+}
+
+int TComponent::ComponentIndex() const {
+    if (!m_owner) return -1;
+    const auto& list = m_owner->m_components;
+    const auto it = std::find(list.begin(), list.end(), this);
+    return it == list.end() ? -1 : static_cast<int>(it - list.begin());
+}
+
+TComponent* TComponent::FindComponent(const String& name) const {
+    if (name.empty()) return nullptr;
+    for (TComponent* c : m_components)
+        if (SameText(c->m_name, name)) return c;
+    return nullptr;
+}
+
+void TComponent::DestroyComponents() {
+    while (!m_components.empty()) delete m_components.back();
+}
+
+void TComponent::Loaded() { m_state &= ~csLoading; }
+
+void TComponent::LoadedTree() {
+    // A copy: Loaded handlers may create components of their own.
+    const std::vector<TComponent*> list = m_components;
+    for (TComponent* c : list) c->LoadedTree();
+    if (m_state & csLoading) Loaded();
+}
+
+void TComponent::InsertComponent(TComponent* c) {
+    c->m_owner = this;
+    m_components.push_back(c);
+    Notification(c, TOperation::opInsert);
+    for (TComponent* other : m_components)
+        if (other != c) other->Notification(c, TOperation::opInsert);
+}
+
+void TComponent::RemoveComponent(TComponent* c) {
+    const auto it = std::find(m_components.begin(), m_components.end(), c);
+    if (it == m_components.end()) return;
+    m_components.erase(it);
+    c->m_owner = nullptr;
+    if (m_state & csDestroying) return;
+    Notification(c, TOperation::opRemove);
+    for (TComponent* other : m_components) other->Notification(c, TOperation::opRemove);
+}
+
+}  // namespace forms

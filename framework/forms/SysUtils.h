@@ -1,0 +1,73 @@
+// Text and number helpers of the forms layer, and its exception classes.
+// No platform headers: this builds natively and as winelib code.
+//
+// Texts are UTF-16 (std::u16string) as the windows use them; exception
+// messages are kept as UTF-8 so that what() stays meaningful.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace forms {
+
+using String = std::u16string;
+
+// Base of every exception the layer raises. Handlers at window-procedure
+// and callback boundaries catch it and hand it to the application object.
+class Exception : public std::runtime_error {
+public:
+    explicit Exception(const std::string& utf8Message) : std::runtime_error(utf8Message) {}
+    explicit Exception(const String& message);
+    String Message() const;
+};
+
+#define FORMS_EXCEPTION(Name, Base)        \
+    class Name : public Base {             \
+    public:                                \
+        using Base::Base;                  \
+    }
+
+FORMS_EXCEPTION(EConvertError, Exception);
+FORMS_EXCEPTION(EListError, Exception);
+FORMS_EXCEPTION(EInvalidOperation, Exception);
+FORMS_EXCEPTION(EStreamError, Exception);
+FORMS_EXCEPTION(EReadError, EStreamError);
+FORMS_EXCEPTION(EWriteError, EStreamError);
+FORMS_EXCEPTION(EFOpenError, EStreamError);
+FORMS_EXCEPTION(EFCreateError, EStreamError);
+FORMS_EXCEPTION(EIniFileException, Exception);
+FORMS_EXCEPTION(EInvalidGraphic, Exception);
+FORMS_EXCEPTION(EInvalidGraphicOperation, Exception);
+FORMS_EXCEPTION(EOutOfResources, Exception);
+FORMS_EXCEPTION(EThread, Exception);
+
+// Decimal integer text, as the settings file and the windows show numbers.
+String IntToStr(long long value);
+// Optional blanks and sign, then decimal digits, or hexadecimal after "$"
+// or "0x"; the value must fit in 32 bits. Anything else fails.
+bool TryStrToInt(std::u16string_view text, int& value);
+int StrToIntDef(std::u16string_view text, int fallback);
+// Raises EConvertError with the text in the message.
+int StrToInt(std::u16string_view text);
+
+// Blanks and control characters (code <= 32) off both ends.
+String Trim(std::u16string_view text);
+// ASCII case mapping only, as the comparisons of the program need.
+String LowerCase(std::u16string_view text);
+String UpperCase(std::u16string_view text);
+bool SameText(std::u16string_view a, std::u16string_view b);
+int CompareText(std::u16string_view a, std::u16string_view b);
+
+String Utf8ToText(std::string_view utf8);
+std::string TextToUtf8(std::u16string_view text);
+
+// Path helpers on Windows paths ("\" and "/" both separate).
+String ExtractFileName(std::u16string_view path);
+String ExtractFilePath(std::u16string_view path);  // with the trailing separator
+String ExtractFileExt(std::u16string_view path);   // with the dot, or empty
+String IncludeTrailingBackslash(std::u16string_view path);
+String ExcludeTrailingBackslash(std::u16string_view path);
+
+}  // namespace forms

@@ -1,0 +1,80 @@
+// Win32 files for the program: paths are Windows paths.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "framework/com/WinText.h"
+#include "framework/forms/FileStore.h"
+
+namespace forms {
+namespace {
+
+class HandleOwner {
+public:
+    explicit HandleOwner(HANDLE h) : m_h(h) {}
+    HandleOwner(const HandleOwner&) = delete;
+    HandleOwner& operator=(const HandleOwner&) = delete;
+    ~HandleOwner() {
+        if (Valid()) CloseHandle(m_h);
+    }
+    bool Valid() const { return m_h != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return m_h; }
+
+private:
+    HANDLE m_h;
+};
+
+class Win32FileStore final : public FileStore {
+public:
+    FileReadResult Read(const String& path, std::string& bytes, size_t limit) const override {
+        bytes.clear();
+        HandleOwner file(CreateFileW(com::W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.Valid()) {
+            const DWORD err = GetLastError();
+            return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? FileReadResult::Missing
+                                                                               : FileReadResult::Failed;
+        }
+        LARGE_INTEGER size{};
+        if (!GetFileSizeEx(file.Get(), &size)) return FileReadResult::Failed;
+        if (static_cast<unsigned long long>(size.QuadPart) > limit) return FileReadResult::TooLarge;
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+        size_t done = 0;
+        while (done < bytes.size()) {
+            DWORD n = 0;
+            const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+            if (!ReadFile(file.Get(), &bytes[done], want, &n, nullptr) || n == 0) {
+                bytes.clear();
+                return FileReadResult::Failed;
+            }
+            done += n;
+        }
+        return FileReadResult::Ok;
+    }
+
+    bool Write(const String& path, const std::string& bytes) const override {
+        const DWORD attributes = GetFileAttributesW(com::W(path));
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+            return false;
+        HandleOwner file(CreateFileW(com::W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr));
+        if (!file.Valid()) return false;
+        size_t done = 0;
+        while (done < bytes.size()) {
+            DWORD n = 0;
+            const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+            if (!WriteFile(file.Get(), bytes.data() + done, want, &n, nullptr) || n != want) return false;
+            done += n;
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
+const FileStore& DefaultFileStore() {
+    static const Win32FileStore store;
+    return store;
+}
+
+}  // namespace forms
