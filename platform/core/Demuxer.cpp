@@ -1,0 +1,62 @@
+#include "platform/core/Demuxer.h"
+
+#include "platform/core/MediaError.h"
+
+namespace media {
+
+Demuxer::Demuxer(std::unique_ptr<ByteSource> source) : m_source(std::move(source)) {
+    if (m_source->Size() == 0) throw MediaError(ErrorKind::NotMedia, "The file is empty");
+    m_io = MakeReadContext(*m_source);
+    AVFormatContext* fmt = avformat_alloc_context();
+    if (!fmt) throw MediaError(ErrorKind::NoMemory, "Out of memory");
+    fmt->pb = m_io.get();
+    fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // avformat_open_input frees the context itself when it fails.
+    const int r = avformat_open_input(&fmt, nullptr, nullptr, nullptr);
+    if (r < 0) {
+        if (r == AVERROR_INVALIDDATA || r == AVERROR_EOF)
+            throw MediaError(ErrorKind::NotMedia, "The file is not a media file this system can read", r);
+        Check(r, "Opening the media file");
+    }
+    m_fmt.reset(fmt);
+    Check(avformat_find_stream_info(fmt, nullptr), "Reading the media file's streams");
+    if (BestStream(AVMEDIA_TYPE_VIDEO) < 0 && BestStream(AVMEDIA_TYPE_AUDIO) < 0)
+        throw MediaError(ErrorKind::NotMedia, "The file holds neither video nor audio");
+}
+
+int Demuxer::BestStream(AVMediaType type) const {
+    const int r = av_find_best_stream(m_fmt.get(), type, -1, -1, nullptr, 0);
+    if (r < 0) return -1;
+    // Cover art is a picture, not a video stream.
+    if (m_fmt->streams[r]->disposition & AV_DISPOSITION_ATTACHED_PIC) return -1;
+    return r;
+}
+
+int64_t Demuxer::Origin() const { return m_fmt->start_time == AV_NOPTS_VALUE ? 0 : m_fmt->start_time; }
+
+int64_t Demuxer::Duration() const { return m_fmt->duration == AV_NOPTS_VALUE ? -1 : m_fmt->duration; }
+
+void Demuxer::KeepOnly(int stream) {
+    m_kept = stream;
+    for (unsigned i = 0; i < m_fmt->nb_streams; ++i)
+        m_fmt->streams[i]->discard = static_cast<int>(i) == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+}
+
+bool Demuxer::Read(AVPacket* packet) {
+    for (;;) {
+        const int r = av_read_frame(m_fmt.get(), packet);
+        if (r == AVERROR(EIO) || r == AVERROR(ENOMEM)) Check(r, "Reading the media file");
+        // Anything else past the header (damage, truncation) ends the data.
+        if (r < 0) return false;
+        if (m_kept < 0 || packet->stream_index == m_kept) return true;
+        av_packet_unref(packet);
+    }
+}
+
+void Demuxer::Seek(int64_t time) {
+    // A source that cannot seek is read from its start; the readers drop
+    // what comes before the wanted time either way.
+    avformat_seek_file(m_fmt.get(), -1, INT64_MIN, Origin() + time, Origin() + time, 0);
+}
+
+}  // namespace media

@@ -1,0 +1,41 @@
+// Reading one source with libavformat through a byte source.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/core/ByteIo.h"
+#include "platform/core/FfmpegPtr.h"
+
+namespace media {
+
+class Demuxer {
+public:
+    // Opens and probes the source; throws MediaError (NotMedia for data no
+    // format recognises).
+    explicit Demuxer(std::unique_ptr<ByteSource> source);
+
+    // The stream FFmpeg ranks best of a type, or -1.
+    int BestStream(AVMediaType type) const;
+    AVStream* Stream(int index) const { return m_fmt->streams[index]; }
+    // Origin of the source's timeline in AV_TIME_BASE units: its first
+    // time stamp, so clips that start late still begin at 0.
+    int64_t Origin() const;
+    // Length in AV_TIME_BASE units, or -1 when the container does not say.
+    int64_t Duration() const;
+
+    // Packets of other streams are dropped inside the demuxer.
+    void KeepOnly(int stream);
+    // The next packet of the kept stream; false at the end of the data.
+    bool Read(AVPacket* packet);
+    // Seeks to a key frame at or before time (AV_TIME_BASE, from Origin).
+    void Seek(int64_t time);
+
+private:
+    std::unique_ptr<ByteSource> m_source;
+    IoContextPtr m_io;
+    InputFormatPtr m_fmt;
+    int m_kept = -1;
+};
+
+}  // namespace media

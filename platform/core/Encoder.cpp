@@ -1,0 +1,184 @@
+#include "platform/core/Encoder.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/core/MediaError.h"
+
+namespace media {
+
+namespace {
+
+const AVCodec* FindEncoder(const std::string& name) {
+    const AVCodec* codec = avcodec_find_encoder_by_name(name.c_str());
+    if (!codec) Fail(ErrorKind::Unsupported, "The " + name + " encoder is not available");
+    return codec;
+}
+
+std::vector<uint8_t> CopyExtradata(const AVCodecContext& ctx) {
+    if (!ctx.extradata || ctx.extradata_size <= 0) return {};
+    return std::vector<uint8_t>(ctx.extradata, ctx.extradata + ctx.extradata_size);
+}
+
+}  // namespace
+
+int NearestSampleRate(const AVCodec* codec, int wanted) {
+    if (!codec->supported_samplerates) return wanted;
+    int best = codec->supported_samplerates[0];
+    for (const int* r = codec->supported_samplerates; *r; ++r)
+        if (std::abs(*r - wanted) < std::abs(best - wanted)) best = *r;
+    return best;
+}
+
+// ---- Video -------------------------------------------------------------------------
+
+VideoEncoder::VideoEncoder(const VideoEncodeSettings& s)
+    : m_settings(s),
+      m_codec(Codec::OpenEncoder(FindEncoder(s.encoder),
+                                 [&](AVCodecContext& c) {
+                                     c.width = s.width;
+                                     c.height = s.height;
+                                     c.pix_fmt = s.pixelFormat;
+                                     c.time_base = av_inv_q(s.rate);
+                                     c.framerate = s.rate;
+                                     c.codec_tag = s.fourcc;
+                                     c.thread_count = s.threads;
+                                     c.max_b_frames = 0;  // AVI keeps no reordering
+                                     if (s.keyInterval > 0) c.gop_size = s.keyInterval;
+                                     if (s.quality > 0) {
+                                         c.flags |= AV_CODEC_FLAG_QSCALE;
+                                         c.global_quality = FF_QP2LAMBDA * s.quality;
+                                     } else if (s.bitRate > 0) {
+                                         c.bit_rate = s.bitRate;
+                                     }
+                                 })),
+      m_frame(MakeFrame()) {
+    QuietLibraryLogs();
+    m_frame->format = s.pixelFormat;
+    m_frame->width = s.width;
+    m_frame->height = s.height;
+    Check(av_frame_get_buffer(m_frame.get(), 0), "Allocating a picture");
+    m_extradata = CopyExtradata(*m_codec.Get());
+}
+
+void VideoEncoder::Emit(const AVPacket& p, const EncodedSink& sink) {
+    sink(EncodedPacket{p.data, p.size, p.pts, p.duration > 0 ? p.duration : 1, (p.flags & AV_PKT_FLAG_KEY) != 0});
+}
+
+void VideoEncoder::Encode(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp, int64_t index,
+                          const EncodedSink& sink) {
+    // The encoder may still hold the previous picture (frame threads).
+    Check(av_frame_make_writable(m_frame.get()), "Allocating a picture");
+    m_sws.reset(sws_getCachedContext(m_sws.release(), m_settings.width, m_settings.height, format,
+                                     m_settings.width, m_settings.height, m_settings.pixelFormat, SWS_BICUBIC,
+                                     nullptr, nullptr, nullptr));
+    if (!m_sws) Fail(ErrorKind::Unsupported, "The picture format cannot be converted for the encoder");
+    const uint8_t* src[4] = {picture, nullptr, nullptr, nullptr};
+    int srcStride[4] = {stride, 0, 0, 0};
+    if (bottomUp) {
+        src[0] = picture + static_cast<size_t>(m_settings.height - 1) * stride;
+        srcStride[0] = -stride;
+    }
+    sws_scale(m_sws.get(), src, srcStride, 0, m_settings.height, m_frame->data, m_frame->linesize);
+    m_frame->pts = index;
+    m_codec.Encode(m_frame.get(), [&](AVPacket* p) { Emit(*p, sink); });
+}
+
+void VideoEncoder::Finish(const EncodedSink& sink) {
+    m_codec.Encode(nullptr, [&](AVPacket* p) { Emit(*p, sink); });
+}
+
+// ---- Audio -------------------------------------------------------------------------
+
+AudioEncoder::AudioEncoder(const AudioEncodeSettings& s)
+    : m_settings(s),
+      m_codec(Codec::OpenEncoder(FindEncoder(s.encoder),
+                                 [&](AVCodecContext& c) {
+                                     const AVCodec* codec = c.codec;
+                                     c.sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+                                     c.sample_rate = NearestSampleRate(codec, s.outputRate > 0 ? s.outputRate : s.inputRate);
+                                     av_channel_layout_default(&c.ch_layout, std::clamp(s.inputChannels, 1, 2));
+                                     c.time_base = AVRational{1, c.sample_rate};
+                                     if (s.bitRate > 0) c.bit_rate = s.bitRate;
+                                 })),
+      m_frame(MakeFrame()) {
+    QuietLibraryLogs();
+    AVCodecContext* c = m_codec.Get();
+    const bool anySize = (c->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) || c->frame_size == 0;
+    m_frameSize = anySize ? 0 : c->frame_size;
+    m_chunk = m_frameSize ? m_frameSize : 1024;
+    AVChannelLayout in{};
+    av_channel_layout_default(&in, s.inputChannels);
+    SwrContext* swr = nullptr;
+    Check(swr_alloc_set_opts2(&swr, &c->ch_layout, c->sample_fmt, c->sample_rate, &in, AV_SAMPLE_FMT_S16,
+                              s.inputRate, 0, nullptr),
+          "Preparing the audio conversion");
+    m_swr.reset(swr);
+    av_channel_layout_uninit(&in);
+    Check(swr_init(m_swr.get()), "Preparing the audio conversion");
+    m_fifo.reset(av_audio_fifo_alloc(c->sample_fmt, c->ch_layout.nb_channels, m_chunk * 2));
+    if (!m_fifo) Fail(ErrorKind::NoMemory, "Out of memory");
+    m_extradata = CopyExtradata(*c);
+}
+
+AudioEncoder::~AudioEncoder() = default;
+
+void AudioEncoder::Emit(const AVPacket& p, int samples, const EncodedSink& sink) {
+    // Times come from the samples consumed, so priming delays never give
+    // negative or overlapping times.
+    const int64_t duration = p.duration > 0 ? p.duration : samples;
+    sink(EncodedPacket{p.data, p.size, m_outPts, duration, true});
+    m_outPts += duration;
+}
+
+void AudioEncoder::Drain(bool final, const EncodedSink& sink) {
+    AVCodecContext* c = m_codec.Get();
+    auto onPacket = [&](AVPacket* p) { Emit(*p, m_chunk, sink); };
+    for (;;) {
+        int n = av_audio_fifo_size(m_fifo.get());
+        if (n == 0 || (n < m_chunk && !final)) return;
+        const bool small = (c->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME) || m_frameSize == 0;
+        const int frameSamples = n >= m_chunk ? m_chunk : (small ? n : m_chunk);
+        av_frame_unref(m_frame.get());
+        m_frame->nb_samples = frameSamples;
+        m_frame->format = c->sample_fmt;
+        m_frame->sample_rate = c->sample_rate;
+        Check(av_channel_layout_copy(&m_frame->ch_layout, &c->ch_layout), "Preparing audio");
+        Check(av_frame_get_buffer(m_frame.get(), 0), "Allocating audio");
+        const int got = av_audio_fifo_read(m_fifo.get(), reinterpret_cast<void**>(m_frame->extended_data),
+                                           std::min(n, frameSamples));
+        if (got < frameSamples)  // the last, padded with silence
+            av_samples_set_silence(m_frame->extended_data, got, frameSamples - got, c->ch_layout.nb_channels,
+                                   c->sample_fmt);
+        m_frame->pts = m_inPts;
+        m_inPts += frameSamples;
+        m_codec.Encode(m_frame.get(), onPacket);
+    }
+}
+
+void AudioEncoder::Encode(const int16_t* pcm, int frames, const EncodedSink& sink) {
+    AVCodecContext* c = m_codec.Get();
+    const int room = swr_get_out_samples(m_swr.get(), frames);
+    if (room > 0) {
+        uint8_t** buf = nullptr;
+        Check(av_samples_alloc_array_and_samples(&buf, nullptr, c->ch_layout.nb_channels, room, c->sample_fmt, 0),
+              "Allocating audio");
+        const uint8_t* in[1] = {reinterpret_cast<const uint8_t*>(pcm)};
+        const int got = swr_convert(m_swr.get(), buf, room, pcm ? in : nullptr, frames);
+        const int w = got > 0 ? av_audio_fifo_write(m_fifo.get(), reinterpret_cast<void**>(buf), got) : got;
+        av_freep(&buf[0]);
+        av_freep(&buf);
+        Check(got, "Converting the audio");
+        if (w < got) Fail(ErrorKind::NoMemory, "Out of memory");
+    }
+    Drain(false, sink);
+}
+
+void AudioEncoder::Finish(const EncodedSink& sink) {
+    Encode(nullptr, 0, sink);  // what the resampler holds
+    Drain(true, sink);
+    m_codec.Encode(nullptr, [&](AVPacket* p) { Emit(*p, m_chunk, sink); });
+}
+
+}  // namespace media

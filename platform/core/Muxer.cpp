@@ -1,0 +1,108 @@
+#include "platform/core/Muxer.h"
+
+#include <cstring>
+
+#include "platform/core/MediaError.h"
+
+namespace media {
+
+AVCodecID CodecOfFourcc(uint32_t fourcc) {
+    const AVCodecTag* const tables[] = {avformat_get_riff_video_tags(), nullptr};
+    return av_codec_get_id(tables, fourcc);
+}
+
+AVCodecID CodecOfWaveTag(uint32_t tag) {
+    const AVCodecTag* const tables[] = {avformat_get_riff_audio_tags(), nullptr};
+    return av_codec_get_id(tables, tag);
+}
+
+Muxer::Muxer(const std::string& format, ByteSink& sink) : m_sink(sink), m_packet(MakePacket()) {
+    QuietLibraryLogs();
+    AVFormatContext* fmt = nullptr;
+    Check(avformat_alloc_output_context2(&fmt, nullptr, format.c_str(), nullptr), "Preparing the output format");
+    m_fmt.reset(fmt);
+    m_io = MakeWriteContext(m_sink);
+    fmt->pb = m_io.get();
+    fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
+}
+
+Muxer::~Muxer() = default;
+
+int Muxer::AddStream(const MuxStreamDesc& d) {
+    if (m_begun) Fail(ErrorKind::Internal, "Streams are added before the output begins");
+    AVStream* st = avformat_new_stream(m_fmt.get(), nullptr);
+    if (!st) Fail(ErrorKind::NoMemory, "Out of memory");
+    AVCodecParameters* par = st->codecpar;
+    par->codec_type = d.type;
+    par->codec_id = d.codec;
+    par->codec_tag = d.tag;
+    par->bit_rate = d.bitRate;
+    if (d.type == AVMEDIA_TYPE_VIDEO) {
+        par->width = d.width;
+        par->height = d.height;
+        par->bits_per_coded_sample = d.bitsPerSample;
+        st->avg_frame_rate = d.frameRate;
+        st->time_base = av_inv_q(d.frameRate);
+        m_units.push_back(st->time_base);
+    } else {
+        par->sample_rate = d.sampleRate;
+        av_channel_layout_default(&par->ch_layout, d.channels);
+        par->block_align = d.blockAlign;
+        par->frame_size = d.frameSize;
+        par->bits_per_coded_sample = d.bitsPerSample;
+        st->time_base = AVRational{1, d.sampleRate};
+        m_units.push_back(st->time_base);
+    }
+    if (!d.extradata.empty()) {
+        par->extradata = static_cast<uint8_t*>(av_mallocz(d.extradata.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (!par->extradata) Fail(ErrorKind::NoMemory, "Out of memory");
+        std::memcpy(par->extradata, d.extradata.data(), d.extradata.size());
+        par->extradata_size = static_cast<int>(d.extradata.size());
+    }
+    return st->index;
+}
+
+int Muxer::AddStream(const AVCodecContext& enc) {
+    if (m_begun) Fail(ErrorKind::Internal, "Streams are added before the output begins");
+    AVStream* st = avformat_new_stream(m_fmt.get(), nullptr);
+    if (!st) Fail(ErrorKind::NoMemory, "Out of memory");
+    Check(avcodec_parameters_from_context(st->codecpar, &enc), "Describing the stream");
+    if (enc.codec_type == AVMEDIA_TYPE_VIDEO) {
+        st->avg_frame_rate = enc.framerate;
+        st->time_base = av_inv_q(enc.framerate);
+    } else {
+        st->time_base = AVRational{1, enc.sample_rate};
+    }
+    m_units.push_back(st->time_base);
+    return st->index;
+}
+
+void Muxer::Begin() {
+    if (m_begun) return;
+    Check(avformat_write_header(m_fmt.get(), nullptr), "Writing the file header");
+    m_begun = true;
+}
+
+void Muxer::Write(int stream, const uint8_t* data, int size, int64_t pts, int64_t duration, bool key) {
+    if (!m_begun || m_finished || stream < 0 || stream >= static_cast<int>(m_units.size())) return;
+    AVPacket* p = m_packet.get();
+    Check(av_new_packet(p, size), "Allocating a packet");
+    if (size > 0) std::memcpy(p->data, data, static_cast<size_t>(size));
+    const AVRational tb = m_fmt->streams[stream]->time_base;
+    p->stream_index = stream;
+    p->pts = p->dts = av_rescale_q(pts, m_units[stream], tb);
+    p->duration = av_rescale_q(duration, m_units[stream], tb);
+    if (key) p->flags |= AV_PKT_FLAG_KEY;
+    const int r = av_interleaved_write_frame(m_fmt.get(), p);
+    av_packet_unref(p);
+    Check(r, "Writing to the output file");
+}
+
+void Muxer::Finish() {
+    if (!m_begun || m_finished) return;
+    m_finished = true;
+    Check(av_write_trailer(m_fmt.get()), "Finishing the output file");
+    avio_flush(m_io.get());
+}
+
+}  // namespace media

@@ -1,0 +1,276 @@
+#include "platform/core/TrackReader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/core/MediaError.h"
+
+namespace media {
+
+int64_t FramesIn(int64_t length, AVRational rate) {
+    if (length <= 0 || rate.num <= 0 || rate.den <= 0) return 0;
+    // A frame that starts within a thousandth of a frame of the end is not counted.
+    const double frames = static_cast<double>(length) * rate.num / (static_cast<double>(rate.den) * AV_TIME_BASE);
+    return static_cast<int64_t>(std::ceil(frames - 1e-3));
+}
+
+int64_t SamplesIn(int64_t length, int sampleRate) {
+    if (length <= 0) return 0;
+    return av_rescale_rnd(length, sampleRate, AV_TIME_BASE, AV_ROUND_NEAR_INF);
+}
+
+namespace {
+
+// Time of a decoded frame relative to the clip's start, AV_TIME_BASE units.
+bool ClipTime(const AVFrame& frame, const AVStream& stream, int64_t origin, int64_t start, int64_t& out) {
+    const int64_t ts = frame.best_effort_timestamp;
+    if (ts == AV_NOPTS_VALUE) return false;
+    out = av_rescale_q(ts, stream.time_base, AV_TIME_BASE_Q) - origin - start;
+    return true;
+}
+
+// Without a length the reader follows its stream to the end: container
+// durations are estimates (padding, preroll) and would pad or cut.
+int64_t ClipLength(const ClipRange& range) { return range.length > 0 ? range.length : -1; }
+
+}  // namespace
+
+// ---- Video -------------------------------------------------------------------------
+
+VideoTrackReader::VideoTrackReader(const SourceOpener& open, const VideoTarget& target, const ClipRange& range)
+    : m_target(target), m_range(range), m_packet(MakePacket()) {
+    QuietLibraryLogs();
+    if (target.width <= 0 || target.height <= 0 || target.rate.num <= 0 || target.rate.den <= 0)
+        Fail(ErrorKind::Unsupported, "The video output size or frame rate is not valid");
+    m_demux.emplace(open());
+    m_stream = m_demux->BestStream(AVMEDIA_TYPE_VIDEO);
+    m_origin = m_demux->Origin();
+    const int64_t length = ClipLength(range);
+    if (length >= 0) m_count = FramesIn(length, target.rate);
+    if (m_stream < 0) {
+        if (m_count < 0) m_count = 0;
+        m_demux.reset();
+        return;
+    }
+    m_demux->KeepOnly(m_stream);
+    if (range.start > 0) m_demux->Seek(range.start);
+    m_decoder.emplace(Codec::OpenDecoder(*m_demux->Stream(m_stream)->codecpar, 0));
+    m_current = MakeFrame();
+    m_picture.resize(FrameBytes());
+}
+
+int64_t VideoTrackReader::IndexOf(const AVFrame& frame, int64_t* lastIndex) const {
+    const AVStream& st = *m_demux->Stream(m_stream);
+    int64_t t = 0;
+    if (!ClipTime(frame, st, m_origin, m_range.start, t)) {
+        const int64_t i = m_queue.empty() ? m_lastIndex + 1 : m_queue.back().index + 1;
+        *lastIndex = i;
+        return i;
+    }
+    const AVRational unit = av_inv_q(m_target.rate);
+    const int64_t index = av_rescale_q_rnd(t, AV_TIME_BASE_Q, unit, AV_ROUND_NEAR_INF);
+    // The last output frame this picture covers, for a source followed to its end.
+    int64_t span = frame.pkt_duration > 0 ? av_rescale_q(frame.pkt_duration, st.time_base, AV_TIME_BASE_Q) : 0;
+    if (span <= 0 && st.avg_frame_rate.num > 0) span = av_rescale_q(1, av_inv_q(st.avg_frame_rate), AV_TIME_BASE_Q);
+    *lastIndex = std::max(index, av_rescale_q_rnd(t + span, AV_TIME_BASE_Q, unit, AV_ROUND_NEAR_INF) - 1);
+    return index;
+}
+
+void VideoTrackReader::FillUpTo(int64_t index) {
+    while (!m_sourceDone && (m_queue.empty() || m_queue.back().index <= index)) {
+        const bool got = m_demux->Read(m_packet.get());
+        auto sink = [&](AVFrame* f) {
+            Queued q{MakeFrame(), 0, 0};
+            q.index = IndexOf(*f, &q.lastIndex);
+            av_frame_move_ref(q.frame.get(), f);
+            m_queue.push_back(std::move(q));
+        };
+        if (got) {
+            m_decoder->Decode(m_packet.get(), sink);
+            av_packet_unref(m_packet.get());
+        } else {
+            m_decoder->Decode(nullptr, sink);
+            m_sourceDone = true;
+        }
+    }
+}
+
+void VideoTrackReader::Convert(const AVFrame& frame, uint8_t* dst) {
+    m_sws.reset(sws_getCachedContext(m_sws.release(), frame.width, frame.height,
+                                     static_cast<AVPixelFormat>(frame.format), m_target.width, m_target.height,
+                                     AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr));
+    if (!m_sws) Fail(ErrorKind::Unsupported, "The source's picture format cannot be converted");
+    const int stride = m_target.width * 4;
+    // Bottom-up rows: start at the last row and step backwards.
+    uint8_t* planes[4] = {dst + static_cast<size_t>(m_target.height - 1) * stride, nullptr, nullptr, nullptr};
+    const int strides[4] = {-stride, 0, 0, 0};
+    sws_scale(m_sws.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+}
+
+bool VideoTrackReader::Next(uint8_t* dst) {
+    if (m_count >= 0 && m_next >= m_count) return false;
+    if (m_stream < 0) {
+        std::memset(dst, 0, FrameBytes());
+        ++m_next;
+        return true;
+    }
+    FillUpTo(m_next);
+    // The latest frame at or before this index wins; earlier ones are dropped.
+    while (!m_queue.empty() && m_queue.front().index <= m_next) {
+        av_frame_unref(m_current.get());
+        av_frame_move_ref(m_current.get(), m_queue.front().frame.get());
+        m_lastIndex = m_queue.front().index;
+        m_coveredUpTo = m_queue.front().lastIndex;
+        m_queue.pop_front();
+        m_haveCurrent = true;
+        m_currentConverted = false;
+    }
+    if (m_count < 0 && m_sourceDone && m_queue.empty() && (!m_haveCurrent || m_next > m_coveredUpTo))
+        return false;
+    if (m_haveCurrent) {
+        if (!m_currentConverted) {
+            Convert(*m_current, m_picture.data());
+            m_currentConverted = true;
+        }
+        std::memcpy(dst, m_picture.data(), FrameBytes());
+    } else if (!m_queue.empty()) {
+        // Video that starts late: its first picture stands in until then.
+        Convert(*m_queue.front().frame, dst);
+    } else {
+        std::memset(dst, 0, FrameBytes());
+    }
+    ++m_next;
+    return true;
+}
+
+// ---- Audio -------------------------------------------------------------------------
+
+AudioTrackReader::AudioTrackReader(const SourceOpener& open, const AudioTarget& target, const ClipRange& range)
+    : m_target(target), m_range(range), m_packet(MakePacket()) {
+    QuietLibraryLogs();
+    if (target.sampleRate <= 0 || target.channels <= 0 || target.channels > 8)
+        Fail(ErrorKind::Unsupported, "The audio output format is not valid");
+    m_demux.emplace(open());
+    m_stream = m_demux->BestStream(AVMEDIA_TYPE_AUDIO);
+    m_origin = m_demux->Origin();
+    const int64_t length = ClipLength(range);
+    if (length >= 0) m_count = SamplesIn(length, target.sampleRate);
+    if (m_stream < 0) {
+        if (m_count < 0) m_count = 0;
+        m_demux.reset();
+        return;
+    }
+    m_demux->KeepOnly(m_stream);
+    if (range.start > 0) m_demux->Seek(range.start);
+    m_decoder.emplace(Codec::OpenDecoder(*m_demux->Stream(m_stream)->codecpar, 1));
+    m_fifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_S16, target.channels, 4096));
+    if (!m_fifo) Fail(ErrorKind::NoMemory, "Out of memory");
+}
+
+AudioTrackReader::~AudioTrackReader() { av_channel_layout_uninit(&m_swrInLayout); }
+
+void AudioTrackReader::PushSilence(int64_t frames) {
+    std::vector<int16_t> zeros(static_cast<size_t>(std::min<int64_t>(frames, 4096)) * m_target.channels);
+    while (frames > 0) {
+        const int n = static_cast<int>(std::min<int64_t>(frames, 4096));
+        void* data = zeros.data();
+        av_audio_fifo_write(m_fifo.get(), &data, n);
+        frames -= n;
+    }
+}
+
+void AudioTrackReader::Write(const int16_t* samples, int frames) {
+    if (m_toDrop > 0) {
+        const int skip = static_cast<int>(std::min<int64_t>(m_toDrop, frames));
+        m_toDrop -= skip;
+        samples += static_cast<size_t>(skip) * m_target.channels;
+        frames -= skip;
+    }
+    if (frames <= 0) return;
+    void* data = const_cast<int16_t*>(samples);
+    if (av_audio_fifo_write(m_fifo.get(), &data, frames) < frames) Fail(ErrorKind::NoMemory, "Out of memory");
+}
+
+void AudioTrackReader::Push(const AVFrame* frame) {
+    if (frame && !m_started) {
+        m_started = true;
+        int64_t t = 0;
+        if (ClipTime(*frame, *m_demux->Stream(m_stream), m_origin, m_range.start, t)) {
+            const int64_t offset = av_rescale_rnd(t, m_target.sampleRate, AV_TIME_BASE, AV_ROUND_NEAR_INF);
+            if (offset > 0) PushSilence(offset);
+            else m_toDrop = -offset;
+        }
+    }
+    if (frame) {
+        AVChannelLayout in{};
+        if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels == 0)
+            av_channel_layout_default(&in, std::max(1, frame->ch_layout.nb_channels));
+        else
+            av_channel_layout_copy(&in, &frame->ch_layout);
+        if (!m_swr || m_swrInRate != frame->sample_rate || m_swrInFormat != frame->format ||
+            av_channel_layout_compare(&in, &m_swrInLayout) != 0) {
+            // A format change mid-stream starts a new resampler; what the old one held is dropped.
+            AVChannelLayout out{};
+            av_channel_layout_default(&out, m_target.channels);
+            SwrContext* swr = nullptr;
+            Check(swr_alloc_set_opts2(&swr, &out, AV_SAMPLE_FMT_S16, m_target.sampleRate, &in,
+                                      static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr),
+                  "Preparing the audio conversion");
+            m_swr.reset(swr);
+            av_channel_layout_uninit(&out);
+            Check(swr_init(m_swr.get()), "Preparing the audio conversion");
+            av_channel_layout_uninit(&m_swrInLayout);
+            av_channel_layout_copy(&m_swrInLayout, &in);
+            m_swrInRate = frame->sample_rate;
+            m_swrInFormat = frame->format;
+        }
+        av_channel_layout_uninit(&in);
+    }
+    if (!m_swr) return;
+    const int room = swr_get_out_samples(m_swr.get(), frame ? frame->nb_samples : 0);
+    if (room <= 0) return;
+    m_convert.resize(static_cast<size_t>(room) * m_target.channels);
+    uint8_t* out = reinterpret_cast<uint8_t*>(m_convert.data());
+    const int got = Check(swr_convert(m_swr.get(), &out, room, frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr,
+                                      frame ? frame->nb_samples : 0),
+                          "Converting the audio");
+    Write(m_convert.data(), got);
+}
+
+bool AudioTrackReader::Refill() {
+    if (m_sourceDone) return false;
+    auto sink = [&](AVFrame* f) { Push(f); };
+    if (m_demux->Read(m_packet.get())) {
+        m_decoder->Decode(m_packet.get(), sink);
+        av_packet_unref(m_packet.get());
+    } else {
+        m_decoder->Decode(nullptr, sink);
+        Push(nullptr);  // what the resampler still holds
+        m_sourceDone = true;
+    }
+    return true;
+}
+
+int AudioTrackReader::Read(int16_t* dst, int maxFrames) {
+    int64_t want = maxFrames;
+    if (m_count >= 0) want = std::min<int64_t>(want, m_count - m_delivered);
+    if (want <= 0) return 0;
+    int n = 0;
+    if (m_stream >= 0) {
+        while (av_audio_fifo_size(m_fifo.get()) < want && Refill()) {}
+        n = std::min<int>(static_cast<int>(want), av_audio_fifo_size(m_fifo.get()));
+        void* data = dst;
+        if (n > 0) av_audio_fifo_read(m_fifo.get(), &data, n);
+    }
+    if (n < want && m_count >= 0) {
+        // Silence where the source has no sound (any more).
+        std::memset(dst + static_cast<size_t>(n) * m_target.channels, 0,
+                    static_cast<size_t>(want - n) * m_target.BytesPerFrame());
+        n = static_cast<int>(want);
+    }
+    m_delivered += n;
+    return n;
+}
+
+}  // namespace media

@@ -1,0 +1,135 @@
+// One stream of a source, decoded and converted to the format of its
+// group: video as bottom-up 32-bit BGRA at the output size and a constant
+// frame rate, audio as interleaved signed 16-bit PCM. A source without the
+// stream gives black frames or silence for the clip's length.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "platform/core/ByteIo.h"
+#include "platform/core/CodecLoop.h"
+#include "platform/core/Demuxer.h"
+
+namespace media {
+
+// Part of the source to read, in AV_TIME_BASE units from the source's
+// origin. A length below 1 means up to the end of the stream read; a
+// missing stream then gives nothing.
+struct ClipRange {
+    int64_t start = 0;
+    int64_t length = 0;
+};
+
+struct VideoTarget {
+    int width = 0;
+    int height = 0;
+    AVRational rate{25, 1};
+};
+
+struct AudioTarget {
+    int sampleRate = 44100;
+    int channels = 2;
+    int BytesPerFrame() const { return channels * 2; }
+};
+
+class VideoTrackReader {
+public:
+    VideoTrackReader(const SourceOpener& open, const VideoTarget& target, const ClipRange& range);
+
+    // Frames this clip gives; -1 without a length (the reader then ends
+    // with its stream).
+    int64_t FrameCount() const { return m_count; }
+    bool HasSourceStream() const { return m_stream >= 0; }
+    size_t FrameBytes() const { return static_cast<size_t>(m_target.width) * m_target.height * 4; }
+    int64_t Delivered() const { return m_next; }
+
+    // Writes the next output frame (FrameBytes() bytes, rows bottom-up) and
+    // returns true; false after the last one.
+    bool Next(uint8_t* dst);
+
+private:
+    // Output frame index of a decoded frame (nearest by time stamp), and
+    // the last index it covers by its duration.
+    int64_t IndexOf(const AVFrame& frame, int64_t* lastIndex) const;
+    // Decodes until a frame lies beyond the wanted index or the source ends.
+    void FillUpTo(int64_t index);
+    void Convert(const AVFrame& frame, uint8_t* dst);
+
+    VideoTarget m_target;
+    ClipRange m_range;
+    std::optional<Demuxer> m_demux;
+    std::optional<Codec> m_decoder;
+    int m_stream = -1;
+    int64_t m_origin = 0;
+    int64_t m_count = -1;
+    int64_t m_next = 0;
+    bool m_sourceDone = false;
+
+    struct Queued {
+        FramePtr frame;
+        int64_t index;
+        int64_t lastIndex;
+    };
+    std::deque<Queued> m_queue;  // decoded, not yet due
+    FramePtr m_current;          // latest decoded frame at or before the next index
+    int64_t m_lastIndex = -1;
+    int64_t m_coveredUpTo = -1;
+    bool m_haveCurrent = false;
+    bool m_currentConverted = false;
+    std::vector<uint8_t> m_picture;  // m_current converted
+    SwsPtr m_sws;
+    PacketPtr m_packet;
+};
+
+class AudioTrackReader {
+public:
+    AudioTrackReader(const SourceOpener& open, const AudioTarget& target, const ClipRange& range);
+    ~AudioTrackReader();
+    AudioTrackReader(const AudioTrackReader&) = delete;
+    AudioTrackReader& operator=(const AudioTrackReader&) = delete;
+
+    // Sample frames this clip gives; -1 when unknown (see VideoTrackReader).
+    int64_t SampleCount() const { return m_count; }
+    bool HasSourceStream() const { return m_stream >= 0; }
+    int64_t Delivered() const { return m_delivered; }
+
+    // Writes up to maxFrames sample frames; returns how many, 0 at the end.
+    int Read(int16_t* dst, int maxFrames);
+
+private:
+    // Decodes one more packet's worth into the FIFO; false at the source's end.
+    bool Refill();
+    // Converts a decoded frame (null: what the resampler holds) into the FIFO.
+    void Push(const AVFrame* frame);
+    void PushSilence(int64_t frames);
+    void Write(const int16_t* samples, int frames);
+
+    AudioTarget m_target;
+    ClipRange m_range;
+    std::optional<Demuxer> m_demux;
+    std::optional<Codec> m_decoder;
+    int m_stream = -1;
+    int64_t m_origin = 0;
+    int64_t m_count = -1;
+    int64_t m_delivered = 0;
+    bool m_sourceDone = false;
+    bool m_started = false;
+    int64_t m_toDrop = 0;  // samples before the clip's start still to discard
+    SwrPtr m_swr;
+    AVChannelLayout m_swrInLayout{};
+    int m_swrInRate = 0;
+    int m_swrInFormat = -1;
+    AudioFifoPtr m_fifo;
+    std::vector<int16_t> m_convert;
+    PacketPtr m_packet;
+};
+
+// Output frame count for a length in AV_TIME_BASE units at a rate: every
+// frame that starts inside the clip.
+int64_t FramesIn(int64_t length, AVRational rate);
+int64_t SamplesIn(int64_t length, int sampleRate);
+
+}  // namespace media

@@ -1,0 +1,241 @@
+// The media core on generated clips: exact frame counts at the target rate,
+// exact sizes, audio length, missing streams, bad inputs, and encoding
+// round trips through the AVI muxer.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "platform/core/Encoder.h"
+#include "platform/core/MediaError.h"
+#include "platform/core/Muxer.h"
+#include "platform/core/TrackReader.h"
+#include "tests/platform/native/TestClips.h"
+
+using media::AudioTarget;
+using media::AudioTrackReader;
+using media::ClipRange;
+using media::ErrorKind;
+using media::MediaError;
+using media::VideoTarget;
+using media::VideoTrackReader;
+
+namespace {
+
+constexpr int64_t kSecond = AV_TIME_BASE;
+
+clipgen::ClipSpec Spec(const std::string& container, double seconds = 2.0) {
+    clipgen::ClipSpec s;
+    s.container = container;
+    s.seconds = seconds;
+    return s;
+}
+
+std::string ClipOf(const std::string& container) { return testclips::Clip("src." + container, Spec(container)); }
+
+struct VideoRun {
+    int64_t frames = 0;
+    std::vector<std::vector<uint8_t>> pictures;  // kept when asked
+};
+
+VideoRun ReadAllVideo(const std::string& path, VideoTarget target, ClipRange range, bool keep = false) {
+    VideoTrackReader reader(media::FileOpener(path), target, range);
+    std::vector<uint8_t> buf(reader.FrameBytes());
+    VideoRun run;
+    while (reader.Next(buf.data())) {
+        ++run.frames;
+        if (keep) run.pictures.push_back(buf);
+    }
+    return run;
+}
+
+int64_t ReadAllAudio(const std::string& path, AudioTarget target, ClipRange range, double* rms = nullptr) {
+    AudioTrackReader reader(media::FileOpener(path), target, range);
+    std::vector<int16_t> buf(4096 * target.channels);
+    int64_t total = 0;
+    double sum = 0;
+    for (;;) {
+        const int n = reader.Read(buf.data(), 4096);
+        if (n == 0) break;
+        for (int i = 0; i < n * target.channels; ++i) sum += double(buf[i]) * buf[i];
+        total += n;
+    }
+    if (rms) *rms = total ? std::sqrt(sum / double(total * target.channels)) : 0;
+    return total;
+}
+
+double MeanDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    double d = 0;
+    for (size_t i = 0; i < a.size(); ++i) d += std::abs(int(a[i]) - int(b[i]));
+    return d / double(a.size());
+}
+
+template <class F>
+MediaError ErrorOf(F&& f) {
+    try {
+        f();
+    } catch (const MediaError& e) {
+        return e;
+    }
+    return MediaError(ErrorKind::Internal, "no error");
+}
+
+}  // namespace
+
+// ---- Conversion to the group formats -----------------------------------------------
+
+class ContainerTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ContainerTest, ExactFramesSizeAndAudioLength) {
+    const std::string path = ClipOf(GetParam());
+    const ClipRange twoSeconds{0, 2 * kSecond};
+    const VideoRun v15 = ReadAllVideo(path, {176, 144, {15, 1}}, twoSeconds);
+    EXPECT_EQ(v15.frames, 30);
+    const VideoRun v30 = ReadAllVideo(path, {320, 240, {30000, 1001}}, twoSeconds);
+    EXPECT_EQ(v30.frames, 60);  // 59.94 frames start inside two seconds
+
+    double rms = 0;
+    EXPECT_EQ(ReadAllAudio(path, {44100, 2}, twoSeconds, &rms), 88200);
+    EXPECT_GT(rms, 3000.0) << "the tone is there";
+    EXPECT_EQ(ReadAllAudio(path, {22050, 1}, twoSeconds), 44100);
+}
+
+TEST_P(ContainerTest, WholeSourceWhenNoLengthGiven) {
+    const std::string path = ClipOf(GetParam());
+    EXPECT_EQ(ReadAllVideo(path, {160, 120, {25, 1}}, {}).frames, 50);
+    EXPECT_EQ(ReadAllVideo(path, {160, 120, {50, 1}}, {}).frames, 100) << "the last picture lasts its frame";
+    // Audio codecs pad and prime: up to a couple of codec frames more.
+    const int64_t samples = ReadAllAudio(path, {48000, 2}, {});
+    EXPECT_GE(samples, 96000);
+    EXPECT_LT(samples, 96000 + 48000 / 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, ContainerTest, ::testing::Values("avi", "mpg", "mpeg2", "wmv"));
+
+TEST(FrameRate, HigherRateRepeatsAndLowerRateDrops) {
+    const std::string path = ClipOf("avi");
+    const VideoRun up = ReadAllVideo(path, {160, 120, {50, 1}}, {0, 1 * kSecond}, true);
+    ASSERT_EQ(up.frames, 50);
+    for (int k = 0; k + 2 < 50; k += 2) {
+        EXPECT_EQ(up.pictures[k], up.pictures[k + 1]) << "frame " << k << " is shown twice";
+        EXPECT_GT(MeanDifference(up.pictures[k], up.pictures[k + 2]), 2.0) << "the pattern moves";
+    }
+    const VideoRun down = ReadAllVideo(path, {160, 120, {10, 1}}, {0, 1 * kSecond}, true);
+    ASSERT_EQ(down.frames, 10);
+    for (int k = 0; k + 1 < 10; ++k) EXPECT_GT(MeanDifference(down.pictures[k], down.pictures[k + 1]), 2.0);
+}
+
+TEST(FrameRate, PicturesAreBottomUp) {
+    // The pattern's top-left corner is a band colour (blue high); a bottom-up
+    // picture keeps the top row last.
+    const std::string path = ClipOf("avi");
+    const VideoRun v = ReadAllVideo(path, {160, 120, {25, 1}}, {0, kSecond / 25}, true);
+    ASSERT_EQ(v.frames, 1);
+    std::vector<uint8_t> top(160 * 120 * 4);
+    clipgen::DrawPattern(top.data(), 160, 120, 0);
+    const uint8_t* lastStoredRow = v.pictures[0].data() + 119 * 160 * 4;
+    double d = 0;
+    for (int i = 0; i < 160 * 4; ++i) d += std::abs(int(lastStoredRow[i]) - int(top[i]));
+    EXPECT_LT(d / (160 * 4), 20.0);
+}
+
+TEST(FrameRate, LaterStartSkipsTheBeginning) {
+    const std::string path = ClipOf("avi");
+    const VideoRun tail = ReadAllVideo(path, {160, 120, {25, 1}}, {kSecond, kSecond / 5}, true);
+    const VideoRun whole = ReadAllVideo(path, {160, 120, {25, 1}}, {0, 2 * kSecond}, true);
+    ASSERT_EQ(tail.frames, 5);
+    EXPECT_LT(MeanDifference(tail.pictures[0], whole.pictures[25]), 1.0);
+    EXPECT_EQ(ReadAllAudio(path, {44100, 2}, {kSecond, kSecond / 2}), 22050);
+}
+
+TEST(MissingStreams, BlackFramesAndSilence) {
+    clipgen::ClipSpec audioOnly = Spec("avi");
+    audioOnly.video = false;
+    const std::string a = testclips::Clip("audio-only.avi", audioOnly);
+    VideoTrackReader black(media::FileOpener(a), {64, 48, {25, 1}}, {0, 2 * kSecond});
+    EXPECT_FALSE(black.HasSourceStream());
+    std::vector<uint8_t> buf(black.FrameBytes(), 7);
+    int frames = 0;
+    while (black.Next(buf.data())) {
+        ++frames;
+        EXPECT_EQ(std::count(buf.begin(), buf.end(), 0), long(buf.size()));
+    }
+    EXPECT_EQ(frames, 50);
+    EXPECT_EQ(ReadAllAudio(a, {44100, 2}, {0, 2 * kSecond}), 88200);
+
+    clipgen::ClipSpec videoOnly = Spec("mpg");
+    videoOnly.audio = false;
+    const std::string v = testclips::Clip("video-only.mpg", videoOnly);
+    double rms = 1;
+    EXPECT_EQ(ReadAllAudio(v, {44100, 2}, {0, 2 * kSecond}, &rms), 88200);
+    EXPECT_EQ(rms, 0.0);
+    EXPECT_EQ(ReadAllVideo(v, {160, 120, {25, 1}}, {0, 2 * kSecond}).frames, 50);
+}
+
+TEST(MissingStreams, ClipLongerThanSourceIsPadded) {
+    const std::string path = ClipOf("avi");
+    EXPECT_EQ(ReadAllVideo(path, {160, 120, {25, 1}}, {0, 3 * kSecond}).frames, 75);
+    EXPECT_EQ(ReadAllAudio(path, {8000, 2}, {0, 3 * kSecond}), 24000);
+}
+
+// ---- Bad inputs ------------------------------------------------------------------
+
+TEST(BadInput, ClearErrorsAndNoCrash) {
+    const std::string dir = testclips::Dir();
+    const VideoTarget t{64, 48, {25, 1}};
+    auto open = [&](const std::string& p) { VideoTrackReader r(media::FileOpener(p), t, {}); };
+
+    MediaError missing = ErrorOf([&] { open(dir + "/no such file.avi"); });
+    EXPECT_EQ(missing.Kind(), ErrorKind::NotFound);
+    EXPECT_NE(std::string(missing.what()).find("does not exist"), std::string::npos);
+
+    EXPECT_EQ(ErrorOf([&] { open(testclips::FileWith("empty.avi", "")); }).Kind(), ErrorKind::NotMedia);
+    EXPECT_EQ(ErrorOf([&] { open(dir); }).Kind(), ErrorKind::NotMedia);
+    const MediaError text = ErrorOf([&] { open(testclips::FileWith("notes.avi", std::string(5000, 'x'))); });
+    EXPECT_EQ(text.Kind(), ErrorKind::NotMedia);
+    EXPECT_NE(std::string(text.what()).find("not a media file"), std::string::npos);
+    EXPECT_THROW(AudioTrackReader(media::FileOpener(dir + "/empty.avi"), {44100, 2}, {}), MediaError);
+}
+
+TEST(BadInput, TruncatedFiles) {
+    std::ifstream in(ClipOf("avi"), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Cut inside the header: an error, never a crash.
+    const std::string head = testclips::FileWith("head.avi", bytes.substr(0, 300));
+    EXPECT_THROW(ReadAllVideo(head, {64, 48, {25, 1}}, {0, kSecond}), MediaError);
+    // Cut in the middle: what is there converts, the rest is padded.
+    const std::string half = testclips::FileWith("half.avi", bytes.substr(0, bytes.size() / 2));
+    EXPECT_EQ(ReadAllVideo(half, {64, 48, {25, 1}}, {0, 2 * kSecond}).frames, 50);
+    EXPECT_EQ(ReadAllAudio(half, {44100, 2}, {0, 2 * kSecond}), 88200);
+    // Damage in the middle of the data is skipped.
+    std::string damaged = bytes;
+    for (size_t i = bytes.size() / 3; i < bytes.size() / 3 + 2000; ++i) damaged[i] = char(i * 7);
+    const std::string bad = testclips::FileWith("damaged.avi", damaged);
+    EXPECT_EQ(ReadAllVideo(bad, {64, 48, {25, 1}}, {0, 2 * kSecond}).frames, 50);
+}
+
+// ---- Encoding through the AVI muxer ------------------------------------------------
+
+TEST(Encode, Mpeg4AndMp3InAviReadBack) {
+    const std::string out = testclips::Dir() + "/mpeg4-mp3.avi";
+    testclips::Transcode(ClipOf("mpeg2"), out, {"mpeg4", media::Fourcc('X', 'V', 'I', 'D'), AV_PIX_FMT_YUV420P, 176, 144,
+                                                {15, 1}, "libmp3lame", 2 * kSecond});
+    const auto v = testclips::ReadStream(out, true);
+    const auto a = testclips::ReadStream(out, false);
+    ASSERT_TRUE(v.present);
+    ASSERT_TRUE(a.present);
+    EXPECT_EQ(v.codec, AV_CODEC_ID_MPEG4);
+    EXPECT_EQ(v.tag, media::Fourcc('X', 'V', 'I', 'D'));
+    EXPECT_EQ(v.width, 176);
+    EXPECT_EQ(v.height, 144);
+    EXPECT_EQ(v.packets, 30);
+    EXPECT_EQ(a.codec, AV_CODEC_ID_MP3);
+    EXPECT_EQ(a.sampleRate, 44100);
+    // The written file decodes to the same length again.
+    EXPECT_EQ(ReadAllVideo(out, {176, 144, {15, 1}}, {}).frames, 30);
+    EXPECT_NEAR(double(ReadAllAudio(out, {44100, 2}, {})), 88200.0, 44100.0 / 15);
+}

@@ -1,0 +1,52 @@
+// clipgen: writes a short synthetic clip.
+//   clipgen OUT [--format avi|mpg|mpeg2|wmv] [--size WxH] [--rate N[/D]]
+//               [--seconds S] [--no-audio] [--no-video] [--vcodec NAME] [--acodec NAME]
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/core/MediaError.h"
+#include "tools/clipgen/ClipWriter.h"
+
+namespace {
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: clipgen OUT [--format avi|mpg|mpeg2|wmv] [--size WxH] [--rate N[/D]] [--seconds S]\n"
+                 "               [--no-audio] [--no-video] [--vcodec NAME] [--acodec NAME]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    clipgen::ClipSpec spec;
+    const std::string out = argv[1];
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (a == "--no-audio") spec.audio = false;
+        else if (a == "--no-video") spec.video = false;
+        else if (!next) return Usage();
+        else if (a == "--format") spec.container = argv[++i];
+        else if (a == "--size") {
+            if (std::sscanf(argv[++i], "%dx%d", &spec.width, &spec.height) != 2) return Usage();
+        } else if (a == "--rate") {
+            int num = 0, den = 1;
+            if (std::sscanf(argv[++i], "%d/%d", &num, &den) < 1 || num <= 0 || den <= 0) return Usage();
+            spec.rate = AVRational{num, den};
+        } else if (a == "--seconds") spec.seconds = std::atof(argv[++i]);
+        else if (a == "--vcodec") spec.videoEncoder = argv[++i];
+        else if (a == "--acodec") spec.audioEncoder = argv[++i];
+        else return Usage();
+    }
+    try {
+        clipgen::WriteClip(out, spec);
+    } catch (const media::MediaError& e) {
+        std::fprintf(stderr, "clipgen: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
