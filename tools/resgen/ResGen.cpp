@@ -1,9 +1,11 @@
-// Draws the program's small pictures (toolbox bitmap, icons) and writes
+// Draws the program's small pictures (toolbox bitmap, icons, tool bar and
+// task state images) and writes
 // them as .bmp and .ico files for the resource compiler. Nothing here is
 // copied from anywhere: every picture is drawn from the shapes below.
 //
 //   resgen <output folder>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -159,6 +161,106 @@ Pixmap DrawFilmStrip(int size, Rgba background) {
     return p;
 }
 
+// ---- Tool bar and task state images: 16 x 16 glyphs side by side on the
+// mask colour (magenta), for image lists.
+
+constexpr Rgba kMask{255, 0, 255, 255};
+constexpr Rgba kInk{40, 40, 40, 255};
+constexpr Rgba kPaper{250, 250, 250, 255};
+constexpr Rgba kFolder{236, 190, 70, 255};
+constexpr Rgba kGreen{40, 160, 60, 255};
+constexpr Rgba kRed{210, 40, 40, 255};
+constexpr Rgba kBlue{40, 90, 200, 255};
+constexpr Rgba kGrey{130, 130, 130, 255};
+constexpr Rgba kOrange{240, 140, 20, 255};
+
+void Disc(Pixmap& p, int ox, double cx, double cy, double r, Rgba c) {
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
+            if (dx * dx + dy * dy <= r * r) p.Set(ox + x, y, c);
+        }
+}
+
+// A thick line from (x0, y0) to (x1, y1) inside the glyph at ox.
+void Stroke(Pixmap& p, int ox, double x0, double y0, double x1, double y1, double width, Rgba c) {
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const double px = x + 0.5, py = y + 0.5;
+            const double vx = x1 - x0, vy = y1 - y0;
+            double t = ((px - x0) * vx + (py - y0) * vy) / (vx * vx + vy * vy);
+            t = t < 0 ? 0 : (t > 1 ? 1 : t);
+            const double dx = px - (x0 + t * vx), dy = py - (y0 + t * vy);
+            if (dx * dx + dy * dy <= width * width / 4) p.Set(ox + x, y, c);
+        }
+}
+
+void Page(Pixmap& p, int ox) {
+    p.Fill(ox + 3, 1, ox + 12, 15, kInk);
+    p.Fill(ox + 4, 2, ox + 11, 14, kPaper);
+    for (int y = 4; y < 12; y += 2) p.Fill(ox + 5, y, ox + 10, y + 1, kGrey);
+}
+
+void Folder(Pixmap& p, int ox) {
+    p.Fill(ox + 1, 3, ox + 7, 5, kInk);
+    p.Fill(ox + 1, 4, ox + 15, 14, kInk);
+    p.Fill(ox + 2, 5, ox + 14, 13, kFolder);
+}
+
+void Plus(Pixmap& p, int ox) {
+    p.Fill(ox + 9, 11, ox + 16, 14, kGreen);
+    p.Fill(ox + 11, 9, ox + 14, 16, kGreen);
+}
+
+// The tool bar's commands, in this order: add files, add folder, remove,
+// clear, convert, options, help, about.
+Pixmap DrawToolbarStrip() {
+    Pixmap p(16 * 8, 16, kMask);
+    Page(p, 0);
+    Plus(p, 0);
+    Folder(p, 16);
+    Plus(p, 16);
+    Page(p, 32);
+    p.Fill(32 + 8, 11, 32 + 16, 14, kRed);
+    Stroke(p, 48, 3, 3, 13, 13, 3, kRed);
+    Stroke(p, 48, 13, 3, 3, 13, 3, kRed);
+    const Pixmap film = DrawFilmStrip(16, kMask);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) p.Set(64 + x, y, film.At(x, y));
+    for (int k = 0; k < 8; ++k) {
+        const double a = k * 3.14159265 / 4;
+        Stroke(p, 80, 8, 8, 8 + 7 * std::cos(a), 8 + 7 * std::sin(a), 3, kGrey);
+    }
+    Disc(p, 80, 8, 8, 5, kGrey);
+    Disc(p, 80, 8, 8, 2, kMask);
+    Disc(p, 96, 8, 8, 7.5, kBlue);
+    Stroke(p, 96, 5.5, 5.5, 8, 3.5, 2, kPaper);
+    Stroke(p, 96, 8, 3.5, 10.5, 5.5, 2, kPaper);
+    Stroke(p, 96, 10.5, 5.5, 8, 8.5, 2, kPaper);
+    Stroke(p, 96, 8, 8.5, 8, 10, 2, kPaper);
+    p.Fill(96 + 7, 12, 96 + 9, 14, kPaper);
+    Disc(p, 112, 8, 8, 7.5, kBlue);
+    p.Fill(112 + 7, 3, 112 + 9, 5, kPaper);
+    p.Fill(112 + 7, 6, 112 + 9, 13, kPaper);
+    return p;
+}
+
+// A task's state: ready, converting, skipped, error, done.
+Pixmap DrawTaskStateStrip() {
+    Pixmap p(16 * 5, 16, kMask);
+    Disc(p, 0, 8, 8, 4, kGrey);
+    for (int x = 0; x < 8; ++x) p.Fill(16 + 5 + x, 4 + x / 2, 16 + 6 + x, 12 - x / 2, kBlue);
+    Stroke(p, 32, 4, 4, 9, 8, 3, kOrange);
+    Stroke(p, 32, 9, 8, 4, 12, 3, kOrange);
+    Stroke(p, 32, 9, 4, 14, 8, 3, kOrange);
+    Stroke(p, 32, 14, 8, 9, 12, 3, kOrange);
+    Stroke(p, 48, 4, 4, 12, 12, 3, kRed);
+    Stroke(p, 48, 12, 4, 4, 12, 3, kRed);
+    Stroke(p, 64, 3, 8, 7, 12, 3, kGreen);
+    Stroke(p, 64, 7, 12, 13, 4, 3, kGreen);
+    return p;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -171,6 +273,8 @@ int main(int argc, char** argv) {
     // Toolbox picture of the control: 16 x 16 on the standard grey.
     ok &= WriteBmp(dir + "/vantrex_toolbox.bmp", DrawFilmStrip(16, Rgba{192, 192, 192, 255}));
     ok &= WriteIco(dir + "/vantrex.ico", {DrawFilmStrip(32, kClear), DrawFilmStrip(16, kClear)});
+    ok &= WriteBmp(dir + "/toolbar.bmp", DrawToolbarStrip());
+    ok &= WriteBmp(dir + "/taskstate.bmp", DrawTaskStateStrip());
     ok &= WriteIco(dir + "/corvane.ico",
                    {DrawFilmStrip(48, kClear), DrawFilmStrip(32, kClear), DrawFilmStrip(16, kClear)});
     if (!ok) {
