@@ -798,7 +798,9 @@ bool TTreeNode::Expanded() const {
 // TVM_EXPAND sends no notifications, so the events are raised here.
 void TTreeNode::Expand(bool recurse) {
     if (!Expanded() && m_owner.CanExpand(this)) {
+        m_owner.m_expandingInCode = true;
         SendMessageW(m_owner.Handle(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(m_item));
+        m_owner.m_expandingInCode = false;
         m_owner.Expand(this);
     }
     if (recurse)
@@ -809,7 +811,9 @@ void TTreeNode::Collapse(bool recurse) {
     if (recurse)
         for (TTreeNode* c : m_children) c->Collapse(true);
     if (Expanded() && m_owner.CanCollapse(this)) {
+        m_owner.m_expandingInCode = true;
         SendMessageW(m_owner.Handle(), TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(m_item));
+        m_owner.m_expandingInCode = false;
         m_owner.Collapse(this);
     }
 }
@@ -1065,6 +1069,10 @@ void TCustomTreeView::WndProc(TMessage& m) {
         switch (hdr->code) {
         case TVN_ITEMEXPANDINGW:
         case TVN_ITEMEXPANDINGA: {
+            if (m_expandingInCode) {
+                m.Result = FALSE;
+                return;
+            }
             TTreeNode* node = NodeOf(tv->itemNew.lParam);
             const bool allow = tv->action == TVE_EXPAND ? CanExpand(node) : CanCollapse(node);
             m.Result = allow ? FALSE : TRUE;
@@ -1072,6 +1080,7 @@ void TCustomTreeView::WndProc(TMessage& m) {
         }
         case TVN_ITEMEXPANDEDW:
         case TVN_ITEMEXPANDEDA: {
+            if (m_expandingInCode) return;
             TTreeNode* node = NodeOf(tv->itemNew.lParam);
             if (tv->action == TVE_EXPAND) Expand(node);
             else Collapse(node);
@@ -1419,10 +1428,52 @@ int TRichEdit::RenderPages(HDC dc, const RECT& pagePixels, const std::function<v
         fr.chrg.cpMin = next;
         fr.chrg.cpMax = -1;
         const int after = static_cast<int>(SendMessageW(m_handle, EM_FORMATRANGE, TRUE, reinterpret_cast<LPARAM>(&fr)));
+        // Wine's rich edit lays out nothing here (a stub): draw it ourselves.
+        if (pages == 0 && after == 0 && length > 0) return RenderParagraphs(dc, pagePixels, newPage);
         ++pages;
         if (after <= next) break;  // nothing fitted: stop rather than loop
         next = after;
     } while (next < length);
+    return pages;
+}
+
+// Each paragraph in the edit's font (at the device's resolution) and in the
+// colour of its first character, wrapped at the page width.
+int TRichEdit::RenderParagraphs(HDC dc, const RECT& page, const std::function<void(int page)>& newPage) {
+    CHARRANGE saved{};
+    SendMessageW(m_handle, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&saved));
+    TFont font;
+    font.Assign(m_font);
+    font.SetHeight(MulDiv(m_font.Height(), GetDeviceCaps(dc, LOGPIXELSY), 96));
+    const HGDIOBJ oldFont = SelectObject(dc, font.Handle());
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    const COLORREF oldColor = GetTextColor(dc);
+    const int width = page.right - page.left;
+    int pages = 1, y = page.top, start = 0;
+    const int count = m_lines->Count();
+    for (int i = 0; i < count; ++i) {
+        const String text = m_lines->Get(i);
+        const String shown = text.empty() ? String(u" ") : text;
+        RECT r{0, 0, width, 0};
+        DrawTextW(dc, com::W(shown), static_cast<int>(shown.size()), &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        const int height = r.bottom - r.top;
+        if (y + height > page.bottom && y > page.top) {
+            if (newPage) newPage(pages);
+            ++pages;
+            y = page.top;
+        }
+        CHARRANGE first{start, start + 1};
+        SendMessageW(m_handle, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&first));
+        SetTextColor(dc, ColorToRGB(m_selAttributes.Color()));
+        RECT out{page.left, y, page.right, y + height};
+        DrawTextW(dc, com::W(text), static_cast<int>(text.size()), &out, DT_WORDBREAK | DT_NOPREFIX);
+        y += height;
+        start += static_cast<int>(text.size()) + 1;
+    }
+    SetTextColor(dc, oldColor);
+    SetBkMode(dc, oldMode);
+    SelectObject(dc, oldFont);
+    SendMessageW(m_handle, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&saved));
     return pages;
 }
 

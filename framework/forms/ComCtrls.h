@@ -429,6 +429,9 @@ private:
     friend class TTreeNodes;
     void InsertNative(TTreeNode* node);
     TTreeNodes m_nodes{*this};
+    // Set while a node expands or collapses in code, which has raised the
+    // events itself (Wine's TVM_EXPAND notifies as well, Windows' does not).
+    bool m_expandingInCode = false;
     TImageList* m_images = nullptr;
     bool m_readOnly = false;
     bool m_hideSelection = true;
@@ -501,6 +504,7 @@ protected:
     void InitializeWnd() override;
 
 private:
+    int RenderParagraphs(HDC dc, const RECT& page, const std::function<void(int page)>& newPage);
     std::unique_ptr<TStrings> m_lines;
     TTextAttributes m_selAttributes{*this};
     TScrollStyle m_scrollBars = TScrollStyle::ssNone;

@@ -674,6 +674,18 @@ RECT TWinControl::ClientRect() {
     return r;
 }
 
+POINT TWinControl::ClientToScreen(POINT p) {
+    if (!m_handle) return TControl::ClientToScreen(p);
+    ::ClientToScreen(m_handle, &p);
+    return p;
+}
+
+POINT TWinControl::ScreenToClient(POINT p) {
+    if (!m_handle) return TControl::ScreenToClient(p);
+    ::ScreenToClient(m_handle, &p);
+    return p;
+}
+
 void TWinControl::Invalidate() {
     if (m_handle) InvalidateRect(m_handle, nullptr, TRUE);
 }

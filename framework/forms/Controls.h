@@ -117,8 +117,8 @@ public:
     LRESULT Perform(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
     virtual void Invalidate();
     void Repaint();
-    POINT ClientToScreen(POINT p);
-    POINT ScreenToClient(POINT p);
+    virtual POINT ClientToScreen(POINT p);
+    virtual POINT ScreenToClient(POINT p);
     void BringToFront();
     void SendToBack();
 
@@ -231,6 +231,8 @@ public:
     RECT ClientRect() override;
     void Invalidate() override;
     bool Showing() const override;
+    POINT ClientToScreen(POINT p) override;
+    POINT ScreenToClient(POINT p) override;
 
     bool Focused();
     virtual bool CanFocus();

@@ -510,6 +510,8 @@ void TCustomComboBox::SetBounds(int left, int top, int width, int height) {
 int TCustomComboBox::ItemIndex() { return static_cast<int>(SendMessageW(Handle(), CB_GETCURSEL, 0, 0)); }
 
 void TCustomComboBox::SetItemIndex(int index) {
+    // Windows clears the selection for an index beyond the items; Wine keeps it.
+    if (index < 0 || index >= m_items->Count()) index = -1;
     if (ItemIndex() != index) SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
