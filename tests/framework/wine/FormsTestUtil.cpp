@@ -66,10 +66,24 @@ BOOL CALLBACK FindStaticText(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
+BOOL CALLBACK FindCombo(HWND hwnd, LPARAM param) {
+    WCHAR cls[32] = {};
+    GetClassNameW(hwnd, cls, 32);
+    if (lstrcmpiW(cls, L"ComboBox") == 0 || lstrcmpiW(cls, L"ComboBoxEx32") == 0) {
+        *reinterpret_cast<bool*>(param) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 void CALLBACK AnswerTimer(HWND, UINT, UINT_PTR, DWORD) {
     if (!g_answerer) return;
     const HWND box = FindThreadDialog();
     if (!box) return;
+    // File dialogs are not message boxes; they have their own filler.
+    bool fileDialog = false;
+    EnumChildWindows(box, &FindCombo, reinterpret_cast<LPARAM>(&fileDialog));
+    if (fileDialog) return;
     std::u16string text;
     EnumChildWindows(box, &FindStaticText, reinterpret_cast<LPARAM>(&text));
     g_answerer->texts.push_back(text);
@@ -85,7 +99,46 @@ void CALLBACK AnswerTimer(HWND, UINT, UINT_PTR, DWORD) {
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
+struct FillerState {
+    std::u16string name;
+    std::u16string title;
+    bool done = false;
+};
+FillerState g_filler;
+
+BOOL CALLBACK FindEdit(HWND hwnd, LPARAM param) {
+    WCHAR cls[32] = {};
+    GetClassNameW(hwnd, cls, 32);
+    if (lstrcmpiW(cls, L"Edit") == 0 && IsWindowVisible(hwnd)) {
+        *reinterpret_cast<HWND*>(param) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK FillTimer(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_filler.done) return;
+    const HWND dialog = FindThreadDialog();
+    if (!dialog) return;
+    HWND edit = nullptr;
+    EnumChildWindows(dialog, &FindEdit, reinterpret_cast<LPARAM>(&edit));
+    if (!edit) return;
+    g_filler.done = true;
+    g_filler.title = WindowText(dialog);
+    SetWindowTextW(edit, com::W(g_filler.name));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+}
+
 }  // namespace
+
+FileDialogFiller::FileDialogFiller(std::u16string name) {
+    g_filler = FillerState{std::move(name), {}, false};
+    m_timer = SetTimer(nullptr, 0, 100, &FillTimer);
+}
+
+FileDialogFiller::~FileDialogFiller() { KillTimer(nullptr, m_timer); }
+
+std::u16string FileDialogFiller::Title() { return g_filler.title; }
 
 HWND FindThreadDialog() {
     FindDialog d;

@@ -47,6 +47,19 @@ public:
     const std::vector<std::u16string>& Captions() const;
 };
 
+// Types a name into the open or save dialog that comes up next and
+// presses OK.
+class FileDialogFiller {
+public:
+    explicit FileDialogFiller(std::u16string name);
+    ~FileDialogFiller();
+    // The caption of the dialog it filled.
+    static std::u16string Title();
+
+private:
+    UINT_PTR m_timer;
+};
+
 // The window of class "#32770" (a dialog) that this thread shows, if any.
 HWND FindThreadDialog();
 std::u16string WindowText(HWND hwnd);

@@ -466,6 +466,27 @@ WT_TEST(OptionForm, TheSkinPageListsPreviewsImportsAndDeletes) {
     }
     CHECK(!fx.Exists(u"Skins\\aqua.skn"));
     CHECK_EQ(items.Count(), 4);  // the list is not refreshed
+
+    // Importing copies the chosen files beside the others, never over one.
+    CreateDirectoryW(com::W(fx.folder + u"in"), nullptr);
+    fx.Write(u"in\\new.skn", "new");
+    fx.Write(u"in\\macos.skn", "other");
+    {
+        ft::MessageBoxAnswerer answers;
+        f->dlgImportSkin->SetInitialDir(fx.folder + u"in");
+        ft::FileDialogFiller fill(u"\"new.skn\" \"macos.skn\"");
+        ft::ClickButton(*f->btnImportSkin);
+        CHECK(ft::FileDialogFiller::Title() == u"Select skin files to import");
+        REQUIRE(answers.Texts().size() == 1);
+        CHECK(answers.Texts()[0] == u"Import skin successfully");
+    }
+    CHECK(fx.Read(u"Skins\\new.skn") == "new");
+    CHECK(fx.Read(u"Skins\\macos.skn") == "skin");
+    CHECK_EQ(items.Count(), 4);  // listed again: None, a, macos, new
+    CHECK(items[3] == u"new");
+    DeleteFileW(com::W(fx.folder + u"in\\new.skn"));
+    DeleteFileW(com::W(fx.folder + u"in\\macos.skn"));
+    RemoveDirectoryW(com::W(fx.folder + u"in"));
     CHECK(fx.Errors().empty());
 }
 
