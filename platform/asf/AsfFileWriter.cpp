@@ -1,0 +1,140 @@
+#include "platform/asf/AsfFileWriter.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "platform/core/MediaError.h"
+
+namespace asfw {
+
+namespace {
+
+constexpr int64_t kUnitsPerSecond = 10000000;
+constexpr int64_t kDefaultFrameDuration = kUnitsPerSecond / 25;
+
+}  // namespace
+
+AVRational RateOfFrameDuration(int64_t frameDuration) {
+    if (frameDuration <= 0) frameDuration = kDefaultFrameDuration;
+    AVRational rate{};
+    // The video encoders keep their time base within 16 bits.
+    av_reduce(&rate.num, &rate.den, kUnitsPerSecond, frameDuration, 65535);
+    return rate;
+}
+
+bool VideoSizeEncodes(int width, int height) { return width > 0 && height > 0 && width % 2 == 0 && height % 2 == 0; }
+
+struct AsfFileWriter::Stream {
+    StreamPlan plan;
+    StreamInput input;
+    std::unique_ptr<media::VideoEncoder> video;
+    std::unique_ptr<media::AudioEncoder> audio;
+    int muxIndex = -1;
+    int64_t nextFrame = 0;  // video frames handed to the encoder
+    int64_t samplesIn = 0;  // audio sample frames handed to the encoder
+    bool ended = false;
+
+    int64_t Written() const {
+        if (video) return nextFrame * (input.frameDuration > 0 ? input.frameDuration : kDefaultFrameDuration);
+        return input.sampleRate > 0 ? samplesIn * kUnitsPerSecond / input.sampleRate : 0;
+    }
+};
+
+AsfFileWriter::AsfFileWriter(media::ByteSink& sink, const std::vector<StreamPlan>& plans,
+                             const std::vector<StreamInput>& inputs) {
+    if (plans.empty() || plans.size() != inputs.size())
+        media::Fail(media::ErrorKind::Internal, "Every profile stream needs its input");
+    m_muxer = std::make_unique<media::Muxer>("asf", sink);
+    for (size_t i = 0; i < plans.size(); ++i) {
+        auto s = std::make_unique<Stream>();
+        s->plan = plans[i];
+        s->input = inputs[i];
+        if (s->plan.video) {
+            if (!VideoSizeEncodes(s->input.width, s->input.height))
+                media::Fail(media::ErrorKind::Unsupported, "The video encoders take only even frame sizes");
+            media::VideoEncodeSettings v;
+            v.encoder = s->plan.encoder;
+            v.fourcc = s->plan.tag;
+            v.width = s->input.width;
+            v.height = s->input.height;
+            v.rate = RateOfFrameDuration(s->input.frameDuration);
+            v.bitRate = s->plan.bitRate;
+            const int64_t frame = s->input.frameDuration > 0 ? s->input.frameDuration : kDefaultFrameDuration;
+            if (s->plan.keyFrameSpacing > 0)
+                v.keyInterval = static_cast<int>(std::max<int64_t>(1, s->plan.keyFrameSpacing / frame));
+            s->video = std::make_unique<media::VideoEncoder>(v);
+            s->muxIndex = m_muxer->AddStream(*s->video->Context());
+        } else {
+            media::AudioEncodeSettings a;
+            a.encoder = s->plan.encoder;
+            a.inputRate = s->input.sampleRate;
+            a.inputChannels = s->input.channels;
+            a.outputRate = s->plan.sampleRate;
+            a.bitRate = s->plan.bitRate;
+            s->audio = std::make_unique<media::AudioEncoder>(a);
+            s->muxIndex = m_muxer->AddStream(*s->audio->Context());
+        }
+        m_streams.push_back(std::move(s));
+    }
+    m_muxer->Begin();
+}
+
+AsfFileWriter::~AsfFileWriter() = default;
+
+void AsfFileWriter::WritePacket(Stream& s, const media::EncodedPacket& p) {
+    m_muxer->Write(s.muxIndex, p.data, p.size, p.pts, p.duration, p.key);
+}
+
+void AsfFileWriter::Video(size_t stream, const uint8_t* picture, int stride, bool bottomUp, int64_t startTime) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_finished || stream >= m_streams.size() || !m_streams[stream]->video || m_streams[stream]->ended) return;
+    Stream& s = *m_streams[stream];
+    const int64_t frame = s.input.frameDuration > 0 ? s.input.frameDuration : kDefaultFrameDuration;
+    // The frame the time falls on; never one already written.
+    int64_t index = startTime >= 0 ? (startTime + frame / 2) / frame : s.nextFrame;
+    index = std::max(index, s.nextFrame);
+    s.video->Encode(picture, AV_PIX_FMT_BGRA, stride, bottomUp, index,
+                    [&](const media::EncodedPacket& p) { WritePacket(s, p); });
+    s.nextFrame = index + 1;
+}
+
+void AsfFileWriter::Audio(size_t stream, const int16_t* pcm, int frames) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_finished || stream >= m_streams.size() || !m_streams[stream]->audio || m_streams[stream]->ended) return;
+    Stream& s = *m_streams[stream];
+    if (frames <= 0) return;
+    s.audio->Encode(pcm, frames, [&](const media::EncodedPacket& p) { WritePacket(s, p); });
+    s.samplesIn += frames;
+}
+
+bool AsfFileWriter::EndOfStream(size_t stream) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (stream < m_streams.size() && !m_streams[stream]->ended && !m_finished) {
+        Stream& s = *m_streams[stream];
+        s.ended = true;
+        auto sink = [&](const media::EncodedPacket& p) { WritePacket(s, p); };
+        if (s.video) s.video->Finish(sink);
+        else s.audio->Finish(sink);
+    }
+    return std::all_of(m_streams.begin(), m_streams.end(), [](const auto& s) { return s->ended; });
+}
+
+void AsfFileWriter::Finish() {
+    for (size_t i = 0; i < m_streams.size(); ++i) EndOfStream(i);
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_finished) return;
+    m_finished = true;
+    m_muxer->Finish();
+}
+
+int64_t AsfFileWriter::Position() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    int64_t running = std::numeric_limits<int64_t>::max(), all = 0;
+    for (const auto& s : m_streams) {
+        all = std::max(all, s->Written());
+        if (!s->ended) running = std::min(running, s->Written());
+    }
+    return running == std::numeric_limits<int64_t>::max() ? all : running;
+}
+
+}  // namespace asfw

@@ -1,0 +1,76 @@
+// One ASF file being written from uncompressed streams: one media-core
+// encoder per profile stream and the asf multiplexer. Plain C++, so that
+// the native tests write and read back real files. Errors are thrown as
+// media::MediaError.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/core/ByteIo.h"
+#include "platform/core/Encoder.h"
+#include "platform/core/Muxer.h"
+
+namespace asfw {
+
+// What a profile stream asks for.
+struct StreamPlan {
+    bool video = false;
+    std::string encoder;  // FFmpeg encoder name
+    uint32_t tag = 0;     // FourCC (video) or format tag (audio)
+    int64_t bitRate = 0;  // bits per second
+    // Video
+    int64_t keyFrameSpacing = 0;  // 100 ns units; 0: the encoder's default
+    // Audio
+    int sampleRate = 0;  // 0: the input's
+};
+
+// What the stream's input pin was connected with.
+struct StreamInput {
+    // Video: 32-bit pictures.
+    int width = 0, height = 0;
+    int64_t frameDuration = 0;  // 100 ns units
+    // Audio: interleaved 16-bit PCM.
+    int sampleRate = 0, channels = 0;
+};
+
+// The frame rate a frame duration stands for, as the encoders take it.
+AVRational RateOfFrameDuration(int64_t frameDuration);
+
+// Whether the video encoders take pictures of this size (even sides).
+bool VideoSizeEncodes(int width, int height);
+
+class AsfFileWriter {
+public:
+    // Opens the encoders and writes the file header; plans and inputs are
+    // in stream order.
+    AsfFileWriter(media::ByteSink& sink, const std::vector<StreamPlan>& plans, const std::vector<StreamInput>& inputs);
+    ~AsfFileWriter();
+    AsfFileWriter(const AsfFileWriter&) = delete;
+    AsfFileWriter& operator=(const AsfFileWriter&) = delete;
+
+    // Safe from several streaming threads at once.
+    // One picture (BGRA) starting at startTime (100 ns units).
+    void Video(size_t stream, const uint8_t* picture, int stride, bool bottomUp, int64_t startTime);
+    void Audio(size_t stream, const int16_t* pcm, int frames);
+    // Flushes the stream's encoder; true when every stream has ended.
+    bool EndOfStream(size_t stream);
+    // Ends what has not ended and writes the index and trailer.
+    void Finish();
+    // Media time written, 100 ns units: the slowest stream still running.
+    int64_t Position() const;
+
+private:
+    struct Stream;
+    void WritePacket(Stream& s, const media::EncodedPacket& p);
+
+    mutable std::mutex m_lock;
+    std::vector<std::unique_ptr<Stream>> m_streams;
+    std::unique_ptr<media::Muxer> m_muxer;
+    bool m_finished = false;
+};
+
+}  // namespace asfw

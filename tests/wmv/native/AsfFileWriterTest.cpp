@@ -1,0 +1,160 @@
+// The ASF file writer on generated pictures and sound, read back with
+// FFmpeg's libraries: the codecs and rates of the profile, the input's
+// frame size, the duration fed in.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/asf/AsfFileWriter.h"
+#include "platform/core/ByteIo.h"
+#include "platform/core/MediaError.h"
+#include "platform/wm/WmCatalog.h"
+#include "tests/wmv/common/MediaProbe.h"
+#include "tools/clipgen/ClipWriter.h"
+
+namespace {
+
+constexpr int64_t kUnits = 10000000;
+// Rate control settles over seconds; in a clip of two the first key frame
+// of the moving test pattern alone costs this much.
+constexpr double kKeyFrameAllowance = 80000;
+
+std::vector<asfw::StreamPlan> PlansOf(const wm::SystemProfileSpec& p) {
+    asfw::StreamPlan video;
+    video.video = true;
+    video.encoder = wm::VideoCodecs()[p.video.codec].encoderName;
+    video.tag = wm::VideoCodecs()[p.video.codec].fourcc;
+    video.bitRate = p.video.bitRate;
+    video.keyFrameSpacing = p.video.keyFrameSeconds * kUnits;
+    asfw::StreamPlan audio;
+    audio.encoder = wm::AudioCodecs()[p.audio.codec].encoderName;
+    audio.tag = wm::AudioCodecs()[p.audio.codec].formatTag;
+    audio.bitRate = p.audio.format.bitRate;
+    audio.sampleRate = static_cast<int>(p.audio.format.sampleRate);
+    return {video, audio};
+}
+
+std::string TempPath(const char* name) {
+    return std::string(::testing::TempDir()) + "asfwriter_" + name + ".wmv";
+}
+
+// Writes seconds of pattern and tone: 160 x 120 at 25 fps, 44.1 kHz stereo,
+// video and audio handed over in turns as two streaming threads would.
+void WriteClip(const std::string& path, const std::vector<asfw::StreamPlan>& plans, double seconds,
+               int width = 160, int height = 120) {
+    auto sink = media::CreateFileSink(path);
+    asfw::StreamInput vin;
+    vin.width = width;
+    vin.height = height;
+    vin.frameDuration = kUnits / 25;
+    asfw::StreamInput ain;
+    ain.sampleRate = 44100;
+    ain.channels = 2;
+    asfw::AsfFileWriter writer(*sink, plans, {vin, ain});
+    std::vector<uint8_t> picture(static_cast<size_t>(width) * height * 4);
+    std::vector<int16_t> pcm(44100 / 25 * 2);
+    const int frames = static_cast<int>(seconds * 25);
+    for (int n = 0; n < frames; ++n) {
+        clipgen::DrawPattern(picture.data(), width, height, n);
+        writer.Video(0, picture.data(), width * 4, false, n * vin.frameDuration);
+        for (size_t i = 0; i < pcm.size(); i += 2)
+            pcm[i] = pcm[i + 1] = static_cast<int16_t>(8000 * std::sin((n * 1764 + i / 2) * 0.0627));
+        writer.Audio(1, pcm.data(), 44100 / 25);
+        EXPECT_NEAR(writer.Position(), (n + 1) * vin.frameDuration, 1);
+    }
+    EXPECT_FALSE(writer.EndOfStream(0));
+    EXPECT_TRUE(writer.EndOfStream(1));
+    writer.Finish();
+}
+
+void ExpectProfileFile(const std::string& path, const wm::SystemProfileSpec& p, double seconds) {
+    const wmvtest::ProbedFile file = wmvtest::ProbeMedia(path);
+    ASSERT_EQ(file.error, "");
+    EXPECT_EQ(file.format, "asf");
+    ASSERT_EQ(file.streams.size(), 2u);
+    const wmvtest::ProbedStream* v = file.Video();
+    const wmvtest::ProbedStream* a = file.Audio();
+    ASSERT_TRUE(v && a);
+    EXPECT_EQ(v->codec, wm::VideoCodecs()[p.video.codec].encoderName);
+    EXPECT_EQ(a->codec, wm::AudioCodecs()[p.audio.codec].encoderName);
+    EXPECT_EQ(v->width, 160);
+    EXPECT_EQ(v->height, 120);
+    EXPECT_EQ(v->packets, static_cast<int64_t>(seconds * 25));
+    EXPECT_EQ(a->sampleRate, static_cast<int>(p.audio.format.sampleRate));
+    EXPECT_NEAR(file.seconds, seconds, 0.15);
+    EXPECT_EQ(file.declaredBitRate, p.video.bitRate + p.audio.format.bitRate);
+    // The audio coder keeps its rate; the video one stays near its target
+    // or below it (a small picture cannot use a high rate).
+    const double audioRate = a->bytes * 8 / a->seconds;
+    EXPECT_NEAR(audioRate, p.audio.format.bitRate, p.audio.format.bitRate * 0.15);
+    const double videoRate = v->bytes * 8 / seconds;
+    EXPECT_LT(videoRate, p.video.bitRate * 1.5 + kKeyFrameAllowance);
+}
+
+}  // namespace
+
+TEST(AsfFileWriter, FirstAndLastSystemProfilesWriteReadableFiles) {
+    for (const auto* p : {&wm::SystemProfiles().front(), &wm::SystemProfiles().back()}) {
+        SCOPED_TRACE(p->name);
+        const std::string path = TempPath(p == &wm::SystemProfiles().front() ? "first" : "last");
+        WriteClip(path, PlansOf(*p), 2.0);
+        ExpectProfileFile(path, *p, 2.0);
+        std::remove(path.c_str());
+    }
+}
+
+TEST(AsfFileWriter, OddFrameSizesAndMissingInputsAreRefused) {
+    const auto plans = PlansOf(wm::SystemProfiles().front());
+    const std::string path = TempPath("odd");
+    auto sink = media::CreateFileSink(path);
+    asfw::StreamInput vin;
+    vin.width = 161;
+    vin.height = 120;
+    asfw::StreamInput ain;
+    ain.sampleRate = 44100;
+    ain.channels = 2;
+    EXPECT_THROW(asfw::AsfFileWriter(*sink, plans, {vin, ain}), media::MediaError);
+    EXPECT_THROW(asfw::AsfFileWriter(*sink, plans, {ain}), media::MediaError);
+    EXPECT_FALSE(asfw::VideoSizeEncodes(160, 0));
+    std::remove(path.c_str());
+}
+
+TEST(AsfFileWriter, FinishingEarlyLeavesAReadableFile) {
+    const auto& p = wm::SystemProfiles()[3];
+    const std::string path = TempPath("early");
+    {
+        auto sink = media::CreateFileSink(path);
+        asfw::StreamInput vin;
+        vin.width = 160;
+        vin.height = 120;
+        vin.frameDuration = kUnits / 25;
+        asfw::StreamInput ain;
+        ain.sampleRate = 44100;
+        ain.channels = 2;
+        asfw::AsfFileWriter writer(*sink, PlansOf(p), {vin, ain});
+        std::vector<uint8_t> picture(160 * 120 * 4);
+        std::vector<int16_t> silence(44100 / 25 * 2);
+        for (int n = 0; n < 10; ++n) {
+            clipgen::DrawPattern(picture.data(), 160, 120, n);
+            writer.Video(0, picture.data(), 160 * 4, true, n * vin.frameDuration);
+            writer.Audio(1, silence.data(), 44100 / 25);
+        }
+        writer.Finish();  // as a stop does, without the streams' ends
+    }
+    const wmvtest::ProbedFile file = wmvtest::ProbeMedia(path);
+    EXPECT_EQ(file.error, "");
+    ASSERT_TRUE(file.Video());
+    EXPECT_EQ(file.Video()->packets, 10);
+    std::remove(path.c_str());
+}
+
+TEST(AsfFileWriter, FrameRatesFromFrameDurations) {
+    EXPECT_EQ(av_cmp_q(asfw::RateOfFrameDuration(400000), AVRational{25, 1}), 0);
+    const AVRational ntsc = asfw::RateOfFrameDuration(333667);
+    EXPECT_NEAR(av_q2d(ntsc), 29.97, 1e-4);
+    EXPECT_LE(ntsc.num, 65535);
+    EXPECT_EQ(av_cmp_q(asfw::RateOfFrameDuration(0), AVRational{25, 1}), 0);
+}
