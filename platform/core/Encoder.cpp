@@ -52,6 +52,7 @@ VideoEncoder::VideoEncoder(const VideoEncodeSettings& s)
                                      } else if (s.bitRate > 0) {
                                          c.bit_rate = s.bitRate;
                                      }
+                                     if (s.configure) s.configure(c);
                                  })),
       m_frame(MakeFrame()) {
     QuietLibraryLogs();
@@ -63,7 +64,8 @@ VideoEncoder::VideoEncoder(const VideoEncodeSettings& s)
 }
 
 void VideoEncoder::Emit(const AVPacket& p, const EncodedSink& sink) {
-    sink(EncodedPacket{p.data, p.size, p.pts, p.duration > 0 ? p.duration : 1, (p.flags & AV_PKT_FLAG_KEY) != 0});
+    sink(EncodedPacket{p.data, p.size, p.pts, p.dts == AV_NOPTS_VALUE ? p.pts : p.dts, p.duration > 0 ? p.duration : 1,
+                       (p.flags & AV_PKT_FLAG_KEY) != 0});
 }
 
 void VideoEncoder::Encode(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp, int64_t index,
@@ -98,7 +100,8 @@ AudioEncoder::AudioEncoder(const AudioEncodeSettings& s)
                                      const AVCodec* codec = c.codec;
                                      c.sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
                                      c.sample_rate = NearestSampleRate(codec, s.outputRate > 0 ? s.outputRate : s.inputRate);
-                                     av_channel_layout_default(&c.ch_layout, std::clamp(s.inputChannels, 1, 2));
+                                     const int channels = s.outputChannels > 0 ? s.outputChannels : s.inputChannels;
+                                     av_channel_layout_default(&c.ch_layout, std::clamp(channels, 1, 2));
                                      c.time_base = AVRational{1, c.sample_rate};
                                      if (s.bitRate > 0) c.bit_rate = s.bitRate;
                                  })),
@@ -128,7 +131,7 @@ void AudioEncoder::Emit(const AVPacket& p, int samples, const EncodedSink& sink)
     // Times come from the samples consumed, so priming delays never give
     // negative or overlapping times.
     const int64_t duration = p.duration > 0 ? p.duration : samples;
-    sink(EncodedPacket{p.data, p.size, m_outPts, duration, true});
+    sink(EncodedPacket{p.data, p.size, m_outPts, m_outPts, duration, true});
     m_outPts += duration;
 }
 

@@ -18,6 +18,7 @@ struct EncodedPacket {
     const uint8_t* data;
     int size;
     int64_t pts;
+    int64_t dts;  // differs from pts when the encoder reorders pictures
     int64_t duration;
     bool key;
 };
@@ -33,6 +34,8 @@ struct VideoEncodeSettings {
     int quality = 0;      // fixed quantiser 1 (best) .. 31; 0 for bit-rate control
     int keyInterval = 0;  // frames between key frames; 0 for the encoder's default
     int threads = 0;      // 0: FFmpeg chooses
+    // Further encoder fields, set last (B-frames, rate control limits, ...).
+    std::function<void(AVCodecContext&)> configure;
 };
 
 class VideoEncoder {
@@ -63,6 +66,7 @@ struct AudioEncodeSettings {
     int inputRate = 44100;
     int inputChannels = 2;
     int outputRate = 0;  // 0: the input's, or the nearest the encoder takes
+    int outputChannels = 0;  // 0: the input's, at most 2
     int64_t bitRate = 0;
 };
 

@@ -67,6 +67,13 @@ int Muxer::AddStream(const AVCodecContext& enc) {
     AVStream* st = avformat_new_stream(m_fmt.get(), nullptr);
     if (!st) Fail(ErrorKind::NoMemory, "Out of memory");
     Check(avcodec_parameters_from_context(st->codecpar, &enc), "Describing the stream");
+    // The buffer size the encoder keeps to, which MPEG system headers declare.
+    for (int i = 0; i < enc.nb_coded_side_data; ++i) {
+        const AVPacketSideData& sd = enc.coded_side_data[i];
+        uint8_t* copy = av_stream_new_side_data(st, sd.type, sd.size);
+        if (!copy) Fail(ErrorKind::NoMemory, "Out of memory");
+        std::memcpy(copy, sd.data, sd.size);
+    }
     if (enc.codec_type == AVMEDIA_TYPE_VIDEO) {
         st->avg_frame_rate = enc.framerate;
         st->time_base = av_inv_q(enc.framerate);
@@ -77,20 +84,27 @@ int Muxer::AddStream(const AVCodecContext& enc) {
     return st->index;
 }
 
-void Muxer::Begin() {
+void Muxer::Begin(const MuxOptions& options) {
     if (m_begun) return;
-    Check(avformat_write_header(m_fmt.get(), nullptr), "Writing the file header");
+    AVDictionary* dict = nullptr;
+    for (const auto& [key, value] : options) av_dict_set(&dict, key.c_str(), value.c_str(), 0);
+    const int r = avformat_write_header(m_fmt.get(), &dict);
+    const bool unused = av_dict_count(dict) > 0;
+    av_dict_free(&dict);
+    Check(r, "Writing the file header");
+    if (unused) Fail(ErrorKind::Unsupported, "The output format does not take all of its options");
     m_begun = true;
 }
 
-void Muxer::Write(int stream, const uint8_t* data, int size, int64_t pts, int64_t duration, bool key) {
+void Muxer::Write(int stream, const uint8_t* data, int size, int64_t pts, int64_t dts, int64_t duration, bool key) {
     if (!m_begun || m_finished || stream < 0 || stream >= static_cast<int>(m_units.size())) return;
     AVPacket* p = m_packet.get();
     Check(av_new_packet(p, size), "Allocating a packet");
     if (size > 0) std::memcpy(p->data, data, static_cast<size_t>(size));
     const AVRational tb = m_fmt->streams[stream]->time_base;
     p->stream_index = stream;
-    p->pts = p->dts = av_rescale_q(pts, m_units[stream], tb);
+    p->pts = av_rescale_q(pts, m_units[stream], tb);
+    p->dts = av_rescale_q(dts, m_units[stream], tb);
     p->duration = av_rescale_q(duration, m_units[stream], tb);
     if (key) p->flags |= AV_PKT_FLAG_KEY;
     const int r = av_interleaved_write_frame(m_fmt.get(), p);

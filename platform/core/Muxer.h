@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/core/ByteIo.h"
@@ -23,6 +24,9 @@ struct MuxStreamDesc {
     std::vector<uint8_t> extradata;
 };
 
+// Options of the muxer (libavformat's names, e.g. "packetsize", "muxrate").
+using MuxOptions = std::vector<std::pair<std::string, std::string>>;
+
 class Muxer {
 public:
     // format is a libavformat muxer name ("avi", "asf", "vob", ...).
@@ -35,10 +39,14 @@ public:
     // A stream described by an open encoder; Write times count frames
     // (video) or samples (audio) all the same.
     int AddStream(const AVCodecContext& encoder);
-    void Begin();
+    void Begin(const MuxOptions& options = {});
     bool Begun() const { return m_begun; }
     // Times count video frames or audio sample frames.
-    void Write(int stream, const uint8_t* data, int size, int64_t pts, int64_t duration, bool key);
+    void Write(int stream, const uint8_t* data, int size, int64_t pts, int64_t duration, bool key) {
+        Write(stream, data, size, pts, pts, duration, key);
+    }
+    // With a decoding time that differs from pts (reordered pictures).
+    void Write(int stream, const uint8_t* data, int size, int64_t pts, int64_t dts, int64_t duration, bool key);
     // Writes the index and trailer; the file is complete afterwards.
     void Finish();
 
