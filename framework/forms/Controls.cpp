@@ -173,8 +173,6 @@ TControl::~TControl() {
     if (m_parent) m_parent->RemoveControl(this);
 }
 
-void TControl::Loaded() { TComponent::Loaded(); }
-
 void TControl::Notification(TComponent* component, TOperation operation) {
     if (operation == TOperation::opRemove && component == m_popupMenu) m_popupMenu = nullptr;
 }
@@ -361,17 +359,18 @@ void TControl::Resize() {
     if (OnResize) OnResize(this);
 }
 
-// Windowless controls: the parent routes mouse messages here, in the
-// control's own coordinates.
-void TControl::WndProc(TMessage& m) {
+// Presses, releases and moves: the control's own handling first, then the
+// events; a left release inside the control after a left press is a click.
+bool TControl::MouseMessage(TMessage& m) {
     switch (m.Msg) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
         if (m.Msg == WM_LBUTTONDOWN && m_dragMode == TDragMode::dmAutomatic) {
             BeginDrag(false);
-            return;
+            return true;
         }
+        DefaultHandler(m);
         const TMouseButton b = m.Msg == WM_RBUTTONDOWN ? TMouseButton::mbRight : TMouseButton::mbLeft;
         TShiftState s = ShiftStateOf(m.WParam);
         if (m.Msg == WM_LBUTTONDBLCLK) {
@@ -380,25 +379,33 @@ void TControl::WndProc(TMessage& m) {
         }
         if (b == TMouseButton::mbLeft) m_clicked = true;
         MouseDown(b, s, GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
-        return;
+        return true;
     }
     case WM_LBUTTONUP:
     case WM_RBUTTONUP: {
+        DefaultHandler(m);
         const int x = GET_X_LPARAM(m.LParam), y = GET_Y_LPARAM(m.LParam);
         const TMouseButton b = m.Msg == WM_RBUTTONUP ? TMouseButton::mbRight : TMouseButton::mbLeft;
-        const bool click = b == TMouseButton::mbLeft && m_clicked && x >= 0 && y >= 0 && x < m_width && y < m_height;
+        const bool inside = x >= 0 && y >= 0 && x < ClientWidth() && y < ClientHeight();
+        const bool click = b == TMouseButton::mbLeft && m_clicked && inside;
         if (b == TMouseButton::mbLeft) m_clicked = false;
         if (click && m_clickEvents) Click();
         MouseUp(b, ShiftStateOf(m.WParam), x, y);
-        return;
+        return true;
     }
     case WM_MOUSEMOVE:
-        MouseMove(ShiftStateOf(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
-        return;
-    default:
         DefaultHandler(m);
-        return;
+        MouseMove(ShiftStateOf(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
+        return true;
+    default:
+        return false;
     }
+}
+
+// Windowless controls: the parent routes mouse messages here, in the
+// control's own coordinates.
+void TControl::WndProc(TMessage& m) {
+    if (!MouseMessage(m)) DefaultHandler(m);
 }
 
 // ---- TWinControl: window classes and the window procedure ---------------------
@@ -984,43 +991,18 @@ void TWinControl::WndProc(TMessage& m) {
         DefaultHandler(m);
         return;
     case WM_LBUTTONDOWN:
-        if (DragMode() == TDragMode::dmAutomatic) {
-            BeginDrag(false);
-            return;
-        }
-        [[fallthrough]];
     case WM_RBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-        DefaultHandler(m);
-        const TMouseButton b = m.Msg == WM_RBUTTONDOWN ? TMouseButton::mbRight : TMouseButton::mbLeft;
-        TShiftState s = ShiftStateOf(m.WParam);
-        if (m.Msg == WM_LBUTTONDBLCLK) {
-            s |= ssDouble;
-            DblClick();
-        }
-        if (b == TMouseButton::mbLeft) m_clicked = true;
-        MouseDown(b, s, GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
-        return;
-    }
+    case WM_LBUTTONDBLCLK:
     case WM_LBUTTONUP:
-    case WM_RBUTTONUP: {
-        DefaultHandler(m);
-        const int x = GET_X_LPARAM(m.LParam), y = GET_Y_LPARAM(m.LParam);
-        const TMouseButton b = m.Msg == WM_RBUTTONUP ? TMouseButton::mbRight : TMouseButton::mbLeft;
-        const bool inside = x >= 0 && y >= 0 && x < ClientWidth() && y < ClientHeight();
-        const bool click = b == TMouseButton::mbLeft && m_clicked && inside;
-        if (b == TMouseButton::mbLeft) m_clicked = false;
-        if (click && m_clickEvents) Click();
-        MouseUp(b, ShiftStateOf(m.WParam), x, y);
+    case WM_RBUTTONUP:
+        MouseMessage(m);
         return;
-    }
     case WM_MOUSEMOVE:
-        DefaultHandler(m);
         if (!m_tracking) {
             TrackMouse();
             Perform(CM_MOUSEENTER);
         }
-        MouseMove(ShiftStateOf(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
+        MouseMessage(m);
         return;
     case WM_MOUSELEAVE:
         m_tracking = false;

@@ -157,10 +157,10 @@ protected:
     virtual void WndProc(TMessage& message);
     virtual void DefaultHandler(TMessage& message) {}
     void Notification(TComponent* component, TOperation operation) override;
+    bool MouseMessage(TMessage& message);
     virtual void FontChanged();
     virtual void ColorChanged();
     virtual void TextChanged() {}
-    void Loaded() override;
     // Click on mouse up (buttons raise Click from their own notification).
     bool m_clickEvents = true;
 

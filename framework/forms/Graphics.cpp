@@ -52,11 +52,7 @@ int ScreenPixelsPerInch() {
 TFont::TFont() : m_name(u"Tahoma"), m_height(-MulDiv(8, ScreenPixelsPerInch(), 72)) {}
 
 void TFont::SetName(const String& name) {
-    if (name == m_name) return;
-    Changing();
-    m_name = name;
-    Retire();
-    Changed();
+    Change(m_name, name);
 }
 
 int TFont::Size() const { return -MulDiv(m_height, 72, ScreenPixelsPerInch()); }
@@ -64,26 +60,15 @@ int TFont::Size() const { return -MulDiv(m_height, 72, ScreenPixelsPerInch()); }
 void TFont::SetSize(int points) { SetHeight(-MulDiv(points, ScreenPixelsPerInch(), 72)); }
 
 void TFont::SetHeight(int pixels) {
-    if (pixels == m_height) return;
-    Changing();
-    m_height = pixels;
-    Retire();
-    Changed();
+    Change(m_height, pixels);
 }
 
 void TFont::SetStyle(unsigned styles) {
-    if (styles == m_style) return;
-    Changing();
-    m_style = styles;
-    Retire();
-    Changed();
+    Change(m_style, styles);
 }
 
 void TFont::SetColor(TColor color) {
-    if (color == m_color) return;
-    Changing();
-    m_color = color;
-    Changed();
+    Change(m_color, color, false);
 }
 
 void TFont::Assign(const TFont& other) {
@@ -121,19 +106,11 @@ HFONT TFont::Handle() {
 // ---- TBrush, TPen -------------------------------------------------------------
 
 void TBrush::SetColor(TColor color) {
-    if (color == m_color) return;
-    Changing();
-    m_color = color;
-    Retire();
-    Changed();
+    Change(m_color, color);
 }
 
 void TBrush::SetStyle(TBrushStyle style) {
-    if (style == m_style) return;
-    Changing();
-    m_style = style;
-    Retire();
-    Changed();
+    Change(m_style, style);
 }
 
 HBRUSH TBrush::Handle() {
@@ -146,27 +123,15 @@ HBRUSH TBrush::Handle() {
 }
 
 void TPen::SetColor(TColor color) {
-    if (color == m_color) return;
-    Changing();
-    m_color = color;
-    Retire();
-    Changed();
+    Change(m_color, color);
 }
 
 void TPen::SetWidth(int width) {
-    if (width == m_width) return;
-    Changing();
-    m_width = width;
-    Retire();
-    Changed();
+    Change(m_width, width);
 }
 
 void TPen::SetStyle(TPenStyle style) {
-    if (style == m_style) return;
-    Changing();
-    m_style = style;
-    Retire();
-    Changed();
+    Change(m_style, style);
 }
 
 HPEN TPen::Handle() {

@@ -57,6 +57,16 @@ protected:
     void Changed();
     // Drops the cached handle, keeping it alive until the next change.
     void Retire();
+    // Sets one attribute; a new handle is made unless only the colour of
+    // the text changed.
+    template <class T>
+    void Change(T& field, const T& value, bool newHandle = true) {
+        if (field == value) return;
+        Changing();
+        field = value;
+        if (newHandle) Retire();
+        Changed();
+    }
     HGDIOBJ m_handle = nullptr;
     bool m_stock = false;
 

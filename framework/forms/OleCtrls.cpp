@@ -26,6 +26,25 @@ std::string HresultText(HRESULT hr, const std::string& what) {
 
 EOleSysError::EOleSysError(HRESULT code, const std::string& what) : Exception(HresultText(code, what)), m_code(code) {}
 
+namespace {
+
+// IDispatch reached by dispatch identifier only, without type information.
+class NoTypeInfoDispatch : public IDispatch {
+public:
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        if (!count) return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        if (info) *info = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+};
+
+}  // namespace
+
 // The container side the control talks to. It outlives neither the
 // control component (which clears m_owner) nor its last reference.
 class TOleControl::Site final : public com::ComObjectRoot,
@@ -33,7 +52,7 @@ class TOleControl::Site final : public com::ComObjectRoot,
                                 public IOleInPlaceSite,
                                 public IOleInPlaceFrame,
                                 public IOleControlSite,
-                                public IDispatch {
+                                public NoTypeInfoDispatch {
 public:
     explicit Site(TOleControl* owner) : m_owner(owner) {}
     void Detach() { m_owner = nullptr; }
@@ -127,18 +146,8 @@ public:
     STDMETHODIMP OnFocus(BOOL) override { return S_OK; }
     STDMETHODIMP ShowPropertyFrame() override { return E_NOTIMPL; }
 
-    // IDispatch: the ambient properties. The program runs the control in
-    // user mode; everything else takes the control's own default.
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info) *info = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    // IDispatch::Invoke: the ambient properties. The program runs the
+    // control in user mode; everything else takes the control's own default.
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                         UINT*) override {
         if (!(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
@@ -163,7 +172,7 @@ private:
     TOleControl* m_owner;
 };
 
-class TOleControl::EventSink final : public com::ComObjectRoot, public IDispatch {
+class TOleControl::EventSink final : public com::ComObjectRoot, public NoTypeInfoDispatch {
 public:
     EventSink(TOleControl* owner, const IID& iid) : m_owner(owner), m_iid(iid) {}
     void Detach() { m_owner = nullptr; }
@@ -179,16 +188,6 @@ public:
     }
     STDMETHODIMP_(ULONG) AddRef() override { return InternalAddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return InternalRelease(); }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info) *info = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
         if (!m_owner) return S_OK;
         DISPPARAMS empty{};

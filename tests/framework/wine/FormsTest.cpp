@@ -13,6 +13,7 @@
 #include "framework/forms/ExtCtrls.h"
 #include "framework/forms/Forms.h"
 #include "framework/forms/Graphics.h"
+#include "framework/forms/IniFiles.h"
 #include "framework/forms/MPlayer.h"
 #include "framework/forms/StdCtrls.h"
 #include "framework/forms/Threads.h"
@@ -420,6 +421,47 @@ WT_TEST(Dialogs, OpenAndSaveDialogsReturnTheChosenFile) {
     }
     CHECK(SameText(save.FileName(), com::U16(temp) + u"exported.skn"));
     DeleteFileW(com::W(file));
+}
+
+WT_TEST(Files, IniFilesAndStreamsOnWindowsPaths) {
+    WCHAR temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const String path = com::U16(temp) + u"forms-ini-test.ini";
+    {
+        TIniFile ini(path);
+        ini.WriteString(u"General", u"CustomFolder", u"C:\\Vid\u00E9os");
+        ini.UpdateFile();
+    }
+    {
+        TIniFile ini(path);
+        CHECK(ini.ReadString(u"General", u"CustomFolder", u"") == u"C:\\Vid\u00E9os");
+    }
+    // The read-only attribute keeps the file as it is.
+    SetFileAttributesW(com::W(path), FILE_ATTRIBUTE_READONLY);
+    {
+        TIniFile ini(path);
+        ini.WriteString(u"General", u"CustomFolder", u"D:\\");
+        bool raised = false;
+        try {
+            ini.UpdateFile();
+        } catch (const EIniFileException&) {
+            raised = true;
+        }
+        CHECK(raised);
+    }
+    {
+        TIniFile ini(path);
+        CHECK(ini.ReadString(u"General", u"CustomFolder", u"") == u"C:\\Vid\u00E9os");
+    }
+    SetFileAttributesW(com::W(path), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(com::W(path));
+    bool raised = false;
+    try {
+        TFileStream missing(com::U16(temp) + u"no-such-dir\\x.bin", fmOpenRead);
+    } catch (const EFOpenError&) {
+        raised = true;
+    }
+    CHECK(raised);
 }
 
 WT_TEST(MediaPlayer, OpensPlaysAndReportsFailures) {
