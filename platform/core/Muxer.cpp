@@ -16,7 +16,8 @@ AVCodecID CodecOfWaveTag(uint32_t tag) {
     return av_codec_get_id(tables, tag);
 }
 
-Muxer::Muxer(const std::string& format, ByteSink& sink) : m_sink(sink), m_packet(MakePacket()) {
+Muxer::Muxer(const std::string& format, ByteSink& sink, bool interleave)
+    : m_sink(sink), m_packet(MakePacket()), m_interleave(interleave) {
     QuietLibraryLogs();
     AVFormatContext* fmt = nullptr;
     Check(avformat_alloc_output_context2(&fmt, nullptr, format.c_str(), nullptr), "Preparing the output format");
@@ -107,7 +108,7 @@ void Muxer::Write(int stream, const uint8_t* data, int size, int64_t pts, int64_
     p->dts = av_rescale_q(dts, m_units[stream], tb);
     p->duration = av_rescale_q(duration, m_units[stream], tb);
     if (key) p->flags |= AV_PKT_FLAG_KEY;
-    const int r = av_interleaved_write_frame(m_fmt.get(), p);
+    const int r = m_interleave ? av_interleaved_write_frame(m_fmt.get(), p) : av_write_frame(m_fmt.get(), p);
     av_packet_unref(p);
     Check(r, "Writing to the output file");
 }

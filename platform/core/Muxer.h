@@ -29,8 +29,11 @@ using MuxOptions = std::vector<std::pair<std::string, std::string>>;
 
 class Muxer {
 public:
-    // format is a libavformat muxer name ("avi", "asf", "vob", ...).
-    Muxer(const std::string& format, ByteSink& sink);
+    // format is a libavformat muxer name ("avi", "asf", "vob", ...). With
+    // interleave, packets wait in FFmpeg's queue until every stream has
+    // caught up; without, they are written as they come (the caller keeps
+    // the streams close in time).
+    Muxer(const std::string& format, ByteSink& sink, bool interleave = true);
     ~Muxer();
     Muxer(const Muxer&) = delete;
     Muxer& operator=(const Muxer&) = delete;
@@ -58,6 +61,7 @@ private:
     PacketPtr m_packet;
     bool m_begun = false;
     bool m_finished = false;
+    bool m_interleave;
 };
 
 // Codec of a FourCC or WAVE format tag as AVI files use them.

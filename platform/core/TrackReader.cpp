@@ -274,3 +274,33 @@ int AudioTrackReader::Read(int16_t* dst, int maxFrames) {
 }
 
 }  // namespace media
+
+namespace media {
+
+AVRational RateOfFps(double fps) {
+    if (!(fps > 0)) return AVRational{0, 1};
+    const double whole = std::round(fps);
+    if (std::abs(fps - whole) < 1e-4) return AVRational{static_cast<int>(whole), 1};
+    const double ntsc = std::round(fps * 1001.0 / 1000.0);
+    if (std::abs(fps - ntsc * 1000.0 / 1001.0) < 5e-3) return AVRational{static_cast<int>(ntsc) * 1000, 1001};
+    return av_d2q(fps, 1001000);
+}
+
+}  // namespace media
+
+namespace media {
+
+AVRational RateOfFrameDuration(int64_t units) {
+    if (units <= 0) return AVRational{25, 1};
+    constexpr int64_t kSecond = 10000000;
+    for (int n = 1; n <= 240; ++n)
+        if (std::llabs(av_rescale_rnd(kSecond, 1, n, AV_ROUND_NEAR_INF) - units) <= 1) return AVRational{n, 1};
+    for (int k : {24, 30, 48, 60, 120})
+        if (std::llabs(av_rescale_rnd(kSecond, 1001, k * 1000, AV_ROUND_NEAR_INF) - units) <= 1)
+            return AVRational{k * 1000, 1001};
+    AVRational r{0, 1};
+    av_reduce(&r.num, &r.den, kSecond, units, INT32_MAX);
+    return r;
+}
+
+}  // namespace media

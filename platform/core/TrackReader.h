@@ -133,3 +133,15 @@ int64_t FramesIn(int64_t length, AVRational rate);
 int64_t SamplesIn(int64_t length, int sampleRate);
 
 }  // namespace media
+
+namespace media {
+// A frame rate given as a number of frames per second, as an exact
+// fraction where it is one of the NTSC-style rates (29.97 is 30000/1001).
+AVRational RateOfFps(double fps);
+}  // namespace media
+
+namespace media {
+// The frame rate of a frame duration in 100 ns units, exact for whole and
+// NTSC-style rates (333667 gives 30000/1001); 25 when the duration is 0.
+AVRational RateOfFrameDuration(int64_t units);
+}  // namespace media

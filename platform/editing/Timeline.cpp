@@ -1,0 +1,718 @@
+#include "platform/editing/Timeline.h"
+
+#include <algorithm>
+
+#include "framework/com/WinText.h"
+
+namespace plat {
+
+using com::ComPtr;
+
+namespace {
+
+// Asks a node for itself: the timeline works only with its own nodes.
+const IID kNodeIdentity = {0x3b1e5f40, 0x6b7c, 0x4e52, {0x9a, 0x0d, 0x51, 0x4f, 0x2c, 0x77, 0x18, 0xa3}};
+
+TimelineNode* NodeOf(IUnknown* unknown) {
+    TimelineNode* node = nullptr;
+    if (!unknown || FAILED(unknown->QueryInterface(kNodeIdentity, reinterpret_cast<void**>(&node)))) return nullptr;
+    node->Release();  // the caller's reference keeps it alive
+    return node;
+}
+
+constexpr double kUnits = 10000000.0;
+
+REFERENCE_TIME ToUnits(REFTIME seconds) { return static_cast<REFERENCE_TIME>(seconds * kUnits + (seconds < 0 ? -0.5 : 0.5)); }
+
+HRESULT OutBstr(const std::u16string& s, BSTR* out) {
+    if (!out) return E_POINTER;
+    *out = SysAllocStringLen(com::W(s), static_cast<UINT>(s.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+LONG s_nextGenId = 1;
+
+}  // namespace
+
+// ---- Timeline -----------------------------------------------------------------------
+
+HRESULT Timeline::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
+    if (outer) return CLASS_E_NOAGGREGATION;
+    return com::CreateAndQuery<Timeline>(iid, out);
+}
+
+Timeline::~Timeline() {
+    for (TimelineNode* node : m_nodes) node->DetachTimeline();
+    for (auto& g : m_groups)
+        if (TimelineNode* n = NodeOf(g.Get())) n->SetInGroupList(false);
+}
+
+void Timeline::Forget(TimelineNode* node) { m_nodes.erase(std::remove(m_nodes.begin(), m_nodes.end(), node), m_nodes.end()); }
+
+STDMETHODIMP Timeline::CreateEmptyNode(IAMTimelineObj** obj, TIMELINE_MAJOR_TYPE type) {
+    if (!obj) return E_POINTER;
+    *obj = nullptr;
+    switch (type) {
+    case TIMELINE_MAJOR_TYPE_COMPOSITE:
+    case TIMELINE_MAJOR_TYPE_TRACK:
+    case TIMELINE_MAJOR_TYPE_SOURCE:
+    case TIMELINE_MAJOR_TYPE_GROUP: break;
+    case TIMELINE_MAJOR_TYPE_TRANSITION:
+    case TIMELINE_MAJOR_TYPE_EFFECT: return E_NOTIMPL;
+    default: return E_INVALIDARG;
+    }
+    return com::ComGuard([&] {
+        auto* node = new TimelineNode(this, type);
+        m_nodes.push_back(node);
+        *obj = node;
+        return S_OK;
+    });
+}
+
+STDMETHODIMP Timeline::AddGroup(IAMTimelineObj* group) {
+    TimelineNode* node = NodeOf(group);
+    if (!node || node->Type() != TIMELINE_MAJOR_TYPE_GROUP) return E_INVALIDARG;
+    if (node->InGroupList()) return E_INVALIDARG;
+    m_groups.push_back(ComPtr<IAMTimelineObj>(group));
+    node->SetInGroupList(true);
+    return S_OK;
+}
+
+STDMETHODIMP Timeline::RemGroupFromList(IAMTimelineObj* group) {
+    for (auto it = m_groups.begin(); it != m_groups.end(); ++it) {
+        if (it->Get() != group) continue;
+        if (TimelineNode* node = NodeOf(group)) node->SetInGroupList(false);
+        m_groups.erase(it);
+        return S_OK;
+    }
+    return E_INVALIDARG;
+}
+
+STDMETHODIMP Timeline::GetGroup(IAMTimelineObj** group, LONG index) {
+    if (!group) return E_POINTER;
+    *group = nullptr;
+    if (index < 0 || static_cast<size_t>(index) >= m_groups.size()) return E_INVALIDARG;
+    return m_groups[static_cast<size_t>(index)].CopyTo(group);
+}
+
+STDMETHODIMP Timeline::GetGroupCount(LONG* count) {
+    if (!count) return E_POINTER;
+    *count = static_cast<LONG>(m_groups.size());
+    return S_OK;
+}
+
+STDMETHODIMP Timeline::ClearAllGroups() {
+    while (!m_groups.empty()) RemGroupFromList(m_groups.back().Get());
+    return S_OK;
+}
+
+STDMETHODIMP Timeline::GetInsertMode(LONG* mode) {
+    if (!mode) return E_POINTER;
+    *mode = m_insertMode;
+    return S_OK;
+}
+
+STDMETHODIMP Timeline::SetInsertMode(LONG mode) {
+    m_insertMode = mode;
+    return S_OK;
+}
+
+STDMETHODIMP Timeline::EnableTransitions(BOOL enabled) {
+    m_transitions = enabled;
+    return S_OK;
+}
+
+STDMETHODIMP Timeline::TransitionsEnabled(BOOL* enabled) {
+    if (!enabled) return E_POINTER;
+    *enabled = m_transitions;
+    return S_OK;
+}
+
+STDMETHODIMP Timeline::EnableEffects(BOOL enabled) {
+    m_effects = enabled;
+    return S_OK;
+}
+
+STDMETHODIMP Timeline::EffectsEnabled(BOOL* enabled) {
+    if (!enabled) return E_POINTER;
+    *enabled = m_effects;
+    return S_OK;
+}
+
+STDMETHODIMP Timeline::SetInterestRange(REFERENCE_TIME, REFERENCE_TIME) { return S_OK; }
+
+STDMETHODIMP Timeline::GetDuration(REFERENCE_TIME* duration) {
+    if (!duration) return E_POINTER;
+    *duration = 0;
+    for (auto& g : m_groups) {
+        REFERENCE_TIME start = 0, stop = 0;
+        if (SUCCEEDED(g->GetStartStop(&start, &stop))) *duration = std::max(*duration, stop);
+    }
+    return S_OK;
+}
+
+STDMETHODIMP Timeline::GetDuration2(double* duration) {
+    if (!duration) return E_POINTER;
+    REFERENCE_TIME d = 0;
+    GetDuration(&d);
+    *duration = static_cast<double>(d) / kUnits;
+    return S_OK;
+}
+
+STDMETHODIMP Timeline::SetDefaultFPS(double fps) {
+    if (!(fps > 0)) return E_INVALIDARG;
+    m_defaultFps = fps;
+    return S_OK;
+}
+
+STDMETHODIMP Timeline::GetDefaultFPS(double* fps) {
+    if (!fps) return E_POINTER;
+    *fps = m_defaultFps;
+    return S_OK;
+}
+
+STDMETHODIMP Timeline::IsDirty(BOOL* dirty) {
+    if (!dirty) return E_POINTER;
+    *dirty = FALSE;
+    return S_FALSE;
+}
+
+STDMETHODIMP Timeline::GetCountOfType(LONG group, LONG* value, LONG* withComps, TIMELINE_MAJOR_TYPE type) {
+    if (group < 0 || static_cast<size_t>(group) >= m_groups.size()) return E_INVALIDARG;
+    ComPtr<IAMTimelineComp> comp;
+    HRESULT hr = m_groups[static_cast<size_t>(group)].As(IID_IAMTimelineComp, comp);
+    return SUCCEEDED(hr) ? comp->GetCountOfType(value, withComps, type) : hr;
+}
+
+// Names are used as given: the render engine reports a source it cannot
+// open when it builds the graph. Nothing here asks the user.
+STDMETHODIMP Timeline::ValidateSourceNames(LONG, IMediaLocator*, LONG_PTR) { return S_OK; }
+
+// ---- TimelineNode -------------------------------------------------------------------
+
+TimelineNode::TimelineNode(Timeline* timeline, TIMELINE_MAJOR_TYPE type)
+    : m_timeline(timeline), m_type(type), m_genId(s_nextGenId++) {}
+
+TimelineNode::~TimelineNode() {
+    for (auto& child : m_children)
+        if (TimelineNode* n = NodeOf(child.Get())) n->SetParent(nullptr);
+    if (m_timeline) m_timeline->Forget(this);
+}
+
+STDMETHODIMP TimelineNode::QueryInterface(REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (IsEqualIID(iid, kNodeIdentity)) *out = this;
+    else if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IAMTimelineObj)) *out = static_cast<IAMTimelineObj*>(this);
+    else if (IsEqualIID(iid, IID_IAMTimelineGroup) && IsGroup()) *out = static_cast<IAMTimelineGroup*>(this);
+    else if (IsEqualIID(iid, IID_IAMTimelineComp) && IsComp()) *out = static_cast<IAMTimelineComp*>(this);
+    else if (IsEqualIID(iid, IID_IAMTimelineTrack) && IsTrack()) *out = static_cast<IAMTimelineTrack*>(this);
+    else if (IsEqualIID(iid, IID_IAMTimelineSrc) && IsSource()) *out = static_cast<IAMTimelineSrc*>(this);
+    if (!*out) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+const TimelineNode* TimelineNode::GroupNode() const {
+    const TimelineNode* n = this;
+    while (n && !n->IsGroup()) n = n->m_parent;
+    return n;
+}
+
+void TimelineNode::RemoveChild(TimelineNode* child) {
+    for (auto it = m_children.begin(); it != m_children.end(); ++it) {
+        if (NodeOf(it->Get()) == child) {
+            child->SetParent(nullptr);
+            m_children.erase(it);
+            return;
+        }
+    }
+}
+
+// IAMTimelineObj ---------------------------------------------------------------------
+
+STDMETHODIMP TimelineNode::GetStartStop(REFERENCE_TIME* start, REFERENCE_TIME* stop) {
+    if (!start || !stop) return E_POINTER;
+    if (IsSource()) {
+        *start = m_start;
+        *stop = m_stop;
+        return S_OK;
+    }
+    // Containers span their contents.
+    *start = 0;
+    *stop = 0;
+    for (auto& child : m_children) {
+        REFERENCE_TIME a = 0, b = 0;
+        if (SUCCEEDED(child->GetStartStop(&a, &b))) *stop = std::max(*stop, b);
+    }
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetStartStop2(REFTIME* start, REFTIME* stop) {
+    if (!start || !stop) return E_POINTER;
+    REFERENCE_TIME a = 0, b = 0;
+    const HRESULT hr = GetStartStop(&a, &b);
+    *start = static_cast<double>(a) / kUnits;
+    *stop = static_cast<double>(b) / kUnits;
+    return hr;
+}
+
+STDMETHODIMP TimelineNode::SetStartStop(REFERENCE_TIME start, REFERENCE_TIME stop) {
+    if (stop < start || start < 0) return E_INVALIDARG;
+    m_start = start;
+    m_stop = stop;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::SetStartStop2(REFTIME start, REFTIME stop) { return SetStartStop(ToUnits(start), ToUnits(stop)); }
+
+STDMETHODIMP TimelineNode::GetSubObject(IUnknown** obj) {
+    if (!obj) return E_POINTER;
+    return m_subObject.CopyTo(obj);
+}
+
+STDMETHODIMP TimelineNode::SetSubObject(IUnknown* obj) {
+    m_subObject = ComPtr<IUnknown>(obj);
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::SetSubObjectGUID(GUID guid) {
+    m_subObjectGuid = guid;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetSubObjectGUID(GUID* guid) {
+    if (!guid) return E_POINTER;
+    *guid = m_subObjectGuid;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetSubObjectLoaded(BOOL* loaded) {
+    if (!loaded) return E_POINTER;
+    *loaded = m_subObject ? TRUE : FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetTimelineType(TIMELINE_MAJOR_TYPE* type) {
+    if (!type) return E_POINTER;
+    *type = m_type;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::SetTimelineType(TIMELINE_MAJOR_TYPE type) { return type == m_type ? S_OK : E_NOTIMPL; }
+
+STDMETHODIMP TimelineNode::GetUserID(LONG* id) {
+    if (!id) return E_POINTER;
+    *id = m_userId;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::SetUserID(LONG id) {
+    m_userId = id;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetGenID(LONG* id) {
+    if (!id) return E_POINTER;
+    *id = m_genId;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetUserName(BSTR* name) { return OutBstr(m_userName, name); }
+
+STDMETHODIMP TimelineNode::SetUserName(BSTR name) {
+    m_userName = com::U16FromBstr(name);
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetMuted(BOOL* muted) {
+    if (!muted) return E_POINTER;
+    *muted = m_muted;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::SetMuted(BOOL muted) {
+    m_muted = muted;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetLocked(BOOL* locked) {
+    if (!locked) return E_POINTER;
+    *locked = m_locked;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::SetLocked(BOOL locked) {
+    m_locked = locked;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::Remove() {
+    if (m_parent) {
+        ComPtr<IAMTimelineObj> keep(static_cast<IAMTimelineObj*>(this));
+        m_parent->RemoveChild(this);
+        return S_OK;
+    }
+    if (m_inGroupList && m_timeline) return m_timeline->RemGroupFromList(this);
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetTimelineNoRef(IAMTimeline** timeline) {
+    if (!timeline) return E_POINTER;
+    *timeline = m_timeline;
+    return m_timeline ? S_OK : HRESULT(E_NO_TIMELINE);
+}
+
+STDMETHODIMP TimelineNode::GetGroupIBelongTo(IAMTimelineGroup** group) {
+    if (!group) return E_POINTER;
+    *group = nullptr;
+    const TimelineNode* g = GroupNode();
+    if (!g) return S_FALSE;
+    *group = const_cast<IAMTimelineGroup*>(static_cast<const IAMTimelineGroup*>(g));
+    (*group)->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetEmbedDepth(LONG* depth) {
+    if (!depth) return E_POINTER;
+    *depth = 0;
+    for (const TimelineNode* n = m_parent; n; n = n->m_parent) ++*depth;
+    return S_OK;
+}
+
+// IAMTimelineGroup -------------------------------------------------------------------
+
+STDMETHODIMP TimelineNode::SetTimeline(IAMTimeline*) { return E_NOTIMPL; }
+
+STDMETHODIMP TimelineNode::GetTimeline(IAMTimeline** timeline) {
+    if (!timeline) return E_POINTER;
+    *timeline = m_timeline;
+    if (!m_timeline) return E_NO_TIMELINE;
+    m_timeline->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetPriority(LONG* priority) {
+    if (!priority) return E_POINTER;
+    *priority = -1;
+    if (!m_timeline) return E_NO_TIMELINE;
+    LONG count = 0;
+    m_timeline->GetGroupCount(&count);
+    for (LONG i = 0; i < count; ++i) {
+        ComPtr<IAMTimelineObj> g;
+        if (SUCCEEDED(m_timeline->GetGroup(g.Put(), i)) && NodeOf(g.Get()) == this) *priority = i;
+    }
+    return *priority >= 0 ? S_OK : HRESULT(E_NOTINTREE);
+}
+
+STDMETHODIMP TimelineNode::GetMediaType(AM_MEDIA_TYPE* mt) {
+    if (!mt) return E_POINTER;
+    return m_mediaType.CopyTo(mt);
+}
+
+STDMETHODIMP TimelineNode::SetMediaType(AM_MEDIA_TYPE* mt) {
+    if (!mt) return E_POINTER;
+    if (!IsEqualGUID(mt->majortype, MEDIATYPE_Video) && !IsEqualGUID(mt->majortype, MEDIATYPE_Audio))
+        return E_INVALIDARG;
+    m_mediaType = dshow::MediaType(*mt);
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::SetOutputFPS(double fps) {
+    if (!(fps > 0)) return E_INVALIDARG;
+    m_outputFps = fps;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetOutputFPS(double* fps) {
+    if (!fps) return E_POINTER;
+    *fps = m_outputFps;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::SetGroupName(BSTR name) {
+    m_groupName = com::U16FromBstr(name);
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetGroupName(BSTR* name) { return OutBstr(m_groupName, name); }
+
+STDMETHODIMP TimelineNode::SetPreviewMode(BOOL preview) {
+    m_preview = preview;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetPreviewMode(BOOL* preview) {
+    if (!preview) return E_POINTER;
+    *preview = m_preview;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::SetMediaTypeForVB(LONG type) {
+    AM_MEDIA_TYPE mt{};
+    if (type == 1) {
+        mt.majortype = MEDIATYPE_Audio;
+        return SetMediaType(&mt);
+    }
+    if (type != 0) return E_INVALIDARG;
+    VIDEOINFOHEADER vih{};
+    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    vih.bmiHeader.biWidth = 320;
+    vih.bmiHeader.biHeight = 240;
+    vih.bmiHeader.biPlanes = 1;
+    vih.bmiHeader.biBitCount = 32;
+    vih.bmiHeader.biSizeImage = 320 * 240 * 4;
+    mt.majortype = MEDIATYPE_Video;
+    mt.subtype = MEDIASUBTYPE_RGB32;
+    mt.formattype = FORMAT_VideoInfo;
+    mt.cbFormat = sizeof vih;
+    mt.pbFormat = reinterpret_cast<BYTE*>(&vih);
+    return SetMediaType(&mt);
+}
+
+STDMETHODIMP TimelineNode::GetOutputBuffering(int* buffer) {
+    if (!buffer) return E_POINTER;
+    *buffer = m_buffering;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::SetOutputBuffering(int buffer) {
+    if (buffer < 2) return E_INVALIDARG;
+    m_buffering = buffer;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::IsSmartRecompressFormatSet(BOOL* set) {
+    if (!set) return E_POINTER;
+    *set = FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::IsRecompressFormatDirty(BOOL* dirty) {
+    if (!dirty) return E_POINTER;
+    *dirty = FALSE;
+    return S_OK;
+}
+
+// IAMTimelineComp --------------------------------------------------------------------
+
+STDMETHODIMP TimelineNode::VTrackInsBefore(IAMTimelineObj* track, LONG priority) {
+    TimelineNode* node = NodeOf(track);
+    if (!node || node == this) return E_INVALIDARG;
+    if (node->Type() != TIMELINE_MAJOR_TYPE_TRACK && node->Type() != TIMELINE_MAJOR_TYPE_COMPOSITE) return E_INVALIDARG;
+    if (node->Parent()) return E_INVALIDARG;
+    const auto at = priority < 0 || static_cast<size_t>(priority) >= m_children.size()
+                        ? m_children.end()
+                        : m_children.begin() + priority;
+    m_children.insert(at, ComPtr<IAMTimelineObj>(track));
+    node->SetParent(this);
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::VTrackGetCount(LONG* count) {
+    if (!count) return E_POINTER;
+    *count = static_cast<LONG>(m_children.size());
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetVTrack(IAMTimelineObj** track, LONG which) {
+    if (!track) return E_POINTER;
+    *track = nullptr;
+    if (which < 0 || static_cast<size_t>(which) >= m_children.size()) return E_INVALIDARG;
+    return m_children[static_cast<size_t>(which)].CopyTo(track);
+}
+
+STDMETHODIMP TimelineNode::GetCountOfType(LONG* value, LONG* withComps, TIMELINE_MAJOR_TYPE type) {
+    if (!value || !withComps) return E_POINTER;
+    *value = 0;
+    *withComps = 0;
+    for (auto& child : m_children) {
+        TimelineNode* n = NodeOf(child.Get());
+        if (!n) continue;
+        if (n->Type() == type) ++*value;
+        if (n->IsComp() || n->IsTrack()) {
+            LONG v = 0, w = 0;
+            n->GetCountOfType(&v, &w, type);
+            *value += v;
+        }
+    }
+    *withComps = *value;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetNextVTrack(IAMTimelineObj* track, IAMTimelineObj** next) {
+    if (!next) return E_POINTER;
+    *next = nullptr;
+    for (size_t i = 0; i < m_children.size(); ++i)
+        if (m_children[i].Get() == track)
+            return i + 1 < m_children.size() ? m_children[i + 1].CopyTo(next) : HRESULT(S_FALSE);
+    return E_INVALIDARG;
+}
+
+// IAMTimelineTrack -------------------------------------------------------------------
+
+STDMETHODIMP TimelineNode::SrcAdd(IAMTimelineObj* source) {
+    TimelineNode* node = NodeOf(source);
+    if (!node || node->Type() != TIMELINE_MAJOR_TYPE_SOURCE || node->Parent()) return E_INVALIDARG;
+    // Kept in time order.
+    auto at = m_children.begin();
+    while (at != m_children.end()) {
+        REFERENCE_TIME a = 0, b = 0;
+        (*at)->GetStartStop(&a, &b);
+        if (a > node->m_start) break;
+        ++at;
+    }
+    m_children.insert(at, ComPtr<IAMTimelineObj>(source));
+    node->SetParent(this);
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetNextSrc(IAMTimelineObj** source, REFERENCE_TIME* inOut) {
+    if (!source || !inOut) return E_POINTER;
+    *source = nullptr;
+    for (auto& child : m_children) {
+        REFERENCE_TIME a = 0, b = 0;
+        child->GetStartStop(&a, &b);
+        if (a >= *inOut) {
+            *inOut = b;
+            return child.CopyTo(source);
+        }
+    }
+    return S_FALSE;
+}
+
+STDMETHODIMP TimelineNode::GetNextSrc2(IAMTimelineObj** source, REFTIME* inOut) {
+    if (!inOut) return E_POINTER;
+    REFERENCE_TIME t = ToUnits(*inOut);
+    const HRESULT hr = GetNextSrc(source, &t);
+    *inOut = static_cast<double>(t) / kUnits;
+    return hr;
+}
+
+STDMETHODIMP TimelineNode::GetSourcesCount(LONG* count) {
+    if (!count) return E_POINTER;
+    *count = static_cast<LONG>(m_children.size());
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::AreYouBlank(LONG* blank) {
+    if (!blank) return E_POINTER;
+    *blank = m_children.empty() ? 1 : 0;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetNextSrcEx(IAMTimelineObj* last, IAMTimelineObj** next) {
+    if (!next) return E_POINTER;
+    *next = nullptr;
+    if (!last) return m_children.empty() ? S_FALSE : m_children.front().CopyTo(next);
+    for (size_t i = 0; i < m_children.size(); ++i)
+        if (m_children[i].Get() == last) return i + 1 < m_children.size() ? m_children[i + 1].CopyTo(next) : HRESULT(S_FALSE);
+    return E_INVALIDARG;
+}
+
+// IAMTimelineSrc ---------------------------------------------------------------------
+
+STDMETHODIMP TimelineNode::GetMediaTimes(REFERENCE_TIME* start, REFERENCE_TIME* stop) {
+    if (!start || !stop) return E_POINTER;
+    *start = m_mediaStart;
+    *stop = m_mediaStop;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetMediaTimes2(REFTIME* start, REFTIME* stop) {
+    if (!start || !stop) return E_POINTER;
+    *start = static_cast<double>(m_mediaStart) / kUnits;
+    *stop = static_cast<double>(m_mediaStop) / kUnits;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::ModifyStopTime(REFERENCE_TIME stop) {
+    if (stop < m_start) return E_INVALIDARG;
+    m_stop = stop;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::ModifyStopTime2(REFTIME stop) { return ModifyStopTime(ToUnits(stop)); }
+
+STDMETHODIMP TimelineNode::SetMediaTimes(REFERENCE_TIME start, REFERENCE_TIME stop) {
+    if (stop < start || start < 0) return E_INVALIDARG;
+    m_mediaStart = start;
+    m_mediaStop = stop;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::SetMediaTimes2(REFTIME start, REFTIME stop) { return SetMediaTimes(ToUnits(start), ToUnits(stop)); }
+
+STDMETHODIMP TimelineNode::SetMediaLength(REFERENCE_TIME length) {
+    if (length < 0) return E_INVALIDARG;
+    m_mediaLength = length;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::SetMediaLength2(REFTIME length) { return SetMediaLength(ToUnits(length)); }
+
+STDMETHODIMP TimelineNode::GetMediaLength(REFERENCE_TIME* length) {
+    if (!length) return E_POINTER;
+    *length = m_mediaLength;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetMediaLength2(REFTIME* length) {
+    if (!length) return E_POINTER;
+    *length = static_cast<double>(m_mediaLength) / kUnits;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetMediaName(BSTR* name) { return OutBstr(m_mediaName, name); }
+
+STDMETHODIMP TimelineNode::SetMediaName(BSTR name) {
+    m_mediaName = com::U16FromBstr(name);
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetStreamNumber(LONG* number) {
+    if (!number) return E_POINTER;
+    *number = m_streamNumber;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::SetStreamNumber(LONG number) {
+    if (number < 0) return E_INVALIDARG;
+    m_streamNumber = number;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::IsNormalRate(BOOL* normal) {
+    if (!normal) return E_POINTER;
+    *normal = (m_mediaStop - m_mediaStart) == (m_stop - m_start) ? TRUE : FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetDefaultFPS(double* fps) {
+    if (!fps) return E_POINTER;
+    *fps = m_sourceFps;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::SetDefaultFPS(double fps) {
+    if (fps < 0) return E_INVALIDARG;
+    m_sourceFps = fps;
+    return S_OK;
+}
+
+STDMETHODIMP TimelineNode::GetStretchMode(int* mode) {
+    if (!mode) return E_POINTER;
+    *mode = m_stretchMode;
+    return S_OK;
+}
+
+// Pictures are always stretched to the group's size; cropping and
+// letterboxing are not offered.
+STDMETHODIMP TimelineNode::SetStretchMode(int mode) {
+    if (mode < RESIZEF_STRETCH || mode > RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX) return E_INVALIDARG;
+    if (mode != RESIZEF_STRETCH) return E_NOTIMPL;
+    m_stretchMode = mode;
+    return S_OK;
+}
+
+}  // namespace plat

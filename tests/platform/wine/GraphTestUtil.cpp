@@ -1,0 +1,165 @@
+#include "tests/platform/wine/GraphTestUtil.h"
+
+#include <unistd.h>
+
+#include <vector>
+
+#include "framework/com/Bstr.h"
+#include "framework/com/WinText.h"
+#include "platform/core/Demuxer.h"
+#include "platform/core/MediaError.h"
+#include "tests/wine/harness/ComTestUtil.h"
+#include "tests/wine/harness/WineTest.h"
+
+using com::ComPtr;
+
+namespace pt {
+
+std::u16string WindowsPath(const std::string& unixPath) {
+    std::string p = "Z:" + unixPath;
+    for (char& c : p)
+        if (c == '/') c = '\\';
+    return com::U16(p);
+}
+
+std::string OutputPath(const std::string& name) {
+    std::string dir = CLIP_DIR;
+    CreateDirectoryW(com::W(WindowsPath(dir)), nullptr);
+    return dir + "/" + name;
+}
+
+std::u16string Clip(const std::string& name, const clipgen::ClipSpec& spec, std::string* unixPath) {
+    const std::string path = OutputPath(name);
+    static std::vector<std::string> written;
+    bool done = false;
+    for (const auto& w : written) done = done || w == path;
+    if (!done) {
+        const std::string temp = path + ".part" + std::to_string(getpid());
+        clipgen::WriteClip(temp, spec);
+        MoveFileExW(com::W(WindowsPath(temp)), com::W(WindowsPath(path)), MOVEFILE_REPLACE_EXISTING);
+        written.push_back(path);
+    }
+    if (unixPath) *unixPath = path;
+    return WindowsPath(path);
+}
+
+FrontEnd BuildFrontEnd(const std::u16string& source, int width, int height, double fps, double seconds) {
+    FrontEnd fe;
+    REQUIRE_HR(CoCreateInstance(CLSID_AMTimeline, nullptr, CLSCTX_INPROC_SERVER, IID_IAMTimeline,
+                                fe.timeline.PutVoid()));
+    REQUIRE_HR(fe.timeline->CreateEmptyNode(fe.videoGroup.Put(), TIMELINE_MAJOR_TYPE_GROUP));
+    REQUIRE_HR(fe.timeline->CreateEmptyNode(fe.audioGroup.Put(), TIMELINE_MAJOR_TYPE_GROUP));
+
+    VIDEOINFOHEADER vih{};
+    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    vih.bmiHeader.biPlanes = 1;
+    vih.bmiHeader.biBitCount = 32;
+    vih.bmiHeader.biWidth = width;
+    vih.bmiHeader.biHeight = height;
+    vih.bmiHeader.biSizeImage = width * 4 * height;
+    AM_MEDIA_TYPE mt{};
+    mt.majortype = MEDIATYPE_Video;
+    mt.subtype = MEDIASUBTYPE_RGB32;
+    mt.formattype = FORMAT_VideoInfo;
+    mt.bFixedSizeSamples = TRUE;
+    mt.lSampleSize = vih.bmiHeader.biSizeImage;
+    mt.cbFormat = sizeof vih;
+    mt.pbFormat = reinterpret_cast<BYTE*>(&vih);
+    ComPtr<IAMTimelineGroup> vg, ag;
+    REQUIRE_HR(fe.videoGroup.As(IID_IAMTimelineGroup, vg));
+    REQUIRE_HR(vg->SetMediaType(&mt));
+    REQUIRE_HR(vg->SetOutputFPS(fps));
+    REQUIRE_HR(fe.timeline->AddGroup(fe.videoGroup.Get()));
+    AM_MEDIA_TYPE amt{};
+    amt.majortype = MEDIATYPE_Audio;
+    REQUIRE_HR(fe.audioGroup.As(IID_IAMTimelineGroup, ag));
+    REQUIRE_HR(ag->SetMediaType(&amt));
+    REQUIRE_HR(fe.timeline->AddGroup(fe.audioGroup.Get()));
+
+    const REFERENCE_TIME stop = static_cast<REFERENCE_TIME>(seconds * 1e7);
+    com::Bstr name(source);
+    for (IAMTimelineObj* group : {fe.videoGroup.Get(), fe.audioGroup.Get()}) {
+        ComPtr<IAMTimelineObj> track, src;
+        REQUIRE_HR(fe.timeline->CreateEmptyNode(track.Put(), TIMELINE_MAJOR_TYPE_TRACK));
+        ComPtr<IAMTimelineComp> comp;
+        REQUIRE_HR(ComPtr<IAMTimelineObj>(group).As(IID_IAMTimelineComp, comp));
+        REQUIRE_HR(comp->VTrackInsBefore(track.Get(), -1));
+        REQUIRE_HR(fe.timeline->CreateEmptyNode(src.Put(), TIMELINE_MAJOR_TYPE_SOURCE));
+        ComPtr<IAMTimelineSrc> s;
+        REQUIRE_HR(src.As(IID_IAMTimelineSrc, s));
+        REQUIRE_HR(src->SetStartStop(0, stop));
+        REQUIRE_HR(s->SetMediaTimes(0, stop));
+        REQUIRE_HR(s->SetMediaName(name.Get()));
+        if (group == fe.videoGroup.Get()) REQUIRE_HR(s->SetStretchMode(RESIZEF_STRETCH));
+        ComPtr<IAMTimelineTrack> t;
+        REQUIRE_HR(track.As(IID_IAMTimelineTrack, t));
+        REQUIRE_HR(t->SrcAdd(src.Get()));
+    }
+    fe.timeline->ValidateSourceNames(SFN_VALIDATEF_CHECK | SFN_VALIDATEF_POPUP | SFN_VALIDATEF_REPLACE, nullptr, 0);
+    REQUIRE_HR(CoCreateInstance(CLSID_RenderEngine, nullptr, CLSCTX_INPROC_SERVER, IID_IRenderEngine,
+                                fe.engine.PutVoid()));
+    REQUIRE_HR(fe.engine->SetTimelineObject(fe.timeline.Get()));
+    fe.connectResult = fe.engine->ConnectFrontEnd();
+    fe.engine->GetFilterGraph(fe.graph.Put());
+    return fe;
+}
+
+LONG WaitForEnd(IGraphBuilder* graph, DWORD timeoutMs, LONG_PTR* param1) {
+    ComPtr<IMediaEventEx> events;
+    if (FAILED(ComPtr<IGraphBuilder>(graph).As(IID_IMediaEventEx, events))) return 0;
+    LONG result = 0;
+    wt::PumpUntil(
+        [&] {
+            LONG code = 0;
+            LONG_PTR p1 = 0, p2 = 0;
+            while (SUCCEEDED(events->GetEvent(&code, &p1, &p2, 0))) {
+                events->FreeEventParams(code, p1, p2);
+                if (code == EC_COMPLETE || code == EC_ERRORABORT || code == EC_USERABORT) {
+                    result = code;
+                    if (param1) *param1 = p1;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return result;
+}
+
+FileFacts ReadBack(const std::string& unixPath) {
+    FileFacts f;
+    try {
+        media::Demuxer demux(media::OpenFileSource(unixPath));
+        f.opened = true;
+        const int v = demux.BestStream(AVMEDIA_TYPE_VIDEO), a = demux.BestStream(AVMEDIA_TYPE_AUDIO);
+        f.streams = (v >= 0) + (a >= 0);
+        f.firstStreamType = demux.Stream(0)->codecpar->codec_type;
+        if (v >= 0) {
+            const AVCodecParameters* p = demux.Stream(v)->codecpar;
+            f.videoCodec = p->codec_id;
+            f.videoTag = p->codec_tag;
+            f.width = p->width;
+            f.height = p->height;
+        }
+        if (a >= 0) {
+            const AVCodecParameters* p = demux.Stream(a)->codecpar;
+            f.audioCodec = p->codec_id;
+            f.audioTag = p->codec_tag;
+            f.sampleRate = p->sample_rate;
+            f.channels = p->ch_layout.nb_channels;
+        }
+        if (v >= 0) {
+            demux.KeepOnly(v);
+            media::PacketPtr pkt = media::MakePacket();
+            while (demux.Read(pkt.get())) {
+                ++f.videoFrames;
+                av_packet_unref(pkt.get());
+            }
+        }
+    } catch (const media::MediaError& e) {
+        f.error = e.what();
+    }
+    return f;
+}
+
+}  // namespace pt

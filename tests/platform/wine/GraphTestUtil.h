@@ -1,0 +1,53 @@
+// Helpers for the platform's Wine tests: clips in the build tree under
+// Unix and Windows names, the engine's front end built from a timeline,
+// and a bounded wait for graph events.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+#include <qedit.h>
+
+#include <string>
+
+#include "framework/com/ComPtr.h"
+#include "platform/include/EditingServices.h"
+#include "tools/clipgen/ClipWriter.h"
+
+namespace pt {
+
+// A clip written once per test program; unixPath for the media core,
+// the return value is the same file as Windows sees it.
+std::u16string Clip(const std::string& name, const clipgen::ClipSpec& spec, std::string* unixPath = nullptr);
+std::u16string WindowsPath(const std::string& unixPath);
+std::string OutputPath(const std::string& name);  // Unix path in the build tree
+
+// The timeline the conversion engine builds: a video group (RGB32 at the
+// size and rate) and an audio group, each with one track holding the file.
+struct FrontEnd {
+    com::ComPtr<IAMTimeline> timeline;
+    com::ComPtr<IAMTimelineObj> videoGroup, audioGroup;
+    com::ComPtr<IRenderEngine> engine;
+    com::ComPtr<IGraphBuilder> graph;
+    HRESULT connectResult = E_FAIL;
+};
+FrontEnd BuildFrontEnd(const std::u16string& source, int width, int height, double fps, double seconds);
+
+// Waits (pumping messages) for EC_COMPLETE or an error event; returns the
+// event code, or 0 when the time ran out.
+LONG WaitForEnd(IGraphBuilder* graph, DWORD timeoutMs, LONG_PTR* param1 = nullptr);
+
+// What FFmpeg reads back from a written file.
+struct FileFacts {
+    bool opened = false;
+    int streams = 0;
+    int firstStreamType = -1;  // AVMediaType of stream 0
+    int videoCodec = 0, audioCodec = 0;
+    unsigned videoTag = 0, audioTag = 0;
+    int width = 0, height = 0;
+    int sampleRate = 0, channels = 0;
+    long long videoFrames = 0;
+    std::string error;
+};
+FileFacts ReadBack(const std::string& unixPath);
+
+}  // namespace pt
