@@ -59,4 +59,6 @@ void Demuxer::Seek(int64_t time) {
     avformat_seek_file(m_fmt.get(), -1, INT64_MIN, Origin() + time, Origin() + time, 0);
 }
 
+const char* Demuxer::FormatName() const { return m_fmt->iformat && m_fmt->iformat->name ? m_fmt->iformat->name : ""; }
+
 }  // namespace media

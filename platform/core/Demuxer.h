@@ -18,6 +18,9 @@ public:
     // The stream FFmpeg ranks best of a type, or -1.
     int BestStream(AVMediaType type) const;
     AVStream* Stream(int index) const { return m_fmt->streams[index]; }
+    int StreamCount() const { return static_cast<int>(m_fmt->nb_streams); }
+    // FFmpeg's short name of the container format ("avi", "asf", "mpeg", ...).
+    const char* FormatName() const;
     // Origin of the source's timeline in AV_TIME_BASE units: its first
     // time stamp, so clips that start late still begin at 0.
     int64_t Origin() const;

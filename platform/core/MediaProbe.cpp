@@ -1,0 +1,124 @@
+#include "platform/core/MediaProbe.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "platform/core/Demuxer.h"
+#include "platform/core/MediaError.h"
+#include "platform/core/TrackReader.h"
+
+namespace media {
+namespace {
+
+double Seconds(int64_t value, AVRational base) {
+    return value == AV_NOPTS_VALUE ? 0.0 : static_cast<double>(value) * av_q2d(base);
+}
+
+double RateOf(const AVStream& s) {
+    const AVRational r = s.avg_frame_rate.num > 0 && s.avg_frame_rate.den > 0 ? s.avg_frame_rate : s.r_frame_rate;
+    return r.num > 0 && r.den > 0 ? av_q2d(r) : 0.0;
+}
+
+size_t Stride24(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3); }
+
+void Put16(std::vector<uint8_t>& b, uint32_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(std::vector<uint8_t>& b, uint32_t v) {
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+
+}  // namespace
+
+SourceFacts ProbeSource(const SourceOpener& open) {
+    QuietLibraryLogs();
+    Demuxer demux(open());
+    SourceFacts facts;
+    facts.container = demux.FormatName();
+    const double containerLength = demux.Duration() > 0 ? static_cast<double>(demux.Duration()) / AV_TIME_BASE : 0.0;
+    for (int i = 0; i < demux.StreamCount(); ++i) {
+        const AVStream& s = *demux.Stream(i);
+        const AVCodecParameters& par = *s.codecpar;
+        StreamFacts f;
+        f.length = Seconds(s.duration, s.time_base);
+        if (f.length <= 0.0) f.length = containerLength;
+        f.bitRate = par.bit_rate;
+        if (par.codec_type == AVMEDIA_TYPE_VIDEO && !(s.disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+            f.kind = StreamFacts::Kind::Video;
+            f.frameRate = RateOf(s);
+            f.width = par.width;
+            f.height = par.height;
+            f.fourcc = par.codec_tag;
+        } else if (par.codec_type == AVMEDIA_TYPE_AUDIO) {
+            f.kind = StreamFacts::Kind::Audio;
+            f.sampleRate = par.sample_rate;
+            f.channels = par.ch_layout.nb_channels;
+        }
+        facts.streams.push_back(f);
+    }
+    return facts;
+}
+
+std::vector<uint8_t> PosterFrame(const SourceOpener& open, double seconds, int width, int height) {
+    if (width <= 0 || height <= 0) Fail(ErrorKind::Unsupported, "a poster frame needs a size");
+    const VideoTarget target{width, height, AVRational{25, 1}};
+    std::vector<uint8_t> bgra(static_cast<size_t>(width) * height * 4);
+    bool got = false;
+    // One frame at the time; past the end, the last frame of the stream.
+    {
+        const ClipRange range{static_cast<int64_t>(std::max(0.0, seconds) * AV_TIME_BASE), AV_TIME_BASE / 25};
+        VideoTrackReader reader(open, target, range);
+        if (!reader.HasSourceStream()) Fail(ErrorKind::NotMedia, "the source has no video");
+        got = reader.Next(bgra.data());
+    }
+    if (!got) {
+        VideoTrackReader reader(open, target, ClipRange{});
+        std::vector<uint8_t> frame(bgra.size());
+        while (reader.Next(frame.data())) {
+            bgra.swap(frame);
+            got = true;
+        }
+    }
+    if (!got) Fail(ErrorKind::Corrupt, "no picture could be decoded");
+
+    const size_t stride = Stride24(width);
+    std::vector<uint8_t> rows(stride * static_cast<size_t>(height), 0);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* src = bgra.data() + static_cast<size_t>(y) * width * 4;
+        uint8_t* dst = rows.data() + static_cast<size_t>(y) * stride;
+        for (int x = 0; x < width; ++x) std::memcpy(dst + x * 3, src + x * 4, 3);
+    }
+    return rows;
+}
+
+std::vector<uint8_t> BmpFile24(const std::vector<uint8_t>& rows, int width, int height) {
+    std::vector<uint8_t> file;
+    const uint32_t headers = 14 + 40;
+    file.push_back('B');
+    file.push_back('M');
+    Put32(file, static_cast<uint32_t>(headers + rows.size()));
+    Put32(file, 0);
+    Put32(file, headers);
+    Put32(file, 40);
+    Put32(file, static_cast<uint32_t>(width));
+    Put32(file, static_cast<uint32_t>(height));  // positive: bottom-up rows
+    Put16(file, 1);
+    Put16(file, 24);
+    Put32(file, 0);
+    Put32(file, static_cast<uint32_t>(rows.size()));
+    Put32(file, 2835);
+    Put32(file, 2835);
+    Put32(file, 0);
+    Put32(file, 0);
+    file.insert(file.end(), rows.begin(), rows.end());
+    return file;
+}
+
+}  // namespace media
