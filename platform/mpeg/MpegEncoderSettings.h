@@ -53,6 +53,7 @@ protected:
     virtual bool SettingsUnlocked() const = 0;
 
     Settings CurrentSettings() const;
+    const char* StateText() const { return m_state.load(); }
     // Sets the state text and posts a notice when it changed.
     void SetState(const char* text);
     // Encoding speed, fed by the encoding thread.
