@@ -112,7 +112,9 @@ STDMETHODIMP MpegEncoderFilter::Stop() {
 }
 
 STDMETHODIMP MpegEncoderFilter::Pause() {
+    const bool wasRunning = State() == State_Running;
     const HRESULT hr = BaseFilter::Pause();
+    if (wasRunning && SUCCEEDED(hr)) HoldSpeed(true);
     { std::lock_guard<std::mutex> lock(m_runLock); }
     m_runChanged.notify_all();
     return hr;
@@ -120,6 +122,7 @@ STDMETHODIMP MpegEncoderFilter::Pause() {
 
 STDMETHODIMP MpegEncoderFilter::Run(REFERENCE_TIME start) {
     const HRESULT hr = BaseFilter::Run(start);
+    if (SUCCEEDED(hr)) HoldSpeed(false);
     { std::lock_guard<std::mutex> lock(m_runLock); }
     m_runChanged.notify_all();
     return hr;

@@ -53,7 +53,7 @@ STDMETHODIMP MpegEncoderSettings::GetStateText(LPCSTR* text) {
 STDMETHODIMP MpegEncoderSettings::GetEncodeFps(LONG* framesPerSecond) {
     if (!framesPerSecond) return E_POINTER;
     std::lock_guard<std::mutex> lock(m_lock);
-    *framesPerSecond = m_metering ? m_meter.FramesPerSecond(GetTickCount64()) : 0;
+    *framesPerSecond = m_metering && !m_held ? m_meter.FramesPerSecond(GetTickCount64()) : 0;
     return S_OK;
 }
 
@@ -156,7 +156,14 @@ void MpegEncoderSettings::ResetSpeed() {
     std::lock_guard<std::mutex> lock(m_lock);
     m_meter.Reset();
     m_metering = true;
+    m_held = false;
     m_framesEncoded = 0;
+}
+
+void MpegEncoderSettings::HoldSpeed(bool hold) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_held && !hold) m_meter.Reset();
+    m_held = hold;
 }
 
 void MpegEncoderSettings::FrameEncoded() {

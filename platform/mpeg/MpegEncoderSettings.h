@@ -60,6 +60,8 @@ protected:
     void ResetSpeed();
     void FrameEncoded();
     void StopSpeed();  // reads 0 until the next ResetSpeed
+    // A paused encoder reads 0; on resuming the measure starts afresh.
+    void HoldSpeed(bool hold);
 
 private:
     template <class F>
@@ -71,6 +73,7 @@ private:
     std::atomic<const char*> m_state{kStateStopped};
     RateMeter m_meter;
     bool m_metering = false;
+    bool m_held = false;
     LONG m_framesEncoded = 0;
 };
 

@@ -23,6 +23,7 @@ public:
 
     mpegenc::Settings Current() const { return CurrentSettings(); }
     using MpegEncoderSettings::FrameEncoded;
+    using MpegEncoderSettings::HoldSpeed;
     using MpegEncoderSettings::ResetSpeed;
     using MpegEncoderSettings::SetState;
     using MpegEncoderSettings::StopSpeed;
@@ -164,4 +165,31 @@ WT_TEST(MpegSettings, SpeedReadsWhileFramesAreEncodedOnly) {
     CHECK_EQ(fps, 0);
     CHECK_HR(s.GetFramesEncoded(&frames));
     CHECK_EQ(frames, 6);  // the count stays for the caller to read
+}
+
+WT_TEST(MpegSettings, APausedEncoderReadsNoSpeed) {
+    Holder h;
+    TestSettings& s = *h.s;
+    s.ResetSpeed();
+    for (int i = 0; i < 4; ++i) {
+        s.FrameEncoded();
+        Sleep(10);
+    }
+    LONG fps = 0;
+    CHECK_HR(s.GetEncodeFps(&fps));
+    CHECK(fps > 0);
+    s.HoldSpeed(true);
+    CHECK_HR(s.GetEncodeFps(&fps));
+    CHECK_EQ(fps, 0);
+    s.HoldSpeed(false);
+    CHECK_HR(s.GetEncodeFps(&fps));
+    CHECK_EQ(fps, 0);  // no frame since the pause yet
+    s.FrameEncoded();
+    Sleep(10);
+    s.FrameEncoded();
+    CHECK_HR(s.GetEncodeFps(&fps));
+    CHECK(fps > 0);
+    LONG frames = 0;
+    CHECK_HR(s.GetFramesEncoded(&frames));
+    CHECK_EQ(frames, 6);
 }
