@@ -62,6 +62,16 @@ AsfFileWriter::AsfFileWriter(media::ByteSink& sink, const std::vector<StreamPlan
             const int64_t frame = s->input.frameDuration > 0 ? s->input.frameDuration : kDefaultFrameDuration;
             if (s->plan.keyFrameSpacing > 0)
                 v.keyInterval = static_cast<int>(std::max<int64_t>(1, s->plan.keyFrameSpacing / frame));
+            // The buffer window bounds how far the rate may stray, which
+            // matters most at the start of a file.
+            const int64_t bufferBits = s->plan.bitRate * s->plan.bufferMs / 1000;
+            if (bufferBits > 0) {
+                const int64_t rate = s->plan.bitRate;
+                v.configure = [bufferBits, rate](AVCodecContext& c) {
+                    c.rc_buffer_size = static_cast<int>(std::min<int64_t>(bufferBits, INT32_MAX));
+                    c.rc_max_rate = rate;  // a constant-rate stream, as the profiles are
+                };
+            }
             s->video = std::make_unique<media::VideoEncoder>(v);
             s->muxIndex = m_muxer->AddStream(*s->video->Context());
         } else {
@@ -70,6 +80,7 @@ AsfFileWriter::AsfFileWriter(media::ByteSink& sink, const std::vector<StreamPlan
             a.inputRate = s->input.sampleRate;
             a.inputChannels = s->input.channels;
             a.outputRate = s->plan.sampleRate;
+            a.outputChannels = s->plan.channels;
             a.bitRate = s->plan.bitRate;
             s->audio = std::make_unique<media::AudioEncoder>(a);
             s->muxIndex = m_muxer->AddStream(*s->audio->Context());

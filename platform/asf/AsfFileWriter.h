@@ -22,10 +22,12 @@ struct StreamPlan {
     std::string encoder;  // FFmpeg encoder name
     uint32_t tag = 0;     // FourCC (video) or format tag (audio)
     int64_t bitRate = 0;  // bits per second
+    uint32_t bufferMs = 0;  // the stream's buffer window; 0: none
     // Video
     int64_t keyFrameSpacing = 0;  // 100 ns units; 0: the encoder's default
     // Audio
     int sampleRate = 0;  // 0: the input's
+    int channels = 0;    // 0: the input's
 };
 
 // What the stream's input pin was connected with.

@@ -20,7 +20,7 @@ namespace {
 constexpr int64_t kUnits = 10000000;
 // Rate control settles over seconds; in a clip of two the first key frame
 // of the moving test pattern alone costs this much.
-constexpr double kKeyFrameAllowance = 80000;
+constexpr double kKeyFrameAllowance = 60000;
 
 std::vector<asfw::StreamPlan> PlansOf(const wm::SystemProfileSpec& p) {
     asfw::StreamPlan video;
@@ -29,11 +29,14 @@ std::vector<asfw::StreamPlan> PlansOf(const wm::SystemProfileSpec& p) {
     video.tag = wm::VideoCodecs()[p.video.codec].fourcc;
     video.bitRate = p.video.bitRate;
     video.keyFrameSpacing = p.video.keyFrameSeconds * kUnits;
+    video.bufferMs = p.video.bufferMs;
     asfw::StreamPlan audio;
     audio.encoder = wm::AudioCodecs()[p.audio.codec].encoderName;
     audio.tag = wm::AudioCodecs()[p.audio.codec].formatTag;
     audio.bitRate = p.audio.format.bitRate;
     audio.sampleRate = static_cast<int>(p.audio.format.sampleRate);
+    audio.channels = p.audio.format.channels;
+    audio.bufferMs = p.audio.bufferMs;
     return {video, audio};
 }
 
@@ -84,6 +87,7 @@ void ExpectProfileFile(const std::string& path, const wm::SystemProfileSpec& p, 
     EXPECT_EQ(v->height, 120);
     EXPECT_EQ(v->packets, static_cast<int64_t>(seconds * 25));
     EXPECT_EQ(a->sampleRate, static_cast<int>(p.audio.format.sampleRate));
+    EXPECT_EQ(a->channels, p.audio.format.channels);
     EXPECT_NEAR(file.seconds, seconds, 0.15);
     EXPECT_EQ(file.declaredBitRate, p.video.bitRate + p.audio.format.bitRate);
     // The audio coder keeps its rate; the video one stays near its target
