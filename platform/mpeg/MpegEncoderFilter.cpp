@@ -1,10 +1,10 @@
 #include "platform/mpeg/MpegEncoderFilter.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "framework/com/WinText.h"
 #include "platform/dshow/MediaResult.h"
+#include "platform/dshow/StreamTypes.h"
 #include "platform/dshow/Win32Files.h"
 #include "platform/mpeg/MpegWriter.h"
 
@@ -15,27 +15,6 @@ using com::ComPtr;
 namespace {
 
 constexpr int kPcmBytesPerSample = 2;
-
-const VIDEOINFOHEADER* Rgb32Video(const AM_MEDIA_TYPE& mt) {
-    if (!IsEqualGUID(mt.majortype, MEDIATYPE_Video) || !IsEqualGUID(mt.subtype, MEDIASUBTYPE_RGB32) ||
-        !IsEqualGUID(mt.formattype, FORMAT_VideoInfo) || !mt.pbFormat || mt.cbFormat < sizeof(VIDEOINFOHEADER))
-        return nullptr;
-    const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
-    const BITMAPINFOHEADER& bih = vih->bmiHeader;
-    if (bih.biBitCount != 32 || bih.biCompression != BI_RGB || bih.biWidth <= 0 || bih.biHeight == 0) return nullptr;
-    return vih;
-}
-
-const WAVEFORMATEX* Pcm16(const AM_MEDIA_TYPE& mt) {
-    if (!IsEqualGUID(mt.majortype, MEDIATYPE_Audio) || !IsEqualGUID(mt.subtype, MEDIASUBTYPE_PCM) ||
-        !IsEqualGUID(mt.formattype, FORMAT_WaveFormatEx) || !mt.pbFormat || mt.cbFormat < sizeof(PCMWAVEFORMAT))
-        return nullptr;
-    const auto* wfx = reinterpret_cast<const WAVEFORMATEX*>(mt.pbFormat);
-    if (wfx->wFormatTag != WAVE_FORMAT_PCM || wfx->wBitsPerSample != 16 || wfx->nChannels < 1 || wfx->nChannels > 8 ||
-        wfx->nSamplesPerSec < 8000 || wfx->nSamplesPerSec > 192000)
-        return nullptr;
-    return wfx;
-}
 
 double RateOf(const VIDEOINFOHEADER& vih) {
     return vih.AvgTimePerFrame > 0 ? static_cast<double>(kUnitsPerSecond) / vih.AvgTimePerFrame : 0.0;
@@ -135,35 +114,23 @@ bool MpegEncoderFilter::WaitWhilePaused() {
 }
 
 STDMETHODIMP MpegEncoderFilter::SetFileName(LPCOLESTR name, const AM_MEDIA_TYPE*) {
-    if (!name) return E_POINTER;
-    if (!*name) return E_INVALIDARG;
     std::lock_guard<std::recursive_mutex> lock(StateLock());
-    if (State() != State_Stopped) return VFW_E_WRONG_STATE;
-    return com::ComGuard([&] {
-        m_fileName = com::U16(name);
-        return S_OK;
-    });
+    return m_fileName.Set(name, State());
 }
 
 STDMETHODIMP MpegEncoderFilter::GetCurFile(LPOLESTR* name, AM_MEDIA_TYPE* mt) {
-    if (!name) return E_POINTER;
-    *name = nullptr;
     std::lock_guard<std::recursive_mutex> lock(StateLock());
-    if (m_fileName.empty()) return E_FAIL;
-    const size_t bytes = (m_fileName.size() + 1) * sizeof(WCHAR);
-    *name = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
-    if (!*name) return E_OUTOFMEMORY;
-    std::memcpy(*name, m_fileName.c_str(), bytes);
-    if (mt) {
+    const HRESULT hr = m_fileName.CopyTo(name);
+    if (SUCCEEDED(hr) && mt) {
         *mt = AM_MEDIA_TYPE{};
         mt->majortype = MEDIATYPE_Stream;
     }
-    return S_OK;
+    return hr;
 }
 
 HRESULT MpegEncoderFilter::CheckInput(int stream, const AM_MEDIA_TYPE& mt) {
-    if (stream == kAudioStream) return Pcm16(mt) ? S_OK : S_FALSE;
-    const VIDEOINFOHEADER* vih = Rgb32Video(mt);
+    if (stream == kAudioStream) return dshow::Pcm16Format(mt) ? S_OK : S_FALSE;
+    const VIDEOINFOHEADER* vih = dshow::Rgb32VideoInfo(mt);
     if (!vih) return S_FALSE;
     Settings settings = CurrentSettings();
     if (!settings.videoEnabled) return S_OK;  // pictures are dropped
@@ -182,7 +149,7 @@ HRESULT MpegEncoderFilter::CheckInput(int stream, const AM_MEDIA_TYPE& mt) {
 InputFacts MpegEncoderFilter::Inputs() const {
     InputFacts in;
     if (m_videoPin.IsConnected()) {
-        const auto* vih = Rgb32Video(m_videoPin.ConnectedType().Get());
+        const auto* vih = dshow::Rgb32VideoInfo(m_videoPin.ConnectedType().Get());
         if (vih) {
             in.width = vih->bmiHeader.biWidth;
             in.height = std::abs(vih->bmiHeader.biHeight);
@@ -190,7 +157,7 @@ InputFacts MpegEncoderFilter::Inputs() const {
         }
     }
     if (m_audioPin.IsConnected()) {
-        const auto* wfx = Pcm16(m_audioPin.ConnectedType().Get());
+        const auto* wfx = dshow::Pcm16Format(m_audioPin.ConnectedType().Get());
         if (wfx) {
             in.sampleRate = static_cast<int>(wfx->nSamplesPerSec);
             in.channels = wfx->nChannels;
@@ -200,7 +167,7 @@ InputFacts MpegEncoderFilter::Inputs() const {
 }
 
 HRESULT MpegEncoderFilter::OnActivate() {
-    if (m_fileName.empty()) return E_UNEXPECTED;
+    if (m_fileName.Empty()) return E_UNEXPECTED;
     if (!m_videoPin.IsConnected() && !m_audioPin.IsConnected()) return VFW_E_NOT_CONNECTED;
     Settings settings = CurrentSettings();
     settings.videoEnabled = settings.videoEnabled && m_videoPin.IsConnected();
@@ -211,7 +178,7 @@ HRESULT MpegEncoderFilter::OnActivate() {
     if (!MakePlan(settings, in, session->plan, nullptr)) return VFW_E_UNSUPPORTED_STREAM;
     const Plan& plan = session->plan;
     if (plan.video) {
-        const auto* vih = Rgb32Video(m_videoPin.ConnectedType().Get());
+        const auto* vih = dshow::Rgb32VideoInfo(m_videoPin.ConnectedType().Get());
         session->stride = in.width * 4;
         session->height = in.height;
         session->bottomUp = vih->bmiHeader.biHeight > 0;
@@ -226,7 +193,7 @@ HRESULT MpegEncoderFilter::OnActivate() {
         session->sampleRate = in.sampleRate;
     }
     HRESULT hr = dshow::MediaGuard([&] {
-        session->sink = dshow::CreateWin32Sink(m_fileName);
+        session->sink = dshow::CreateWin32Sink(m_fileName.Get());
         session->writer = std::make_unique<MpegWriter>(plan, WriterInput{in.width, in.height, in.sampleRate, in.channels},
                                                        *session->sink);
         return S_OK;

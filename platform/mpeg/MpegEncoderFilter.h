@@ -16,6 +16,7 @@
 #include <string>
 
 #include "platform/dshow/BaseFilter.h"
+#include "platform/dshow/FileSinkName.h"
 #include "platform/dshow/Pins.h"
 #include "platform/dshow/Seeking.h"
 #include "platform/dshow/WorkerThread.h"
@@ -97,7 +98,7 @@ private:
 
     MpegInputPin m_videoPin;
     MpegInputPin m_audioPin;
-    std::u16string m_fileName;
+    dshow::FileSinkName m_fileName;
 
     StreamPairQueue m_queue;
     std::shared_ptr<EncodeSession> m_session;  // under m_runLock
