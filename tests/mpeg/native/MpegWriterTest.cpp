@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/core/MediaError.h"
+#include "tests/mpeg/common/MpegExpect.h"
 #include "tests/mpeg/common/MpegProbe.h"
 #include "tools/clipgen/ClipWriter.h"
 
@@ -69,60 +70,27 @@ Plan PlanOf(int preset, const InputFacts& input, bool audio) {
     return plan;
 }
 
-struct PresetCase {
-    int preset;
-    const char* name;
-    const char* videoCodec;
-    int width, height, rateNum, rateDen;
-    int systemVersion;
-    const char* audioCodec;
-    int sampleRate;
-};
-
-const PresetCase kPresets[] = {
-    {kPresetMpeg1, "mpeg1", "mpeg1video", 160, 120, 25, 1, 1, "mp2", 44100},
-    {kPresetMpeg2, "mpeg2", "mpeg2video", 160, 120, 25, 1, 2, "mp2", 44100},
-    {kPresetVcdPal, "vcd_pal", "mpeg1video", 352, 288, 25, 1, 1, "mp2", 44100},
-    {kPresetVcdNtsc, "vcd_ntsc", "mpeg1video", 352, 240, 30000, 1001, 1, "mp2", 44100},
-    {kPresetSvcdPal, "svcd_pal", "mpeg2video", 480, 576, 25, 1, 2, "mp2", 44100},
-    {kPresetSvcdNtsc, "svcd_ntsc", "mpeg2video", 480, 480, 30000, 1001, 2, "mp2", 44100},
-    {kPresetDvdPal, "dvd_pal", "mpeg2video", 720, 576, 25, 1, 2, "ac3", 48000},
-    {kPresetDvdNtsc, "dvd_ntsc", "mpeg2video", 720, 480, 30000, 1001, 2, "ac3", 48000},
-};
-
 }  // namespace
 
 TEST(MpegWriter, EveryPresetWritesItsStandardWithAndWithoutAudio) {
-    for (const PresetCase& c : kPresets) {
+    for (const mpegtest::PresetFile& e : mpegtest::PresetFiles()) {
         for (bool audio : {true, false}) {
-            SCOPED_TRACE(std::string(c.name) + (audio ? " with audio" : " without audio"));
-            const double fps = static_cast<double>(c.rateNum) / c.rateDen;
-            const Plan plan = PlanOf(c.preset, {c.width, c.height, fps, 44100, 2}, audio);
-            Feed feed{c.width, c.height, 12};
+            SCOPED_TRACE(std::string(e.name) + (audio ? " with audio" : " without audio"));
+            const double fps = static_cast<double>(e.rateNum) / e.rateDen;
+            const Plan plan = PlanOf(e.preset, {e.width, e.height, fps, 44100, 2}, audio);
+            Feed feed{e.width, e.height, 12};
             feed.audioSeconds = audio ? 12 / fps : 0.0;
-            const auto p = WriteAndProbe(plan, feed, std::string(c.name) + (audio ? "_av.mpg" : "_v.mpg"));
-            ASSERT_EQ(p.error, "");
-            EXPECT_EQ(p.format, "mpeg");
-            EXPECT_EQ(p.systemVersion, c.systemVersion);
-            EXPECT_EQ(p.videoCodec, c.videoCodec);
-            EXPECT_EQ(p.width, c.width);
-            EXPECT_EQ(p.height, c.height);
-            EXPECT_EQ(p.rateNum, c.rateNum);
-            EXPECT_EQ(p.rateDen, c.rateDen);
-            EXPECT_EQ(p.videoFrames, 12);
+            const auto p = WriteAndProbe(plan, feed, std::string(e.name) + (audio ? "_av.mpg" : "_v.mpg"));
+            for (const std::string& m : mpegtest::Mismatches(p, e, 12, 0, audio)) ADD_FAILURE() << m;
             // MPEG-1 stores the nearest entry of its pixel-aspect table.
             ASSERT_GT(p.aspectDen, 0);
             EXPECT_NEAR(static_cast<double>(p.aspectNum) / p.aspectDen,
                         static_cast<double>(plan.sampleAspect.num) / plan.sampleAspect.den, 0.01);
-            if (std::string(c.videoCodec) == "mpeg2video") {
+            if (std::string(e.videoCodec) == "mpeg2video") {
                 EXPECT_EQ(p.profile, kProfileMain);
                 EXPECT_EQ(p.level, kLevelMain);
             }
-            EXPECT_EQ(p.hasAudio, audio);
             if (audio) {
-                EXPECT_EQ(p.audioCodec, c.audioCodec);
-                EXPECT_EQ(p.sampleRate, c.sampleRate);
-                EXPECT_EQ(p.channels, 2);
                 EXPECT_EQ(p.audioBitRate, plan.audioBitRate);
                 EXPECT_NEAR(p.audioSeconds, 12 / fps, 0.1);
             }
