@@ -2,10 +2,12 @@
 # compiler directly; winelib targets run the same compile and link lines
 # through winegcc/wineg++ by way of a launcher.
 
-find_program(WINEGXX wineg++ REQUIRED)
-find_program(WIDL widl REQUIRED)
-find_program(WRC wrc REQUIRED)
-find_program(WINEBUILD winebuild REQUIRED)
+# Debian's wine64-tools keeps the tools in /usr/lib/wine; only the "wine"
+# package adds them to /usr/bin.
+find_program(WINEGXX wineg++ PATHS /usr/lib/wine REQUIRED)
+find_program(WIDL widl PATHS /usr/lib/wine REQUIRED)
+find_program(WRC wrc PATHS /usr/lib/wine REQUIRED)
+find_program(WINEBUILD winebuild PATHS /usr/lib/wine REQUIRED)
 
 set(WINE_INCLUDE_DIR /usr/include/wine/wine/windows CACHE PATH "Wine's Windows headers (for widl)")
 set(WINELIB_LAUNCHER ${PROJECT_SOURCE_DIR}/tools/cmake/winegxx)
