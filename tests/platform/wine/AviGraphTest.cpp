@@ -29,61 +29,6 @@ clipgen::ClipSpec Spec(const std::string& container, double seconds) {
     return s;
 }
 
-ComPtr<IPin> FreeInput(IBaseFilter* filter) {
-    ComPtr<IEnumPins> pins;
-    ComPtr<IPin> pin;
-    if (FAILED(filter->EnumPins(pins.Put()))) return nullptr;
-    while (pins->Next(1, pin.Put(), nullptr) == S_OK) {
-        PIN_DIRECTION dir;
-        ComPtr<IPin> peer;
-        pin->QueryDirection(&dir);
-        if (dir == PINDIR_INPUT && pin->ConnectedTo(peer.Put()) == VFW_E_NOT_CONNECTED) return pin;
-    }
-    return nullptr;
-}
-
-// The AVI back end as the engine wires it without compressors: audio
-// first, then video, each to the multiplexer's next free input.
-struct AviGraph {
-    pt::FrontEnd fe;
-    ComPtr<ICaptureGraphBuilder2> builder;
-    ComPtr<IBaseFilter> mux;
-    ComPtr<IFileSinkFilter> sink;
-
-    AviGraph(const std::u16string& source, const std::string& out, int w, int h, double fps, double seconds) {
-        fe = pt::BuildFrontEnd(source, w, h, fps, seconds);
-        REQUIRE_HR(fe.connectResult);
-        REQUIRE(fe.graph);
-        DeleteFileW(com::W(pt::WindowsPath(out)));
-        REQUIRE_HR(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_ICaptureGraphBuilder2, builder.PutVoid()));
-        REQUIRE_HR(builder->SetFiltergraph(fe.graph.Get()));
-        REQUIRE_HR(builder->SetOutputFileName(&MEDIASUBTYPE_Avi, com::W(pt::WindowsPath(out)), mux.Put(), sink.Put()));
-        REQUIRE(mux);
-        ComPtr<IPin> video, audio;
-        REQUIRE_HR(fe.engine->GetGroupOutputPin(0, video.Put()));
-        REQUIRE_HR(fe.engine->GetGroupOutputPin(1, audio.Put()));
-        CHECK_HR(fe.graph->Connect(audio.Get(), FreeInput(mux.Get()).Get()));
-        CHECK_HR(fe.graph->Connect(video.Get(), FreeInput(mux.Get()).Get()));
-        CHECK(FreeInput(mux.Get()));  // a free input is always there
-    }
-    ~AviGraph() {
-        ComPtr<IMediaControl> control;
-        if (fe.graph && SUCCEEDED(fe.graph.As(IID_IMediaControl, control))) control->Stop();
-        if (fe.engine) fe.engine->ScrapIt();
-    }
-    ComPtr<IMediaControl> Control() {
-        ComPtr<IMediaControl> c;
-        fe.graph.As(IID_IMediaControl, c);
-        return c;
-    }
-    ComPtr<IMediaSeeking> MuxSeeking() {
-        ComPtr<IMediaSeeking> s;
-        mux.As(IID_IMediaSeeking, s);
-        return s;
-    }
-};
-
 }  // namespace
 
 WT_TEST(AviGraph, ConvertsUncompressedWithExactFrames) {
@@ -92,7 +37,7 @@ WT_TEST(AviGraph, ConvertsUncompressedWithExactFrames) {
     const std::u16string source = pt::Clip("quelle-\xc3\xa4.mpg", Spec("mpg", 2.0), &unixSource);
     const std::string out = pt::OutputPath("uncompressed.avi");
     {
-        AviGraph g(source, out, 96, 64, 15.0, 2.0);
+        pt::AviGraph g(source, out, 96, 64, 15.0, 2.0);
         ComPtr<IMediaSeeking> seeking = g.MuxSeeking();
         REQUIRE(seeking);
         LONGLONG duration = 0;
@@ -124,7 +69,7 @@ WT_TEST(AviGraph, StopMidwayLeavesReadableFile) {
     const std::u16string source = pt::Clip("long.avi", Spec("avi", 3.0));
     const std::string out = pt::OutputPath("stopped.avi");
     {
-        AviGraph g(source, out, 320, 240, 25.0, 3.0);
+        pt::AviGraph g(source, out, 320, 240, 25.0, 3.0);
         ComPtr<IMediaSeeking> seeking = g.MuxSeeking();
         REQUIRE_HR(g.Control()->Run());
         LONGLONG position = 0;
@@ -163,7 +108,7 @@ WT_TEST(AviGraph, AudioOnlySourceGivesBlackVideo) {
     const std::u16string source = pt::Clip("tone.avi", spec);
     const std::string out = pt::OutputPath("black.avi");
     {
-        AviGraph g(source, out, 64, 48, 10.0, 1.0);
+        pt::AviGraph g(source, out, 64, 48, 10.0, 1.0);
         REQUIRE_HR(g.Control()->Run());
         CHECK_EQ(pt::WaitForEnd(g.fe.graph.Get(), 20000), static_cast<LONG>(EC_COMPLETE));
     }

@@ -104,6 +104,65 @@ FrontEnd BuildFrontEnd(const std::u16string& source, int width, int height, doub
     return fe;
 }
 
+com::ComPtr<IPin> FreePin(IBaseFilter* filter, PIN_DIRECTION wanted) {
+    ComPtr<IEnumPins> pins;
+    ComPtr<IPin> pin;
+    if (FAILED(filter->EnumPins(pins.Put()))) return nullptr;
+    while (pins->Next(1, pin.Put(), nullptr) == S_OK) {
+        PIN_DIRECTION dir;
+        ComPtr<IPin> peer;
+        pin->QueryDirection(&dir);
+        if (dir == wanted && pin->ConnectedTo(peer.Put()) == VFW_E_NOT_CONNECTED) return pin;
+    }
+    return nullptr;
+}
+
+AviGraph::AviGraph(const std::u16string& source, const std::string& out, int w, int h, double fps, double seconds,
+                   IBaseFilter* videoCodec, IBaseFilter* audioCodec) {
+    fe = BuildFrontEnd(source, w, h, fps, seconds);
+    REQUIRE_HR(fe.connectResult);
+    REQUIRE(fe.graph);
+    DeleteFileW(com::W(WindowsPath(out)));
+    REQUIRE_HR(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2,
+                                builder.PutVoid()));
+    REQUIRE_HR(builder->SetFiltergraph(fe.graph.Get()));
+    REQUIRE_HR(builder->SetOutputFileName(&MEDIASUBTYPE_Avi, com::W(WindowsPath(out)), mux.Put(), sink.Put()));
+    REQUIRE(mux);
+    ComPtr<IPin> video, audio;
+    REQUIRE_HR(fe.engine->GetGroupOutputPin(0, video.Put()));
+    REQUIRE_HR(fe.engine->GetGroupOutputPin(1, audio.Put()));
+    auto wire = [&](IPin* out, IBaseFilter* codec, const wchar_t* name) {
+        if (!codec) {
+            CHECK_HR(fe.graph->Connect(out, FreePin(mux.Get(), PINDIR_INPUT).Get()));
+            return;
+        }
+        CHECK_HR(fe.graph->AddFilter(codec, name));
+        CHECK_HR(fe.graph->Connect(out, FreePin(codec, PINDIR_INPUT).Get()));
+        CHECK_HR(fe.graph->Connect(FreePin(codec, PINDIR_OUTPUT).Get(), FreePin(mux.Get(), PINDIR_INPUT).Get()));
+    };
+    wire(audio.Get(), audioCodec, L"Audio Compressor");
+    wire(video.Get(), videoCodec, L"Video Compressor");
+    CHECK(FreePin(mux.Get(), PINDIR_INPUT));  // a free input is always there
+}
+
+AviGraph::~AviGraph() {
+    ComPtr<IMediaControl> control;
+    if (fe.graph && SUCCEEDED(fe.graph.As(IID_IMediaControl, control))) control->Stop();
+    if (fe.engine) fe.engine->ScrapIt();
+}
+
+ComPtr<IMediaControl> AviGraph::Control() {
+    ComPtr<IMediaControl> c;
+    fe.graph.As(IID_IMediaControl, c);
+    return c;
+}
+
+ComPtr<IMediaSeeking> AviGraph::MuxSeeking() {
+    ComPtr<IMediaSeeking> s;
+    mux.As(IID_IMediaSeeking, s);
+    return s;
+}
+
 LONG WaitForEnd(IGraphBuilder* graph, DWORD timeoutMs, LONG_PTR* param1) {
     ComPtr<IMediaEventEx> events;
     if (FAILED(ComPtr<IGraphBuilder>(graph).As(IID_IMediaEventEx, events))) return 0;

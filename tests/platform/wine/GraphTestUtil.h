@@ -32,6 +32,23 @@ struct FrontEnd {
 };
 FrontEnd BuildFrontEnd(const std::u16string& source, int width, int height, double fps, double seconds);
 
+// The AVI back end as the engine wires it: audio first, then video, each
+// through its compressor (when given) to the multiplexer's next free input.
+struct AviGraph {
+    FrontEnd fe;
+    com::ComPtr<ICaptureGraphBuilder2> builder;
+    com::ComPtr<IBaseFilter> mux;
+    com::ComPtr<IFileSinkFilter> sink;
+
+    AviGraph(const std::u16string& source, const std::string& out, int w, int h, double fps, double seconds,
+             IBaseFilter* videoCodec = nullptr, IBaseFilter* audioCodec = nullptr);
+    ~AviGraph();
+    com::ComPtr<IMediaControl> Control();
+    com::ComPtr<IMediaSeeking> MuxSeeking();
+};
+
+com::ComPtr<IPin> FreePin(IBaseFilter* filter, PIN_DIRECTION dir);
+
 // Waits (pumping messages) for EC_COMPLETE or an error event; returns the
 // event code, or 0 when the time ran out.
 LONG WaitForEnd(IGraphBuilder* graph, DWORD timeoutMs, LONG_PTR* param1 = nullptr);

@@ -1,0 +1,150 @@
+#include "platform/filters/VideoCompressor.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "framework/com/WinText.h"
+#include "platform/ClassIds.h"
+#include "platform/core/TrackReader.h"
+
+namespace plat {
+
+using dshow::MediaType;
+
+namespace {
+
+// The subtype of a FourCC: {XXXXXXXX-0000-0010-8000-00AA00389B71}.
+GUID FourccSubtype(uint32_t fourcc) {
+    GUID g = {0x00000000, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+    g.Data1 = fourcc;
+    return g;
+}
+
+}  // namespace
+
+HRESULT VideoCompressor::Create(size_t index, IUnknown* outer, REFIID iid, void** out) {
+    if (outer) return CLASS_E_NOAGGREGATION;
+    if (index >= media::VideoCodecs().size()) return CLASS_E_CLASSNOTAVAILABLE;
+    return com::CreateAndQuery<VideoCompressor>(iid, out, index);
+}
+
+VideoCompressor::VideoCompressor(size_t index)
+    : Compressor(kVideoCompressorClsids[index], media::VideoCodecs()[index].key, CLSID_VideoCompressorPage),
+      m_codec(media::VideoCodecs()[index]),
+      m_settings(media::DefaultSettings(m_codec)) {
+    LoadSettings();
+}
+
+std::u16string VideoCompressor::Name() const { return com::U16(m_codec.friendlyName); }
+
+bool VideoCompressor::ApplySettingsBytes(const uint8_t* data, size_t size) {
+    media::VideoSettings s;
+    if (!media::Deserialize(data, size, s)) return false;
+    m_settings = media::Clamped(m_codec, s);
+    return true;
+}
+
+bool VideoCompressor::ReadInput(const AM_MEDIA_TYPE& mt, Input& in) {
+    if (!IsEqualGUID(mt.majortype, MEDIATYPE_Video) || !IsEqualGUID(mt.formattype, FORMAT_VideoInfo) ||
+        !mt.pbFormat || mt.cbFormat < sizeof(VIDEOINFOHEADER))
+        return false;
+    const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
+    const BITMAPINFOHEADER& b = vih->bmiHeader;
+    if (b.biCompression != BI_RGB) return false;
+    if (IsEqualGUID(mt.subtype, MEDIASUBTYPE_RGB32) && b.biBitCount == 32) in.format = AV_PIX_FMT_BGRA;
+    else if (IsEqualGUID(mt.subtype, MEDIASUBTYPE_RGB24) && b.biBitCount == 24) in.format = AV_PIX_FMT_BGR24;
+    else return false;
+    in.width = b.biWidth;
+    in.height = std::abs(b.biHeight);
+    in.bottomUp = b.biHeight > 0;
+    in.stride = ((b.biWidth * b.biBitCount / 8) + 3) & ~3;
+    in.frameTime = vih->AvgTimePerFrame > 0 ? vih->AvgTimePerFrame : 400000;
+    return in.width > 0 && in.height > 0;
+}
+
+HRESULT VideoCompressor::AcceptInput(const AM_MEDIA_TYPE& mt) {
+    Input in;
+    if (!ReadInput(mt, in)) return S_FALSE;
+    return media::AcceptsPicture(m_codec, in.width, in.height, media::RateOfFrameDuration(in.frameTime)) ? S_OK
+                                                                                                           : S_FALSE;
+}
+
+media::VideoEncodeSettings VideoCompressor::EncoderSettings(const Input& in) const {
+    media::VideoEncodeSettings s;
+    s.encoder = m_codec.encoder;
+    s.fourcc = m_codec.fourcc;
+    s.pixelFormat = media::EncoderPixelFormat(m_codec, in.width, in.height);
+    s.width = in.width;
+    s.height = in.height;
+    s.rate = media::RateOfFrameDuration(in.frameTime);
+    if (m_settings.useQuality) s.quality = m_settings.quality;
+    else s.bitRate = static_cast<int64_t>(m_settings.bitRateKbps) * 1000;
+    s.keyInterval = m_settings.keyInterval;
+    return s;
+}
+
+void VideoCompressor::OpenEncoder() {
+    ReadInput(InputType().Get(), m_in);
+    m_encoder.reset();
+    m_encoder.emplace(EncoderSettings(m_in));
+    m_next = 0;
+}
+
+MediaType VideoCompressor::MakeOutputType() {
+    Input in;
+    if (!ReadInput(InputType().Get(), in)) return MediaType();
+    // The encoder, opened once, gives the extradata the type carries.
+    media::VideoEncoder probe(EncoderSettings(in));
+    const std::vector<uint8_t>& extra = probe.Extradata();
+
+    std::vector<BYTE> format(sizeof(VIDEOINFOHEADER) + extra.size());
+    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(format.data());
+    vih->AvgTimePerFrame = in.frameTime;
+    vih->dwBitRate = m_settings.useQuality ? 0 : static_cast<DWORD>(m_settings.bitRateKbps) * 1000;
+    BITMAPINFOHEADER& b = vih->bmiHeader;
+    b.biSize = static_cast<DWORD>(sizeof(BITMAPINFOHEADER) + extra.size());
+    b.biWidth = in.width;
+    b.biHeight = in.height;
+    b.biPlanes = 1;
+    b.biBitCount = 24;
+    b.biCompression = m_codec.fourcc;
+    b.biSizeImage = static_cast<DWORD>(in.width) * in.height * 3;
+    if (!extra.empty()) std::memcpy(format.data() + sizeof(VIDEOINFOHEADER), extra.data(), extra.size());
+
+    MediaType mt;
+    mt.Edit().majortype = MEDIATYPE_Video;
+    mt.Edit().subtype = FourccSubtype(m_codec.fourcc);
+    mt.Edit().bFixedSizeSamples = FALSE;
+    mt.Edit().bTemporalCompression = m_codec.defaultBitRateKbps ? TRUE : FALSE;
+    mt.SetFormat(FORMAT_VideoInfo, format.data(), format.size());
+    return mt;
+}
+
+void VideoCompressor::OutputBuffers(ALLOCATOR_PROPERTIES& p) {
+    Input in;
+    ReadInput(InputType().Get(), in);
+    p.cBuffers = std::max<LONG>(p.cBuffers, 4);
+    // Lossless frames of noise may exceed the raw picture a little.
+    p.cbBuffer = std::max<LONG>(p.cbBuffer, in.width * in.height * 4 + 65536);
+}
+
+void VideoCompressor::Send(const media::EncodedPacket& p) {
+    Deliver(p, p.pts * m_in.frameTime, (p.pts + p.duration) * m_in.frameTime);
+}
+
+void VideoCompressor::Encode(const BYTE* data, LONG size, bool timed, REFERENCE_TIME start) {
+    if (!m_encoder || size < m_in.stride * m_in.height) return;
+    // Frame numbers from the times, so a dropped input frame stays a gap.
+    int64_t index = m_next;
+    if (timed) index = std::max(m_next, (start + m_in.frameTime / 2) / m_in.frameTime);
+    m_next = index + 1;
+    m_encoder->Encode(data, m_in.format, m_in.stride, m_in.bottomUp, index,
+                      [&](const media::EncodedPacket& p) { Send(p); });
+}
+
+void VideoCompressor::FinishEncoding() {
+    if (m_encoder) m_encoder->Finish([&](const media::EncodedPacket& p) { Send(p); });
+}
+
+}  // namespace plat

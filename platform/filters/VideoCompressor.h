@@ -1,0 +1,61 @@
+// A video compressor for one entry of the catalogue (MPEG-4 Part 2, Motion
+// JPEG, Huffyuv, FFV1, MS-MPEG-4 v2/v3, DV): uncompressed RGB32 or RGB24
+// in, the codec's frames out with its FourCC as subtype and in the
+// BITMAPINFOHEADER, the encoder's extradata after it.
+#pragma once
+
+#include <optional>
+
+#include "platform/core/CodecCatalog.h"
+#include "platform/filters/Compressor.h"
+
+namespace plat {
+
+class VideoCompressor final : public Compressor {
+public:
+    // One creation function per catalogue entry (they are COM classes).
+    template <size_t Index>
+    static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out) {
+        return Create(Index, outer, iid, out);
+    }
+    static HRESULT Create(size_t index, IUnknown* outer, REFIID iid, void** out);
+    explicit VideoCompressor(size_t index);
+
+    COM_BEGIN_QI()
+        PLAT_COMPRESSOR_QI()
+    COM_END_QI()
+
+    std::u16string Name() const override;
+    void OutputBuffers(ALLOCATOR_PROPERTIES& props) override;
+
+protected:
+    HRESULT AcceptInput(const AM_MEDIA_TYPE& mt) override;
+    void OpenEncoder() override;
+    void CloseEncoder() override { m_encoder.reset(); }
+    dshow::MediaType MakeOutputType() override;
+    void Encode(const BYTE* data, LONG size, bool timed, REFERENCE_TIME start) override;
+    void FinishEncoding() override;
+    std::vector<uint8_t> SettingsBytes() const override { return media::Serialize(m_settings); }
+    bool ApplySettingsBytes(const uint8_t* data, size_t size) override;
+
+private:
+    ~VideoCompressor() override = default;
+    struct Input {
+        int width = 0, height = 0;
+        bool bottomUp = true;
+        AVPixelFormat format = AV_PIX_FMT_BGRA;
+        int stride = 0;
+        REFERENCE_TIME frameTime = 400000;
+    };
+    static bool ReadInput(const AM_MEDIA_TYPE& mt, Input& in);
+    media::VideoEncodeSettings EncoderSettings(const Input& in) const;
+    void Send(const media::EncodedPacket& p);
+
+    const media::VideoCodecInfo& m_codec;
+    media::VideoSettings m_settings;
+    std::optional<media::VideoEncoder> m_encoder;
+    Input m_in;
+    int64_t m_next = 0;
+};
+
+}  // namespace plat

@@ -1,0 +1,238 @@
+// The compressors as the control reaches them: listed by the system device
+// enumerator with their friendly names, bound again from their display
+// names, converting in the AVI graph into streams FFmpeg reads back with
+// the right codec and tag; settings through the compress-dialogs state and
+// the property page, kept for the next filter bound.
+#include <windows.h>
+#include <dshow.h>
+#include <ocidl.h>
+
+#include <map>
+#include <string>
+
+#include "framework/com/ComPtr.h"
+#include "framework/com/WinText.h"
+#include "platform/core/CodecCatalog.h"
+#include "platform/core/Muxer.h"
+#include "tests/platform/wine/GraphTestUtil.h"
+#include "tests/wine/harness/ComTestUtil.h"
+#include "tests/wine/harness/WineTest.h"
+
+extern "C" {
+#include <libavcodec/codec_id.h>
+}
+
+using com::ComPtr;
+
+namespace {
+
+// Friendly name -> display name of every compressor in a category.
+std::map<std::string, std::u16string> Listed(const CLSID& category) {
+    std::map<std::string, std::u16string> out;
+    ComPtr<ICreateDevEnum> devices;
+    ComPtr<IEnumMoniker> monikers;
+    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                devices.PutVoid())) ||
+        devices->CreateClassEnumerator(category, monikers.Put(), 0) != S_OK)
+        return out;
+    ComPtr<IMoniker> m;
+    while (monikers->Next(1, m.Put(), nullptr) == S_OK) {
+        ComPtr<IPropertyBag> bag;
+        if (FAILED(m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) continue;
+        VARIANT v;
+        VariantInit(&v);
+        V_VT(&v) = VT_BSTR;
+        if (FAILED(bag->Read(L"FriendlyName", &v, nullptr))) continue;
+        const std::string name = com::Utf8(V_BSTR(&v));
+        VariantClear(&v);
+        ComPtr<IBindCtx> ctx;
+        CreateBindCtx(0, ctx.Put());
+        LPOLESTR display = nullptr;
+        if (SUCCEEDED(m->GetDisplayName(ctx.Get(), nullptr, &display))) {
+            out[name] = com::U16(display);
+            CoTaskMemFree(display);
+        }
+    }
+    return out;
+}
+
+ComPtr<IBaseFilter> Bind(const std::u16string& display) {
+    ComPtr<IBindCtx> ctx;
+    ComPtr<IMoniker> m;
+    ComPtr<IBaseFilter> filter;
+    ULONG eaten = 0;
+    std::u16string text = display;
+    CreateBindCtx(0, ctx.Put());
+    if (SUCCEEDED(MkParseDisplayName(ctx.Get(), com::W(text.data()), &eaten, m.Put())) && m)
+        m->BindToObject(ctx.Get(), nullptr, IID_IBaseFilter, filter.PutVoid());
+    return filter;
+}
+
+ComPtr<IBaseFilter> Compressor(const CLSID& category, const char* friendlyName) {
+    const auto listed = Listed(category);
+    const auto it = listed.find(friendlyName);
+    return it == listed.end() ? nullptr : Bind(it->second);
+}
+
+std::u16string Source() {
+    clipgen::ClipSpec s;
+    s.seconds = 0.4;
+    return pt::Clip("compress-src.avi", s);
+}
+
+}  // namespace
+
+WT_TEST(Compressors, ListedAndBoundAgainByDisplayName) {
+    DWORD t0 = GetTickCount();
+    const auto video = Listed(CLSID_VideoCompressorCategory);
+    std::printf("list video %lu ms\n", (unsigned long)(GetTickCount() - t0)); t0 = GetTickCount();
+    const auto audio = Listed(CLSID_AudioCompressorCategory);
+    std::printf("list audio %lu ms\n", (unsigned long)(GetTickCount() - t0)); t0 = GetTickCount();
+    for (auto& [n, d] : video) { Bind(d); std::printf("bind %s %lu ms\n", n.c_str(), (unsigned long)(GetTickCount() - t0)); t0 = GetTickCount(); }
+    for (const auto& c : media::VideoCodecs()) {
+        const auto it = video.find(c.friendlyName);
+        REQUIRE(it != video.end());
+        ComPtr<IBaseFilter> f = Bind(it->second);
+        REQUIRE(f);
+        ComPtr<IAMVfwCompressDialogs> dialogs;
+        ComPtr<ISpecifyPropertyPages> pages;
+        CHECK_HR(f.As(IID_IAMVfwCompressDialogs, dialogs));
+        CHECK_HR(f.As(IID_ISpecifyPropertyPages, pages));
+        if (dialogs) {
+            CHECK_HR_EQ(dialogs->ShowDialog(VfwCompressDialog_QueryConfig, nullptr), S_OK);
+            CHECK_HR_EQ(dialogs->ShowDialog(VfwCompressDialog_QueryAbout, nullptr), S_OK);
+        }
+    }
+    for (const auto& c : media::AudioCodecs()) {
+        const auto it = audio.find(c.friendlyName);
+        REQUIRE(it != audio.end());
+        CHECK(Bind(it->second));
+    }
+}
+
+WT_TEST(Compressors, Mpeg4AndMp3ThroughTheGraph) {
+    ComPtr<IBaseFilter> v = Compressor(CLSID_VideoCompressorCategory, "MPEG-4 Part 2 Video Compressor");
+    ComPtr<IBaseFilter> a = Compressor(CLSID_AudioCompressorCategory, "MPEG Layer-3 (MP3) Audio Compressor");
+    REQUIRE(v && a);
+    const std::string out = pt::OutputPath("mpeg4-mp3-graph.avi");
+    {
+        pt::AviGraph g(Source(), out, 160, 120, 25.0, 0.4, v.Get(), a.Get());
+        ComPtr<IMediaSeeking> seeking = g.MuxSeeking();
+        LONGLONG duration = 0, position = 0;
+        CHECK_HR(seeking->GetDuration(&duration));
+        CHECK_EQ(duration, 4000000LL);
+        REQUIRE_HR(g.Control()->Run());
+        CHECK_EQ(pt::WaitForEnd(g.fe.graph.Get(), 20000), static_cast<LONG>(EC_COMPLETE));
+        seeking->GetCurrentPosition(&position);
+        CHECK(position >= duration - 400000);
+    }
+    const pt::FileFacts f = pt::ReadBack(out);
+    CHECK_EQ(f.videoCodec, static_cast<int>(AV_CODEC_ID_MPEG4));
+    CHECK_EQ(f.videoTag, media::Fourcc('X', 'V', 'I', 'D'));
+    CHECK_EQ(f.width, 160);
+    CHECK_EQ(f.videoFrames, 10LL);
+    CHECK_EQ(f.audioCodec, static_cast<int>(AV_CODEC_ID_MP3));
+    CHECK_EQ(f.audioTag, 0x55u);
+}
+
+WT_TEST(Compressors, EveryCompressorWritesItsFormat) {
+    for (const auto& c : media::VideoCodecs()) {
+        ComPtr<IBaseFilter> v = Compressor(CLSID_VideoCompressorCategory, c.friendlyName);
+        REQUIRE(v);
+        const std::string out = pt::OutputPath(std::string("graph-") + c.key + ".avi");
+        {
+            pt::AviGraph g(Source(), out, c.dvSizes ? 720 : 96, c.dvSizes ? 576 : 64, 25.0, 0.2, v.Get(), nullptr);
+            REQUIRE_HR(g.Control()->Run());
+            CHECK_EQ(pt::WaitForEnd(g.fe.graph.Get(), 20000), static_cast<LONG>(EC_COMPLETE));
+        }
+        const pt::FileFacts f = pt::ReadBack(out);
+        if (f.videoTag != c.fourcc || f.videoFrames != 5) std::printf("  %s: tag %08x, %lld frames\n", c.key, f.videoTag, f.videoFrames);
+        CHECK_EQ(f.videoTag, c.fourcc);
+        CHECK_EQ(f.videoCodec, static_cast<int>(media::CodecOfFourcc(c.fourcc)));
+        CHECK_EQ(f.videoFrames, 5LL);
+    }
+    for (const auto& c : media::AudioCodecs()) {
+        ComPtr<IBaseFilter> a = Compressor(CLSID_AudioCompressorCategory, c.friendlyName);
+        REQUIRE(a);
+        const std::string out = pt::OutputPath(std::string("graph-") + c.key + ".avi");
+        {
+            pt::AviGraph g(Source(), out, 64, 48, 25.0, 0.2, nullptr, a.Get());
+            REQUIRE_HR(g.Control()->Run());
+            CHECK_EQ(pt::WaitForEnd(g.fe.graph.Get(), 20000), static_cast<LONG>(EC_COMPLETE));
+        }
+        const pt::FileFacts f = pt::ReadBack(out);
+        if (f.audioTag != c.formatTag) std::printf("  %s: tag %04x\n", c.key, f.audioTag);
+        CHECK_EQ(f.audioTag, static_cast<unsigned>(c.formatTag));
+        CHECK_EQ(f.channels, 2);
+    }
+}
+
+WT_TEST(Compressors, DvRefusesOtherSizes) {
+    ComPtr<IBaseFilter> dv = Compressor(CLSID_VideoCompressorCategory, media::VideoCodecs().back().friendlyName);
+    REQUIRE(dv);
+    pt::FrontEnd fe = pt::BuildFrontEnd(Source(), 320, 240, 25.0, 0.2);
+    REQUIRE(fe.graph);
+    CHECK_HR(fe.graph->AddFilter(dv.Get(), L"DV"));
+    ComPtr<IPin> video;
+    fe.engine->GetGroupOutputPin(0, video.Put());
+    CHECK(FAILED(fe.graph->ConnectDirect(video.Get(), pt::FreePin(dv.Get(), PINDIR_INPUT).Get(), nullptr)));
+    fe.engine->ScrapIt();
+}
+
+WT_TEST(Compressors, SettingsStateAndPageAreKept) {
+    const char* name = "MPEG-4 Part 2 Video Compressor";
+    ComPtr<IBaseFilter> f = Compressor(CLSID_VideoCompressorCategory, name);
+    REQUIRE(f);
+    ComPtr<IAMVfwCompressDialogs> dialogs;
+    REQUIRE_HR(f.As(IID_IAMVfwCompressDialogs, dialogs));
+    int size = 0;
+    CHECK_HR(dialogs->GetState(nullptr, &size));
+    CHECK(size > 0);
+    char junk[4] = {1, 2, 3, 4};
+    CHECK_HR_EQ(dialogs->SetState(junk, sizeof junk), E_INVALIDARG);
+
+    ComPtr<ISpecifyPropertyPages> specify;
+    REQUIRE_HR(f.As(IID_ISpecifyPropertyPages, specify));
+    CAUUID pages{};
+    REQUIRE_HR(specify->GetPages(&pages));
+    REQUIRE(pages.cElems == 2);
+    ComPtr<IPropertyPage> page;
+    CHECK_HR(CoCreateInstance(pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.PutVoid()));
+    ComPtr<IPropertyPage> about;
+    CHECK_HR(CoCreateInstance(pages.pElems[1], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, about.PutVoid()));
+    CoTaskMemFree(pages.pElems);
+    REQUIRE(page);
+
+    IUnknown* objects[] = {f.Get()};
+    REQUIRE_HR(page->SetObjects(1, objects));
+    PROPPAGEINFO info{};
+    CHECK_HR(page->GetPageInfo(&info));
+    CHECK(info.size.cx > 100 && info.size.cy > 50);
+    CoTaskMemFree(info.pszTitle);
+
+    const HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 500, 300, nullptr, nullptr, nullptr, nullptr);
+    RECT r{0, 0, info.size.cx, info.size.cy};
+    REQUIRE_HR(page->Activate(parent, &r, TRUE));
+    const HWND dlg = GetWindow(parent, GW_CHILD);
+    REQUIRE(dlg);
+    CHECK_EQ(page->IsPageDirty(), S_FALSE);
+    SetDlgItemInt(dlg, 1002, 2345, FALSE);  // the bit-rate box
+    CHECK_EQ(page->IsPageDirty(), S_OK);
+    CHECK_HR(page->Apply());
+    CHECK_EQ(page->IsPageDirty(), S_FALSE);
+    CHECK_HR(page->Deactivate());
+    page->SetObjects(0, nullptr);
+    DestroyWindow(parent);
+
+    // A filter bound afresh starts with what the page applied.
+    ComPtr<IBaseFilter> again = Compressor(CLSID_VideoCompressorCategory, name);
+    ComPtr<IAMVfwCompressDialogs> d2;
+    REQUIRE_HR(again.As(IID_IAMVfwCompressDialogs, d2));
+    std::string bytes(64, '\0');
+    size = 64;
+    REQUIRE_HR(d2->GetState(bytes.data(), &size));
+    media::VideoSettings s;
+    REQUIRE(media::Deserialize(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<size_t>(size), s));
+    CHECK_EQ(s.bitRateKbps, 2345);
+    CHECK_EQ(s.useQuality, false);
+}
