@@ -1,5 +1,6 @@
 #include "platform/filters/CaptureGraphBuilder.h"
 
+#include "platform/asf/AsfWriter.h"
 #include "platform/dshow/Pins.h"
 #include "platform/filters/AviMux.h"
 #include "platform/filters/FileWriter.h"
@@ -12,6 +13,7 @@ namespace {
 
 const OutputWriterEntry kWriters[] = {
     {&MEDIASUBTYPE_Avi, &MakeAviWriter},
+    {&MEDIASUBTYPE_Asf, &asfw::MakeAsfWriter},
 };
 
 // Wine's builder, by its own DLL: the class identifier is ours now.
