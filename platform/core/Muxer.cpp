@@ -45,6 +45,7 @@ int Muxer::AddStream(const MuxStreamDesc& d) {
         st->avg_frame_rate = d.frameRate;
         st->time_base = av_inv_q(d.frameRate);
         m_units.push_back(st->time_base);
+    m_lastDts.push_back(AV_NOPTS_VALUE);
     } else {
         par->sample_rate = d.sampleRate;
         av_channel_layout_default(&par->ch_layout, d.channels);
@@ -53,6 +54,7 @@ int Muxer::AddStream(const MuxStreamDesc& d) {
         par->bits_per_coded_sample = d.bitsPerSample;
         st->time_base = AVRational{1, d.sampleRate};
         m_units.push_back(st->time_base);
+    m_lastDts.push_back(AV_NOPTS_VALUE);
     }
     if (!d.extradata.empty()) {
         par->extradata = static_cast<uint8_t*>(av_mallocz(d.extradata.size() + AV_INPUT_BUFFER_PADDING_SIZE));
@@ -82,6 +84,7 @@ int Muxer::AddStream(const AVCodecContext& enc) {
         st->time_base = AVRational{1, enc.sample_rate};
     }
     m_units.push_back(st->time_base);
+    m_lastDts.push_back(AV_NOPTS_VALUE);
     return st->index;
 }
 
@@ -107,6 +110,14 @@ void Muxer::Write(int stream, const uint8_t* data, int size, int64_t pts, int64_
     p->pts = av_rescale_q(pts, m_units[stream], tb);
     p->dts = av_rescale_q(dts, m_units[stream], tb);
     p->duration = av_rescale_q(duration, m_units[stream], tb);
+    // Times that rounding into the muxer's time base made equal to the
+    // last packet's would be refused: move them one unit on.
+    int64_t& last = m_lastDts[static_cast<size_t>(stream)];
+    if (last != AV_NOPTS_VALUE && p->dts <= last) {
+        p->dts = last + 1;
+        if (p->pts < p->dts) p->pts = p->dts;
+    }
+    last = p->dts;
     if (key) p->flags |= AV_PKT_FLAG_KEY;
     const int r = m_interleave ? av_interleaved_write_frame(m_fmt.get(), p) : av_write_frame(m_fmt.get(), p);
     av_packet_unref(p);

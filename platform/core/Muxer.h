@@ -58,6 +58,7 @@ private:
     IoContextPtr m_io;
     OutputFormatPtr m_fmt;
     std::vector<AVRational> m_units;  // time base of each stream's Write times
+    std::vector<int64_t> m_lastDts;   // in the stream's own time base
     PacketPtr m_packet;
     bool m_begun = false;
     bool m_finished = false;
