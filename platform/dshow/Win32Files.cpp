@@ -86,9 +86,20 @@ private:
 
 }  // namespace
 
+HANDLE OpenFileForWriting(const std::u16string& path, DWORD disposition) {
+    // Windows refuses to write a read-only file to anyone; Wine run as root
+    // would write it, so the attribute is checked here.
+    const DWORD attrs = GetFileAttributesW(com::W(path));
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileW(com::W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
 std::unique_ptr<media::ByteSink> CreateWin32Sink(const std::u16string& path) {
-    const HANDLE h = CreateFileW(com::W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h = OpenFileForWriting(path, CREATE_ALWAYS);
     if (h == INVALID_HANDLE_VALUE) FailOpen(path);
     return std::make_unique<Win32Sink>(h);
 }

@@ -4,6 +4,7 @@
 
 #include "framework/com/WinText.h"
 #include "platform/dshow/Pins.h"
+#include "platform/dshow/Win32Files.h"
 
 namespace plat {
 
@@ -156,8 +157,7 @@ void FileWriter::OnDeactivate() {
 }
 
 HRESULT FileWriter::OpenLocked() {
-    m_file = CreateFileW(com::W(m_name), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                         (m_mode & AM_FILE_OVERWRITE) ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    m_file = dshow::OpenFileForWriting(m_name, (m_mode & AM_FILE_OVERWRITE) ? CREATE_ALWAYS : OPEN_ALWAYS);
     if (m_file == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(GetLastError());
     m_highWater = 0;
     return S_OK;
