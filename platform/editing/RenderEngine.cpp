@@ -196,6 +196,11 @@ STDMETHODIMP RenderEngine::ScrapIt() {
             ComPtr<IBaseFilter> f;
             while (filters->Next(1, f.Put(), nullptr) == S_OK) all.push_back(f);
         }
+        // A run that failed half-way leaves some filters paused while
+        // Wine's graph reads stopped, so its Stop passes them over; their
+        // pins refuse to disconnect then, and Wine's RemoveFilter retries
+        // for ever.
+        for (auto& f : all) f->Stop();
         for (auto& f : all) m_graph->RemoveFilter(f.Get());
     }
     m_source = nullptr;
