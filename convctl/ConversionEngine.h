@@ -104,6 +104,8 @@ public:
     void SetUseVbr(bool v) { m_useVbr = v; }
     LONG Quality() const { return m_quality; }
     void SetQuality(LONG v) { m_quality = v; }
+    // The custom WMV profile's inputs as the last WMV start left them.
+    const WmvCustomProfile& CustomWmvProfile() const { return m_customProfile; }
 
 private:
     struct SourceFacts {

@@ -145,8 +145,9 @@ HRESULT ConversionEngine::ConnectRenderEngine() {
 
     const HRESULT connect = m_renderEngine->ConnectFrontEnd();
     m_renderEngine->GetFilterGraph(m_graph.Put());
-    // Without a graph there is nothing to attach a back end to.
-    if (!m_graph) return FailStart(FAILED(connect) ? connect : E_FAIL, kComponentFailed);
+    // The render engine hands out no graph when the source cannot be read;
+    // without one there is nothing to attach a back end to.
+    if (!m_graph) return FailStart(FAILED(connect) ? connect : E_FAIL, "The source file could not be opened");
     return S_OK;
 }
 
