@@ -1,0 +1,295 @@
+// Conversions through the registered control, placed in place in a test
+// container as the program places it: AVI with and without compressors,
+// with the source's or chosen size and rate, progress, stop, and every
+// kind of bad input or output ending with Complete then Error.
+#include <windows.h>
+#include <ole2.h>
+
+#include "convctl/Tromvex.h"
+#include "framework/com/Bstr.h"
+#include "framework/com/ComPtr.h"
+#include "framework/com/WinText.h"
+#include "platform/core/FfmpegPtr.h"
+#include "tests/platform/wine/GraphTestUtil.h"
+#include "tests/wine/harness/ComTestUtil.h"
+#include "tests/wine/harness/TestContainer.h"
+#include "tests/wine/harness/WineTest.h"
+
+using com::Bstr;
+using com::ComPtr;
+using wt::EventCall;
+using wt::EventSink;
+
+namespace {
+
+constexpr DISPID kAboutToRun = 2, kCodecListed = 3, kComplete = 4, kError = 5;
+constexpr DWORD kConversionTimeoutMs = 60000;
+
+clipgen::ClipSpec Spec(double seconds, int w = 160, int h = 120, AVRational rate = {25, 1}) {
+    clipgen::ClipSpec s;
+    s.container = "avi";
+    s.width = w;
+    s.height = h;
+    s.rate = rate;
+    s.seconds = seconds;
+    return s;
+}
+
+// One control in a container window, with a sink recording its events.
+struct Host {
+    ComPtr<IVantrexObj> control;
+    std::vector<EventCall> log;
+    ComPtr<EventSink> sink = ComPtr<EventSink>::Adopt(new EventSink(DIID__IVantrexObjEvents, "S", &log));
+    wt::TestContainer* container = new wt::TestContainer(400, 300);
+
+    Host() {
+        REQUIRE_HR(CoCreateInstance(CLSID_Vantrex, nullptr, CLSCTX_INPROC_SERVER, IID_IVantrexObj,
+                                    control.PutVoid()));
+        REQUIRE(wt::Connect(control.Get(), DIID__IVantrexObjEvents, sink.Get()) != 0);
+        REQUIRE_HR(container->Host(control.Get(), RECT{10, 10, 330, 250}));
+        control->put_ConvertPreview(VARIANT_FALSE);
+    }
+    ~Host() {
+        container->Close();
+        container->Release();
+        control = nullptr;
+    }
+    void Set(const std::u16string& in, const std::string& outUnix) {
+        control->put_InputFile(Bstr(in).Get());
+        control->put_OutputFile(Bstr(pt::WindowsPath(outUnix)).Get());
+    }
+    int Count(DISPID id) const {
+        int n = 0;
+        for (const auto& c : log) n += c.id == id;
+        return n;
+    }
+    bool Ended() const { return Count(kComplete) > 0; }
+    // Starts and waits for the end; true when Complete came without Error.
+    bool Convert() {
+        log.clear();
+        CHECK_HR(control->StartConversion());
+        CHECK(wt::PumpUntil([&] { return Ended(); }, kConversionTimeoutMs));
+        wt::PumpMessages(50);  // an Error follows its Complete directly
+        for (const auto& c : log)
+            if (c.id == kError) wt::ReportFailure(__FILE__, __LINE__, "conversion failed: " + c.args.at(1));
+        return Ended() && Count(kError) == 0;
+    }
+    // The events of a start that must fail: Complete once, then Error.
+    void ExpectFailedStart(const char* what) {
+        log.clear();
+        CHECK_HR(control->StartConversion());
+        wt::PumpUntil([&] { return Count(kError) > 0; }, kConversionTimeoutMs);
+        std::vector<DISPID> ids;
+        for (const auto& c : log)
+            if (c.id != kAboutToRun) ids.push_back(c.id);
+        if (ids != std::vector<DISPID>{kComplete, kError})
+            wt::ReportFailure(__FILE__, __LINE__, std::string(what) + ": expected Complete then Error");
+    }
+    std::u16string CodecId(LONG type, const char16_t* namePart) {
+        const size_t before = log.size();
+        control->ListAVICodecs(static_cast<EnumMediaType>(type));
+        for (size_t i = before; i < log.size(); ++i)
+            if (log[i].id == kCodecListed && log[i].args.size() == 3 &&
+                com::U16(log[i].args[0]).find(namePart) != std::u16string::npos)
+                return com::U16(log[i].args[1]);
+        return {};
+    }
+};
+
+bool Exists(const std::string& unixPath) {
+    return GetFileAttributesW(com::W(pt::WindowsPath(unixPath))) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+WT_TEST(Conversion, UncompressedAviKeepsTheSourceSizeAndRate) {
+    Host host;
+    const std::u16string src = pt::Clip("conv_src.avi", Spec(2.0));
+    const std::string out = pt::OutputPath("conv_raw.avi");
+    host.Set(src, out);
+    REQUIRE(host.Convert());
+    // AboutToRun before the run, Complete at its end.
+    CHECK_EQ(host.log.front().id, kAboutToRun);
+    CHECK_EQ(host.Count(kComplete), 1);
+    const pt::FileFacts f = pt::ReadBack(out);
+    CHECK(f.opened);
+    CHECK_EQ(f.streams, 2);
+    CHECK_EQ(f.firstStreamType, static_cast<int>(AVMEDIA_TYPE_AUDIO));  // audio is the first stream
+    CHECK_EQ(f.width, 160);
+    CHECK_EQ(f.height, 120);
+    CHECK_EQ(f.videoFrames, 50);
+    CHECK_EQ(f.sampleRate, 44100);
+    double fps = -1;
+    host.control->get_OutputFramerate(&fps);
+    CHECK_EQ(fps, 0.0);  // the source's rate was kept
+}
+
+WT_TEST(Conversion, Mpeg4AndMp3AtAChosenSizeAndRate) {
+    Host host;
+    const std::u16string video = host.CodecId(0, u"MPEG-4 Part 2");
+    const std::u16string audio = host.CodecId(1, u"MP3");
+    REQUIRE(!video.empty() && !audio.empty());
+    const std::u16string src = pt::Clip("conv_src.avi", Spec(2.0));
+    const std::string out = pt::OutputPath("conv_mp4.avi");
+    host.Set(src, out);
+    host.control->put_VideoCodec(Bstr(video).Get());
+    host.control->put_AudioCodec(Bstr(audio).Get());
+    host.control->put_OutputWidth(320);
+    host.control->put_OutputHeight(240);
+    host.control->put_OutputFramerate(15.0);  // not an accepted rate: becomes 25
+    REQUIRE(host.Convert());
+    const pt::FileFacts f = pt::ReadBack(out);
+    CHECK_EQ(f.videoCodec, static_cast<int>(AV_CODEC_ID_MPEG4));
+    CHECK_EQ(f.audioCodec, static_cast<int>(AV_CODEC_ID_MP3));
+    CHECK_EQ(f.width, 320);
+    CHECK_EQ(f.height, 240);
+    CHECK_EQ(f.videoFrames, 50);
+    double fps = 0;
+    host.control->get_OutputFramerate(&fps);
+    CHECK_EQ(fps, 25.0);
+
+    host.control->put_OutputFramerate(30.0);
+    REQUIRE(host.Convert());
+    CHECK_EQ(pt::ReadBack(out).videoFrames, 60);
+}
+
+WT_TEST(Conversion, ProgressRisesToTheDuration) {
+    Host host;
+    const std::u16string src = pt::Clip("conv_long.avi", Spec(6.0, 320, 240));
+    const std::string out = pt::OutputPath("conv_progress.avi");
+    host.Set(src, out);
+    host.log.clear();
+    CHECK_HR(host.control->StartConversion());
+    double maxProgress = 0, duration = 0;
+    int samples = 0;
+    wt::PumpUntil(
+        [&] {
+            double p = 0, d = 0;
+            host.control->get_Progress(&p);
+            host.control->get_Duration(&d);
+            if (!host.Ended()) {
+                CHECK(p <= d + 0.05);
+                if (p > maxProgress) maxProgress = p;
+                duration = d;
+                ++samples;
+            }
+            return host.Ended();
+        },
+        kConversionTimeoutMs);
+    CHECK(host.Ended());
+    CHECK_EQ(host.Count(kError), 0);
+    CHECK(samples > 0);
+    CHECK(duration > 5.9 && duration < 6.1);
+    CHECK(maxProgress > 0.0);
+    // Seeking interfaces are gone with the graph.
+    double p = 1, d = 1;
+    host.control->get_Progress(&p);
+    host.control->get_Duration(&d);
+    CHECK_EQ(p, 0.0);
+    CHECK_EQ(d, 0.0);
+}
+
+WT_TEST(Conversion, StopMidwayCompletesOnceWithoutAHang) {
+    Host host;
+    const std::u16string src = pt::Clip("conv_stop.avi", Spec(20.0, 640, 480));
+    const std::string out = pt::OutputPath("conv_stop_out.avi");
+    host.Set(src, out);
+    host.log.clear();
+    CHECK_HR(host.control->StartConversion());
+    wt::PumpUntil(
+        [&] {
+            double p = 0;
+            host.control->get_Progress(&p);
+            return p > 0.5 || host.Ended();
+        },
+        kConversionTimeoutMs);
+    CHECK(!host.Ended());
+    const DWORD before = GetTickCount();
+    CHECK_HR(host.control->StopConversion());
+    CHECK(GetTickCount() - before < 10000);
+    wt::PumpMessages(300);
+    CHECK_EQ(host.Count(kComplete), 1);
+    CHECK_EQ(host.Count(kError), 0);
+    // The file is readable or absent, never a broken leftover that hangs.
+    if (Exists(out)) CHECK(pt::ReadBack(out).opened);
+    // The control converts again after a stop.
+    host.Set(pt::Clip("conv_src.avi", Spec(2.0)), out);
+    CHECK(host.Convert());
+}
+
+WT_TEST(Conversion, BadInputsAndOutputsEndWithCompleteThenError) {
+    Host host;
+    const std::u16string good = pt::Clip("conv_src.avi", Spec(2.0));
+    const std::string out = pt::OutputPath("conv_bad_out.avi");
+
+    host.Set(pt::WindowsPath(pt::OutputPath("does_not_exist.avi")), out);
+    host.ExpectFailedStart("missing input");
+
+    // A text file named .avi, and a clip cut off in the middle.
+    const std::string text = pt::OutputPath("not_a_clip.avi");
+    {
+        const HANDLE h = CreateFileW(com::W(pt::WindowsPath(text)), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n = 0;
+        WriteFile(h, "just some text\r\n", 16, &n, nullptr);
+        CloseHandle(h);
+    }
+    host.Set(pt::WindowsPath(text), out);
+    host.ExpectFailedStart("text input");
+
+    std::string full;
+    pt::Clip("conv_src.avi", Spec(2.0), &full);
+    const std::string cut = pt::OutputPath("truncated.avi");
+    {
+        const std::u16string from = pt::WindowsPath(full), to = pt::WindowsPath(cut);
+        CopyFileW(com::W(from), com::W(to), FALSE);
+        const HANDLE h = CreateFileW(com::W(to), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFilePointer(h, 3000, nullptr, FILE_BEGIN);
+        SetEndOfFile(h);
+        CloseHandle(h);
+    }
+    host.Set(pt::WindowsPath(cut), out);
+    host.log.clear();
+    CHECK_HR(host.control->StartConversion());
+    // A cut clip may convert what is there or fail; it never hangs and a
+    // failure always comes as Complete then Error.
+    CHECK(wt::PumpUntil([&] { return host.Ended(); }, kConversionTimeoutMs));
+    wt::PumpMessages(50);
+    CHECK_EQ(host.Count(kComplete), 1);
+
+    host.Set(good, pt::OutputPath("no_such_folder") + "/out.avi");
+    host.ExpectFailedStart("output in a missing folder");
+
+    const std::string readOnly = pt::OutputPath("read_only.avi");
+    {
+        const std::u16string p = pt::WindowsPath(readOnly);
+        SetFileAttributesW(com::W(p), FILE_ATTRIBUTE_NORMAL);
+        const HANDLE h = CreateFileW(com::W(p), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(h);
+        SetFileAttributesW(com::W(p), FILE_ATTRIBUTE_READONLY);
+    }
+    host.Set(good, readOnly);
+    host.ExpectFailedStart("read-only output");
+    SetFileAttributesW(com::W(pt::WindowsPath(readOnly)), FILE_ATTRIBUTE_NORMAL);
+}
+
+WT_TEST(Conversion, ABadCompressorFailsAndTheOldOutputIsGone) {
+    Host host;
+    std::string srcUnix;
+    const std::u16string src = pt::Clip("conv_src.avi", Spec(2.0), &srcUnix);
+    const std::string out = pt::OutputPath("conv_badcodec.avi");
+    {
+        const HANDLE h = CreateFileW(com::W(pt::WindowsPath(out)), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n = 0;
+        WriteFile(h, "old", 3, &n, nullptr);
+        CloseHandle(h);
+    }
+    host.Set(src, out);
+    host.control->put_VideoCodec(Bstr(u"@device:sw:{33D9A760-90C8-11D0-BD43-00A0C911CE86}\\no such codec").Get());
+    host.ExpectFailedStart("bad video compressor");
+    bool textOk = false;
+    for (const auto& c : host.log)
+        if (c.id == kError) textOk = c.args.at(1) == "The selected compression filters could not used";
+    CHECK(textOk);
+    CHECK(!Exists(out));     // deleted at the start
+    CHECK(Exists(srcUnix));  // the source is never touched
+}
