@@ -1,0 +1,72 @@
+#include "app/QueryDialog.h"
+
+#include "app/AppLinks.h"
+#include "app/FormBuild.h"
+#include "app/OptionSettings.h"
+#include "framework/forms/IniFiles.h"
+
+namespace app {
+
+TDialogForm* DialogForm = nullptr;
+
+TDialogForm::TDialogForm(TComponent* owner) : TForm(owner) {
+    SetName(u"DialogForm");
+    SetCaption(u"Query");
+    SetBorderStyle(TFormBorderStyle::bsDialog);
+    SetFormStyle(TFormStyle::fsStayOnTop);
+    SetPosition(TPosition::poMainFormCenter);
+    SetClientSize(400, 150);
+    labMessage = new TLabel(this);
+    labMessage->SetName(u"labMessage");
+    labMessage->SetWordWrap(true);
+    labMessage->SetBounds(16, 16, 368, 60);
+    labMessage->SetParent(this);
+    chkNeverShow = Place<TCheckBox>(this, this, u"chkNeverShow", 16, 88, 200, 17, u"Never show this again");
+    btnYes = Place<TButton>(this, this, u"btnYes", 228, 112, 75, 25, u"&Yes");
+    btnYes->SetDefault(true);
+    btnNo = Place<TButton>(this, this, u"btnNo", 309, 112, 75, 25, u"&No");
+    OnShow = [this](TObject* s) { FormShow(s); };
+    OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+    btnYes->OnClick = [this](TObject* s) { btnYesClick(s); };
+    btnNo->OnClick = [this](TObject* s) { btnNoClick(s); };
+}
+
+void TDialogForm::SetQuery(const String& message, const String& caption, const String& key) {
+    labMessage->SetCaption(message);
+    SetCaption(caption);
+    QueryKey = key;
+}
+
+void TDialogForm::FormShow(TObject*) {
+    Closed = false;
+    if (OptionLinks.mainForm) OptionLinks.mainForm->SetEnabled(false);
+    Answer = u"No";
+}
+
+void TDialogForm::FormClose(TObject*, TCloseAction&) {
+    Closed = true;
+    if (OptionLinks.mainForm) OptionLinks.mainForm->SetEnabled(true);
+}
+
+void TDialogForm::SaveNeverShow() {
+    const char16_t* key = QueryKey == u"AddAllFile"            ? u"ShowQuery"
+                          : QueryKey == u"WindowsMediaRuntime" ? u"QueryWindowsMediaRuntime"
+                                                               : nullptr;
+    if (!key) return;
+    TIniFile ini(ProgramFolder + kOptionFileName);
+    ini.WriteBool(u"Advanced", key, !chkNeverShow->Checked());
+}
+
+void TDialogForm::btnYesClick(TObject*) {
+    SaveNeverShow();
+    Answer = u"Yes";
+    Close();
+}
+
+void TDialogForm::btnNoClick(TObject*) {
+    SaveNeverShow();
+    Answer = u"No";
+    Close();
+}
+
+}  // namespace app

@@ -1,0 +1,618 @@
+// The main window and its task list, driven through its tool bar, its
+// dialogs and its list by messages: the windows in their order, files and
+// folders added with their media facts, link loops, Cancel, remove and
+// clear, unreadable files, preview, drops from the explorer pane, layout,
+// Convert, and a screenshot of the window with rows in it.
+#include <windows.h>
+#include <commctrl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/Convert.h"
+#include "app/EverydayTips.h"
+#include "app/Main.h"
+#include "app/Progress.h"
+#include "app/QueryDialog.h"
+#include "app/TaskRules.h"
+#include "app/about.h"
+#include "app/option.h"
+#include "framework/com/Bstr.h"
+#include "framework/com/WinText.h"
+#include "shellbrowse/ShellText.h"
+#include "tests/app/wine/AppTestUtil.h"
+#include "tests/framework/wine/Screenshot.h"
+#include "tests/wine/harness/WineTest.h"
+
+using app::MainForm;
+using at::ProgramWindows;
+using forms::String;
+
+namespace {
+
+const char kTreeOptions[] = "[Advanced]\r\nShowQuery=0\r\nAlwaysYes=1\r\n";
+const char kFlatOptions[] = "[Advanced]\r\nShowQuery=0\r\nAlwaysYes=0\r\n";
+
+std::string U8(const String& s) { return forms::TextToUtf8(s); }
+
+// The clips every test takes copies of, written once.
+struct Clips {
+    at::ScratchFolder folder{"clips"};
+    bool ok = true;
+    Clips() {
+        clipgen::ClipSpec avi;  // 160 x 120, 25 fps, 2 s, video and audio
+        ok &= at::MakeClip(folder.UnixPath("clip.avi"), avi);
+        clipgen::ClipSpec mpg;
+        mpg.container = "mpg";
+        mpg.width = 176;
+        mpg.height = 144;
+        mpg.rate = AVRational{30000, 1001};
+        mpg.seconds = 3.0;
+        ok &= at::MakeClip(folder.UnixPath("clip.mpg"), mpg);
+        clipgen::ClipSpec wmv;
+        wmv.container = "wmv";
+        wmv.rate = AVRational{15, 1};
+        wmv.audio = false;
+        ok &= at::MakeClip(folder.UnixPath("silent.wmv"), wmv);
+        clipgen::ClipSpec tone;
+        tone.video = false;
+        ok &= at::MakeClip(folder.UnixPath("tone.avi"), tone);
+    }
+};
+
+Clips& TheClips() {
+    static Clips clips;
+    return clips;
+}
+
+// Copies a generated clip into a test's folder.
+void PutClip(const at::ScratchFolder& to, const std::string& clip, const std::string& relative) {
+    to.WriteFile(relative, at::ReadUnixFile(TheClips().folder.UnixPath(clip)));
+}
+
+// What the hidden control answers, as the row should show it.
+app::TaskRowTexts AnswerFor(const String& path) {
+    double rate = 0, duration = 0;
+    VARIANT_BOOL video = 0, audio = 0;
+    LONG width = 0, height = 0, bitRate = 0;
+    BSTR poster = nullptr;
+    com::Bstr name(path);
+    MainForm->Vantrex1->ControlInterface()->GetFileInfo(name.Get(), &rate, &duration, &video, &audio, &width,
+                                                        &height, &bitRate, &poster);
+    SysFreeString(poster);
+    app::MediaFacts f{rate, duration, video != 0, audio != 0, static_cast<int>(width), static_cast<int>(height),
+                      static_cast<int>(bitRate)};
+    return app::RowTexts(f);
+}
+
+std::vector<String> ExpectedRow(const String& path) {
+    const app::TaskRowTexts t = AnswerFor(path);
+    return {forms::ExtractFileName(path), app::TaskFolderText(path), t.frameRate, t.duration, t.videoStream,
+            t.audioStream, t.dimensions, t.bitRate, t.seconds};
+}
+
+void CheckRow(int row, const std::vector<String>& expected, int line) {
+    const std::vector<String> got = at::Row(row);
+    for (size_t c = 0; c < expected.size(); ++c)
+        if (got[c] != expected[c])
+            wt::ReportFailure(__FILE__, line,
+                              "row " + std::to_string(row) + " column " + std::to_string(c) + ": " + U8(got[c]) +
+                                  " != " + U8(expected[c]));
+}
+
+std::vector<std::string> SortedNames() {
+    std::vector<std::string> names;
+    for (const String& n : at::FileNames()) names.push_back(U8(n));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Add Dir through the shell's folder browser, which is answered with OK
+// on the folder preset as its selection.
+void AddDirThroughTheBrowser(const String& folder) {
+    MainForm->OpenDirDialog1->SetSelection(folder);
+    at::FolderBrowserHand hand(true);
+    at::ClickToolButton(MainForm->tbtnAddDir);
+    CHECK(hand.Seen());
+}
+
+void CheckSearchEnded(int line) {
+    const bool ended = !MainForm->panSearching->Visible() && MainForm->SearchCancelled &&
+                       MainForm->tlbMain->Enabled() && MainForm->gpbTask->Enabled() &&
+                       MainForm->gpbExplorer->Enabled();
+    if (!ended) wt::ReportFailure(__FILE__, line, "the search did not end cleanly");
+}
+
+}  // namespace
+
+WT_TEST(MainWindow, WindowsComeInTheirOrderWithBothControls) {
+    ProgramWindows w("order");
+    const char* const order[] = {"TMainForm",  "TProgressForm", "TConvertForm", "TDialogForm",
+                                 "TOptionForm", "TAboutForm",   "TTipForm"};
+    REQUIRE(forms::Application->FormCount() == 7);
+    for (int i = 0; i < 7; ++i) CHECK_EQ(std::string(forms::Application->Forms(i)->ClassName()), order[i]);
+    CHECK(forms::Application->MainForm() == MainForm);
+
+    // The hidden instance answers file questions; the progress window's
+    // fills its "Preview" page.
+    CHECK(MainForm->Vantrex1->InPlaceActive());
+    CHECK(!MainForm->Vantrex1->Visible());
+    CHECK(app::ProgressForm->Vantrex1->InPlaceActive());
+    CHECK(app::ProgressForm->Vantrex1->Parent() == app::ProgressForm->tabPreview);
+    CHECK(app::ProgressForm->tabPreview->Caption() == u"Preview");
+    CHECK(app::ProgressForm->tabLog->Caption() == u"   Log   ");
+    CHECK(MainForm->Vantrex1->ControlInterface() != app::ProgressForm->Vantrex1->ControlInterface());
+
+    char system[255] = {};
+    GetSystemDirectoryA(system, sizeof system);
+    CHECK(MainForm->SystemFolder == com::FromAnsi(system));
+    CHECK(forms::Application->Title() == u"Corvane");
+    CHECK(forms::Application->HelpFile() == MainForm->HelpFile());
+    CHECK(forms::ExtractFileName(MainForm->HelpFile()) == u"Corvane.hlp");
+    // The test program's folder holds no Option.ini.
+    CHECK(MainForm->Caption() == u"Corvane V1.8");
+    CHECK(app::OptionLinks.mainForm == MainForm);
+    CHECK(app::OptionLinks.explorer == MainForm);
+    CHECK(app::OptionLinks.convertForm == app::ConvertForm);
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(MainWindow, AddFilesFillsRowsWithEachClipsFacts) {
+    REQUIRE(TheClips().ok);
+    ProgramWindows w("addfiles");
+    struct Expected {
+        const char* name;
+        const char* rate;
+        const char* duration;
+        const char* video;
+        const char* audio;
+        const char* seconds;
+    };
+    const Expected clips[] = {
+        {"clip.avi", "25.00", "00:00:02", "Yes", "Yes", "2"},
+        {"clip.mpg", "29.97", "00:00:03", "Yes", "Yes", "3"},
+        {"silent.wmv", "15.00", "00:00:02", "Yes", "No", "2"},
+        // Audio only: the audio stream's length, no picture facts.
+        {"tone.avi", "0.00", "00:00:02", "No", "Yes", "2"},
+    };
+    int row = 0;
+    for (const Expected& c : clips) {
+        const String path = TheClips().folder.WindowsPath(c.name);
+        {
+            ft::FileDialogFiller filler(path);
+            at::ClickToolButton(MainForm->tbtnAddFile);
+        }
+        REQUIRE(ft::PumpUntil([&] { return at::RowCount() == row + 1; }, 20000));
+        CheckRow(row, ExpectedRow(path), __LINE__);
+        ++row;
+    }
+    if (!at::StandInMediaDetector()) {
+        std::printf("NOTE: the media detector is Wine's own; exact media facts are not checked\n");
+    } else {
+        for (int r = 0; r < row; ++r) {
+            const Expected& c = clips[r];
+            const std::vector<String> got = at::Row(r);
+            CHECK_EQ(U8(got[0]), c.name);
+            CHECK_EQ(U8(got[2]), c.rate);
+            CHECK_EQ(U8(got[3]), c.duration);
+            CHECK_EQ(U8(got[4]), c.video);
+            CHECK_EQ(U8(got[5]), c.audio);
+            CHECK_EQ(U8(got[8]), c.seconds);
+        }
+        CHECK_EQ(U8(at::RowText(0, 6)), std::string("160 x 120"));
+        CHECK_EQ(U8(at::RowText(3, 6)), std::string("0 x 0"));
+        CHECK_EQ(U8(at::RowText(3, 7)), std::string("Unknown"));
+    }
+    CHECK_EQ(U8(at::RowText(0, 1)), U8(TheClips().folder.Windows()));
+    // The same file may be added twice.
+    CHECK(MainForm->AddTaskItem(TheClips().folder.WindowsPath("clip.avi")));
+    CHECK_EQ(at::RowCount(), 5);
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(MainWindow, AddDirWithSubFoldersAddsEachClipOnceThroughLinkLoops) {
+    REQUIRE(TheClips().ok);
+    ProgramWindows w("tree");
+    at::ScratchFolder& f = w.Folder();
+    f.MakeFolder("tree");
+    f.MakeFolder("tree/sub1");
+    f.MakeFolder("tree/sub1/sub2");
+    PutClip(f, "clip.avi", "tree/a.avi");
+    f.WriteFile("tree/readme.txt", "not a clip");
+    PutClip(f, "clip.mpg", "tree/sub1/b.MPG");
+    PutClip(f, "silent.wmv", "tree/sub1/sub2/c.wmv");
+    // Loops back up the tree, and to the Unix root, which is drive Z:.
+    f.Link("tree/sub1/loop", "..");
+    f.Link("tree/sub1/sub2/again", "../..");
+    f.Link("tree/sub1/sub2/root", "/");
+    w.WriteOptions(kTreeOptions);
+
+    const DWORD start = GetTickCount();
+    AddDirThroughTheBrowser(f.WindowsPath("tree"));
+    CHECK(GetTickCount() - start < 30000);
+    CHECK(SortedNames() == (std::vector<std::string>{"a.avi", "b.MPG", "c.wmv"}));
+    CheckSearchEnded(__LINE__);
+    // The panel named the last folder it entered.
+    CHECK(MainForm->labSearchFolder->Caption() == f.WindowsPath("tree\\sub1\\sub2\\"));
+
+    // Without sub-folders only the folder's own clips come.
+    MainForm->ltvList->Clear();
+    w.WriteOptions(kFlatOptions);
+    AddDirThroughTheBrowser(f.WindowsPath("tree"));
+    CHECK(SortedNames() == (std::vector<std::string>{"a.avi"}));
+    CheckSearchEnded(__LINE__);
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(MainWindow, TheSubFolderQueryAsksAndCanBeSilenced) {
+    REQUIRE(TheClips().ok);
+    ProgramWindows w("query");
+    at::ScratchFolder& f = w.Folder();
+    f.MakeFolder("v");
+    f.MakeFolder("v/s");
+    PutClip(f, "clip.avi", "v/top.avi");
+    PutClip(f, "clip.avi", "v/s/inner.avi");
+
+    // "Yes" adds the sub-folders too.
+    String asked;
+    {
+        at::Repeater answer([&] {
+            if (!app::DialogForm->Showing()) return false;
+            asked = app::DialogForm->labMessage->Caption();
+            CHECK(!MainForm->Enabled());  // the owner waits
+            ft::ClickButton(*app::DialogForm->btnYes);
+            return true;
+        });
+        MainForm->AddFolder(f.WindowsPath("v"));
+    }
+    CHECK(asked == u"Do you want to add all files in sub-folders?");
+    CHECK(app::DialogForm->Caption() == u"Query");
+    CHECK(MainForm->Enabled());
+    CHECK(SortedNames() == (std::vector<std::string>{"inner.avi", "top.avi"}));
+    // Answering did not silence the question.
+    CHECK(w.ReadOptions().find("ShowQuery=1") != std::string::npos);
+
+    // "Never show this again" with "No": flat now, and ShowQuery=0 from
+    // now on, so AlwaysYes (off) decides without asking.
+    MainForm->ltvList->Clear();
+    {
+        at::Repeater answer([&] {
+            if (!app::DialogForm->Showing()) return false;
+            app::DialogForm->chkNeverShow->SetChecked(true);
+            ft::ClickButton(*app::DialogForm->btnNo);
+            return true;
+        });
+        MainForm->AddFolder(f.WindowsPath("v"));
+    }
+    CHECK(SortedNames() == (std::vector<std::string>{"top.avi"}));
+    CHECK(w.ReadOptions().find("ShowQuery=0") != std::string::npos);
+    MainForm->ltvList->Clear();
+    bool askedAgain = false;
+    {
+        at::Repeater watch([&] {
+            askedAgain |= app::DialogForm->Showing();
+            return false;
+        });
+        MainForm->AddFolder(f.WindowsPath("v"));
+    }
+    CHECK(!askedAgain);
+    CHECK(SortedNames() == (std::vector<std::string>{"top.avi"}));
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(MainWindow, CancelStopsASearchAndKeepsItsRows) {
+    REQUIRE(TheClips().ok);
+    ProgramWindows w("cancel");
+    at::ScratchFolder& f = w.Folder();
+    f.MakeFolder("many");
+    const int folders = 12;
+    for (int i = 0; i < folders; ++i) {
+        const std::string sub = "many/s" + std::to_string(i);
+        f.MakeFolder(sub);
+        PutClip(f, "clip.avi", sub + "/clip" + std::to_string(i) + ".avi");
+    }
+    w.WriteOptions(kTreeOptions);
+    bool panelShown = false;
+    at::Repeater cancel([&] {
+        panelShown |= MainForm->panSearching->Showing();
+        if (at::RowCount() < 1) return false;
+        ft::ClickButton(*MainForm->btnCancel);
+        return true;
+    });
+    AddDirThroughTheBrowser(f.WindowsPath("many"));
+    CHECK(panelShown);
+    const int rows = at::RowCount();
+    CHECK(rows >= 1);
+    CHECK(rows < folders);
+    CheckSearchEnded(__LINE__);
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(MainWindow, RemoveDeletesTheFirstSelectedRowAndClearAsksFirst) {
+    REQUIRE(TheClips().ok);
+    ProgramWindows w("remove");
+    for (const char* name : {"clip.avi", "clip.mpg", "silent.wmv"})
+        CHECK(MainForm->AddTaskItem(TheClips().folder.WindowsPath(name)));
+    REQUIRE(at::RowCount() == 3);
+
+    at::SelectRow(2);
+    at::SelectRow(1, false);
+    at::ClickToolButton(MainForm->tbtnRemove);
+    CHECK(SortedNames() == (std::vector<std::string>{"clip.avi", "silent.wmv"}));
+    // Nothing selected: nothing removed.
+    LVITEMW none{};
+    none.stateMask = LVIS_SELECTED;
+    SendMessageW(MainForm->ltvList->Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    at::ClickToolButton(MainForm->tbtnRemove);
+    CHECK_EQ(at::RowCount(), 2);
+
+    ft::MessageBoxAnswerer answers({IDNO, IDYES});
+    at::ClickToolButton(MainForm->tbtnClear);
+    CHECK_EQ(at::RowCount(), 2);
+    // The menu item runs the same command.
+    MainForm->mnuClear->Click();
+    CHECK_EQ(at::RowCount(), 0);
+    at::ClickToolButton(MainForm->tbtnClear);  // an empty list asks nothing
+    REQUIRE(answers.Texts().size() == 2);
+    CHECK(answers.Texts()[0] == u"Are you sure to clear Task List?");
+    CHECK(answers.Captions()[0] == u"Query");
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(MainWindow, FilesThatAreNoClipsGetRowsWithoutFacts) {
+    ProgramWindows w("unreadable");
+    at::ScratchFolder& f = w.Folder();
+    f.WriteFile("text.avi", "This is a letter, not a film.\r\n");
+    f.WriteFile("empty.mpg", "");
+    f.WriteFile("locked.wmv", std::string(4096, 'x'));
+    chmod(f.UnixPath("locked.wmv").c_str(), 0);
+    // 3 GiB that take no room: sizes beyond 2 GiB.
+    {
+        const int fd = open(f.UnixPath("big.avi").c_str(), O_CREAT | O_WRONLY, 0644);
+        CHECK(fd >= 0 && ftruncate(fd, 3LL << 30) == 0);
+        if (fd >= 0) close(fd);
+    }
+    f.MakeFolder("folder.avi");
+
+    for (const char* name : {"text.avi", "empty.mpg", "locked.wmv", "big.avi"})
+        CHECK(MainForm->AddTaskItem(f.WindowsPath(name)));
+    CHECK(!MainForm->AddTaskItem(f.WindowsPath("missing.avi")));
+    CHECK(!MainForm->AddTaskItem(f.WindowsPath("folder.avi")));
+    REQUIRE(at::RowCount() == 4);
+    const std::vector<String> zero = {u"0.00", u"00:00:00", u"No", u"No", u"0 x 0", u"Unknown", u"0"};
+    for (int r = 0; r < 4; ++r) {
+        const std::vector<String> row = at::Row(r);
+        CHECK(row[1] == f.Windows());
+        CHECK(std::vector<String>(row.begin() + 2, row.end()) == zero);
+    }
+
+    // Through the open dialog and through a folder search as well.
+    MainForm->ltvList->Clear();
+    {
+        ft::FileDialogFiller filler(f.WindowsPath("text.avi"));
+        at::ClickToolButton(MainForm->tbtnAddFile);
+    }
+    CHECK_EQ(at::RowCount(), 1);
+    w.WriteOptions(kTreeOptions);
+    MainForm->ltvList->Clear();
+    MainForm->AddFolder(f.Windows());
+    CHECK(SortedNames() == (std::vector<std::string>{"big.avi", "empty.mpg", "locked.wmv", "text.avi"}));
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(MainWindow, PreviewReportsAFileThePlayerCannotOpen) {
+    ProgramWindows w("preview");
+    at::ScratchFolder& f = w.Folder();
+    f.WriteFile("text.avi", "This is a letter, not a film.\r\n");
+    REQUIRE(MainForm->AddTaskItem(f.WindowsPath("text.avi")));
+    ft::MessageBoxAnswerer answers;
+    // Nothing selected: nothing to play.
+    MainForm->popPreview->Click();
+    CHECK(answers.Texts().empty());
+
+    at::SelectRow(0);
+    const HWND list = MainForm->ltvList->Handle();
+    RECT r{LVIR_BOUNDS};
+    SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r));
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageW(list, WM_LBUTTONUP, 0, at);
+    ft::PumpUntil([&] { return !answers.Texts().empty(); }, 10000);
+    REQUIRE(answers.Texts().size() == 1);
+    CHECK(answers.Texts()[0] == u"Open " + f.WindowsPath("text.avi") + u" failed. Please check it out.");
+    CHECK(answers.Captions()[0] == u"Information");
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(MainWindow, DropsFromTheExplorerPane) {
+    REQUIRE(TheClips().ok);
+    ProgramWindows w("drop");
+    at::ScratchFolder& f = w.Folder();
+    f.MakeFolder("shown");
+    f.MakeFolder("shown/sub");
+    PutClip(f, "clip.avi", "shown/a.avi");
+    f.WriteFile("shown/zero.avi", "");
+    PutClip(f, "clip.avi", "shown/unselected.avi");
+    PutClip(f, "clip.avi", "shown/sub/inner.avi");
+    w.WriteOptions(std::string(kFlatOptions) + "QueryWindowsMediaRuntime=0\r\n");
+    app::TMainForm* m = MainForm;
+
+    // Only the pane's tree and list are accepted.
+    bool accept = true;
+    m->ltvList->DragOver(m->DirList, 5, 5, forms::TDragState::dsDragEnter, accept);
+    CHECK(accept);
+    m->ltvList->DragOver(m->FileList, 5, 5, forms::TDragState::dsDragMove, accept);
+    CHECK(accept);
+    m->ltvList->DragOver(m->tlbMain, 5, 5, forms::TDragState::dsDragMove, accept);
+    CHECK(!accept);
+
+    // The tree gives its selected folder.
+    m->DirList->SetSelectedPath(f.WindowsPath("shown\\sub"));
+    m->ltvList->DragDrop(m->DirList, 5, 5);
+    CHECK(SortedNames() == (std::vector<std::string>{"inner.avi"}));
+
+    // The list gives its selected items: files by their size text (a 0 KB
+    // file and one beyond 2 GiB among them), folders by their blank.
+    m->ltvList->Clear();
+    m->DirList->SetSelectedPath(f.WindowsPath("shown"));
+    m->FileList->SetDirectory(f.WindowsPath("shown"));
+    CHECK(m->FileList->Directory() == f.WindowsPath("shown\\"));
+    struct Item {
+        const char16_t* caption;
+        String size;
+        bool selected;
+    };
+    const Item items[] = {{u"a.avi", shellbrowse::SizeText(6000), true},
+                          {u"zero.avi", shellbrowse::SizeText(0), true},
+                          {u"unselected.avi", u"1 KB", false},
+                          {u"sub", u" ", true}};
+    for (const Item& i : items) {
+        forms::TListItem* item = m->FileList->Items().Add();
+        item->SetCaption(i.caption);
+        item->SubItems().Add(i.size);
+        item->SetSelected(i.selected);
+    }
+    m->ltvList->DragDrop(m->FileList, 5, 5);
+    CHECK(SortedNames() == (std::vector<std::string>{"a.avi", "inner.avi", "zero.avi"}));
+
+    // In the drive view an item is its drive; one that is not there is
+    // reported, and nothing is added.
+    m->ltvList->Clear();
+    m->FileList->Items().Clear();
+    m->FileList->SetDirectory(u"Drives");
+    forms::TListItem* drive = m->FileList->Items().Add();
+    drive->SetCaption(u" (Q:)  Nowhere");
+    drive->SubItems().Add(u"Not exist");
+    drive->SetSelected(true);
+    {
+        ft::MessageBoxAnswerer answers;
+        m->ltvList->DragDrop(m->FileList, 5, 5);
+        REQUIRE(answers.Texts().size() == 1);
+        CHECK(answers.Texts()[0] == u"This is not an available folder or drive.");
+    }
+    CHECK_EQ(at::RowCount(), 0);
+    CheckSearchEnded(__LINE__);
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(MainWindow, AWindowsMediaTaskAfterADropOffersTheRuntime) {
+    REQUIRE(TheClips().ok);
+    ProgramWindows w("runtime");
+    at::ScratchFolder& f = w.Folder();
+    f.MakeFolder("v");
+    PutClip(f, "silent.wmv", "v/film.wmv");
+    w.WriteOptions(kFlatOptions);
+    // The prefix has no Windows Media runtime files.
+    CHECK(GetFileAttributesW(com::W(MainForm->SystemFolder + u"\\wmvdmoe2.dll")) == INVALID_FILE_ATTRIBUTES);
+    String asked;
+    {
+        at::Repeater answer([&] {
+            if (!app::DialogForm->Showing()) return false;
+            asked = app::DialogForm->labMessage->Caption();
+            ft::ClickButton(*app::DialogForm->btnNo);
+            return true;
+        });
+        MainForm->DirList->SetSelectedPath(f.WindowsPath("v"));
+        MainForm->ltvList->DragDrop(MainForm->DirList, 5, 5);
+    }
+    CHECK_EQ(at::RowCount(), 1);
+    CHECK(asked.find(u"It is detected you do not have Windows Media Player 10") == 0);
+    CHECK(app::DialogForm->QueryKey == u"WindowsMediaRuntime");
+
+    // Switched off: no question.
+    w.WriteOptions(std::string(kFlatOptions) + "QueryWindowsMediaRuntime=0\r\n");
+    bool askedAgain = false;
+    {
+        at::Repeater watch([&] {
+            askedAgain |= app::DialogForm->Showing();
+            return false;
+        });
+        MainForm->ltvList->DragDrop(MainForm->DirList, 5, 5);
+    }
+    CHECK(!askedAgain);
+    CHECK_EQ(at::RowCount(), 2);
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(MainWindow, PanesFollowTheWindowAndTheSplitter) {
+    ProgramWindows w("layout");
+    app::TMainForm* m = MainForm;
+    SetWindowPos(m->Handle(), nullptr, 0, 0, 900, 640, SWP_NOMOVE | SWP_NOZORDER);
+    ft::Pump(30);
+    auto check = [&](int line) {
+        const bool ok = m->DirList->Width() == m->gpbExplorer->Width() - 22 &&
+                        m->FileList->Width() == m->DirList->Width() &&
+                        m->ltvList->Width() == m->gpbTask->Width() - 17 &&
+                        m->ltvList->Height() == m->gpbTask->Height() - 31 &&
+                        m->FileList->Top() == m->DirList->Top() + m->DirList->Height() + 9 &&
+                        m->FileList->Height() == m->gpbExplorer->Height() - m->DirList->Height() - 37;
+        if (!ok) wt::ReportFailure(__FILE__, line, "the panes do not follow the group boxes");
+    };
+    check(__LINE__);
+    const int explorerWidth = m->gpbExplorer->Width();
+    // Dragged by the mouse, as a person moves it.
+    const HWND form = m->Handle();
+    const int x = m->splMain->Left() + 2, y = m->splMain->Top() + 20;
+    SendMessageW(form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 40, y));
+    SendMessageW(form, WM_LBUTTONUP, 0, MAKELPARAM(x + 40, y));
+    ft::Pump(30);
+    CHECK_EQ(m->gpbExplorer->Width(), explorerWidth + 40);
+    check(__LINE__);
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(MainWindow, ConvertNeedsTasksAndTakesTheMainWindowsPlace) {
+    REQUIRE(TheClips().ok);
+    ProgramWindows w("convert");
+    {
+        ft::MessageBoxAnswerer answers;
+        at::ClickToolButton(MainForm->tbtnConvert);
+        REQUIRE(answers.Texts().size() == 1);
+        CHECK(answers.Texts()[0] == u"Please add files or directories to Task List");
+        CHECK(answers.Captions()[0] == u"Information");
+    }
+    CHECK(!app::ConvertForm->Showing());
+    REQUIRE(MainForm->AddTaskItem(TheClips().folder.WindowsPath("clip.avi")));
+    at::ClickToolButton(MainForm->tbtnConvert);
+    CHECK(app::ConvertForm->Showing());
+    CHECK(!MainForm->Showing());
+    app::ConvertForm->Close();
+    CHECK(MainForm->Showing());
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(MainWindow, TheExplorerStartFolderComesBackOnClose) {
+    ProgramWindows w("startdir");
+    at::ScratchFolder& f = w.Folder();
+    f.MakeFolder("start");
+    w.WriteOptions("[General]\r\nInitialDir=" + U8(f.WindowsPath("start")) + "\r\n");
+    app::OptionForm->LoadOptions();
+    CHECK(MainForm->DirList->SelectedPath() == f.WindowsPath("start"));
+    CHECK(MainForm->FileList->Directory() == f.WindowsPath("start\\"));
+    MainForm->DirList->SetSelectedPath(f.Windows());
+    MainForm->Close();
+    CHECK(w.ReadOptions().find("InitialDir=" + U8(f.Windows()) + "\r\n") != std::string::npos);
+    ft::Pump(20);  // the quit message the close posted
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(MainWindow, ScreenshotWithRows) {
+    REQUIRE(TheClips().ok);
+    ProgramWindows w("screenshot");
+    for (const char* name : {"clip.avi", "clip.mpg", "silent.wmv", "tone.avi"})
+        MainForm->AddTaskItem(TheClips().folder.WindowsPath(name));
+    at::SelectRow(1);
+    MainForm->Show();
+    ft::Pump(300);
+    RECT r{};
+    GetWindowRect(MainForm->Handle(), &r);
+    const std::string shot = ft::ScreenshotPath("main-window-rows.png");
+    if (ft::TakeScreenshot(shot, r)) std::printf("screenshot: %s\n", shot.c_str());
+    else std::printf("NOTE: no screenshot (ImageMagick's import is missing)\n");
+    CHECK_EQ(at::RowCount(), 4);
+}
