@@ -97,13 +97,13 @@ const std::vector<SystemProfileSpec>& SystemProfiles() {
         {"Compatible video for older players (768 Kbps)",
          "Uses the first-generation codecs, so that the oldest players can open the file.",
          {kWmv1, 320, 240, 25, 704000, 75, 10, 3000}, {kWma1, {44100, 2, 64000}, 3000}},
-        {"Local playback (1 Mbps)", "For playback from disk at a moderate file size.",
-         {kWmv2, 480, 360, 25, 872000, 80, 10, 3000}, {kWma2, {44100, 2, 128000}, 3000}},
-        {"Near video CD quality (1.5 Mbps)", "About the quality of a video CD, at its frame size.",
-         {kWmv2, 352, 288, 25, 1372000, 85, 10, 3000}, {kWma2, {44100, 2, 128000}, 3000}},
-        {"High quality (2 Mbps)", "For playback from disk at full standard-definition size.",
+        {"Video CD quality (1 Mbps)", "About the quality of a video CD.",
+         {kWmv2, 352, 288, 25, 872000, 80, 10, 3000}, {kWma2, {44100, 2, 128000}, 3000}},
+        {"Local playback (1.5 Mbps)", "For playback from disk at a moderate file size.",
+         {kWmv2, 480, 360, 25, 1372000, 85, 10, 3000}, {kWma2, {44100, 2, 128000}, 3000}},
+        {"High quality (2 Mbps)", "For playback from disk of standard-definition video.",
          {kWmv2, 640, 480, 30, 1872000, 85, 10, 3000}, {kWma2, {44100, 2, 128000}, 3000}},
-        {"DVD-size high quality (4 Mbps)", "Close to DVD quality, at the DVD frame size.",
+        {"Near DVD quality (4 Mbps)", "Close to DVD quality.",
          {kWmv2, 720, 576, 25, 3808000, 90, 10, 3000}, {kWma2, {48000, 2, 192000}, 3000}},
         {"High definition (8 Mbps)", "For high-definition sources; makes large files.",
          {kWmv2, 1280, 720, 30, 7808000, 95, 10, 3000}, {kWma2, {48000, 2, 192000}, 3000}},
@@ -114,9 +114,12 @@ const std::vector<SystemProfileSpec>& SystemProfiles() {
 std::string ProfileDescription(const SystemProfileSpec& profile) {
     const VideoStreamSpec& v = profile.video;
     const AudioStreamSpec& a = profile.audio;
+    // The writer encodes the pictures at the frame size and rate of the
+    // conversion, so the profile's own size and rate are advice, and say so.
     return std::string(profile.purpose) + " Video: " + VideoCodecs()[v.codec].label + " at " + RateText(v.bitRate) +
-           ", " + std::to_string(v.width) + " x " + std::to_string(v.height) + " pictures, " + std::to_string(v.fps) +
-           " frames per second. Audio: " + AudioCodecs()[a.codec].label + " at " + AudioFormatText(a.format) + ".";
+           ", made for pictures up to " + std::to_string(v.width) + " x " + std::to_string(v.height) + " at " +
+           std::to_string(v.fps) + " frames per second; the file keeps the frame size and rate chosen for the "
+           "conversion. Audio: " + AudioCodecs()[a.codec].label + " at " + AudioFormatText(a.format) + ".";
 }
 
 VideoStreamSpec DefaultVideoStream() { return {kWmv2, 0, 0, 0, VideoFormatBitRate(), 80, 10, 3000}; }

@@ -47,6 +47,10 @@ bool VideoOpens(const wm::VideoCodecInfo& codec, uint32_t width, uint32_t height
 
 uint32_t TotalRate(const wm::SystemProfileSpec& p) { return p.video.bitRate + p.audio.format.bitRate; }
 
+uint64_t PixelRate(const wm::SystemProfileSpec& p) {
+    return static_cast<uint64_t>(p.video.width) * p.video.height * p.video.fps;
+}
+
 }  // namespace
 
 TEST(WmCatalog, EveryAudioFormatOpensAndMatchesItsEncoder) {
@@ -78,6 +82,8 @@ TEST(WmCatalog, SystemProfilesRiseInRateAndEveryStreamEncodes) {
         EXPECT_TRUE(names.insert(p.name).second);
         if (i > 0) {
             EXPECT_GT(TotalRate(p), TotalRate(profiles[i - 1]));
+            // More bits are meant for more pictures, never for fewer.
+            EXPECT_GE(PixelRate(p), PixelRate(profiles[i - 1]));
         }
         ASSERT_LT(p.video.codec, wm::VideoCodecs().size());
         ASSERT_LT(p.audio.codec, wm::AudioCodecs().size());
@@ -99,6 +105,7 @@ TEST(WmCatalog, DescriptionsSayWhatTheProfileHolds) {
     EXPECT_EQ(wm::AudioFormatText({16000, 1, 24000}), "24 Kbps, 16 kHz, mono");
     EXPECT_EQ(wm::ProfileDescription(wm::SystemProfiles().front()),
               "For dial-up modems and very small files; suits talking heads and slides. Video: WMV2 at 32 Kbps, "
-              "160 x 120 pictures, 15 frames per second. Audio: WMA2 at 24 Kbps, 16 kHz, mono.");
+              "made for pictures up to 160 x 120 at 15 frames per second; the file keeps the frame size and rate "
+              "chosen for the conversion. Audio: WMA2 at 24 Kbps, 16 kHz, mono.");
 }
 

@@ -97,9 +97,14 @@ void ExpectWmv(const std::string& path, const char* videoCodec, const char* audi
 }  // namespace
 
 WT_TEST(WmvConversion, CustomProfileWithoutCodecsUsesTheDefaultStreams) {
-    Conversion c(SourceClip(), "wmv_custom.wmv", 0);
-    CHECK_EQ(Joined(c.Run()), kCompleted);
-    ExpectWmv(c.out, "wmv2", "wmav2", wm::VideoFormatBitRate(), wm::AudioFormats().front().bitRate);
+    // The program's case: the custom entry (0), or no profile chosen (-1),
+    // with both codecs empty and the preview on.
+    for (LONG number : {LONG{0}, LONG{-1}}) {
+        Conversion c(SourceClip(), number == 0 ? "wmv_custom.wmv" : "wmv_custom_unchosen.wmv", number);
+        c.engine.SetPreview(true);
+        CHECK_EQ(Joined(c.Run()), kCompleted);
+        ExpectWmv(c.out, "wmv2", "wmav2", wm::VideoFormatBitRate(), wm::AudioFormats().front().bitRate);
+    }
 }
 
 WT_TEST(WmvConversion, ProfileNumbersCountFromTheFirstSystemProfile) {

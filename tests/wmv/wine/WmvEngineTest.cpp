@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "convctl/ConversionEngine.h"
+#include "convctl/Tromvex.h"
+#include "framework/com/Bstr.h"
 #include "framework/com/WinText.h"
 #include "platform/wm/WmCatalog.h"
+#include "tests/wine/harness/ComTestUtil.h"
 #include "tests/wine/harness/WineTest.h"
 #include "tests/wmv/wine/RecordingHost.h"
 #include "tests/wmv/wine/StdoutCapture.h"
@@ -140,6 +143,61 @@ WT_TEST(WmvListings, CodecsFireTheNoneEntryThenEveryCodec) {
     engine.ListWmvCodecs(2);
     CHECK(host.events == (std::vector<std::string>{"Codec|2|None (PCM)|", "Codec|2|" + video0 + "|" + wmv2,
                                                    "Codec|2|" + video1 + "|" + wmv1}));
+}
+
+// What a host of the registered control receives: the same entries as
+// dispatch events, in order and with their arguments as the Part's types.
+WT_TEST(WmvListings, HostsOfTheControlGetEveryEntryInOrder) {
+    ComPtr<IVantrexObj> control;
+    REQUIRE_HR(CoCreateInstance(CLSID_Vantrex, nullptr, CLSCTX_INPROC_SERVER, IID_IVantrexObj, control.PutVoid()));
+    std::vector<wt::EventCall> log;
+    auto sink = ComPtr<wt::EventSink>::Adopt(new wt::EventSink(DIID__IVantrexObjEvents, "S", &log));
+    const DWORD cookie = wt::Connect(control.Get(), DIID__IVantrexObjEvents, sink.Get());
+    REQUIRE(cookie != 0);
+    auto described = [&] {
+        std::vector<std::string> out;
+        for (const auto& c : log) {
+            std::string s = std::to_string(c.id);
+            for (const auto& a : c.args) s += "|" + a;
+            out.push_back(s);
+        }
+        log.clear();
+        return out;
+    };
+
+    // As the program asks at start-up: profiles, audio codecs, video codecs.
+    const auto& table = wm::SystemProfiles();
+    std::vector<std::string> expected = {"6|0|Custom Profile|Custom Settings"};
+    for (size_t i = 0; i < table.size(); ++i)
+        expected.push_back("6|" + std::to_string(i + 1) + "|" + table[i].name + "|" +
+                           wm::ProfileDescription(table[i]));
+    StdoutCapture out;
+    CHECK_HR(control->ListWMVProfiles());
+    out.Text();
+    CHECK(described() == expected);
+
+    CHECK_HR(control->ListWMVCodecs(0));
+    CHECK(described() == (std::vector<std::string>{
+                             "8|0|None (PCM)|",
+                             "8|0|" + std::string(wm::AudioCodecs()[0].name) + "|0,{00000161-0000-0010-8000-00AA00389B71}",
+                             "8|0|" + std::string(wm::AudioCodecs()[1].name) + "|1,{00000160-0000-0010-8000-00AA00389B71}",
+                         }));
+    CHECK_HR(control->ListWMVCodecs(1));
+    CHECK(described() == (std::vector<std::string>{
+                             "8|1|Full Frames (uncompressed)|",
+                             "8|1|" + std::string(wm::VideoCodecs()[0].name) + "|0,{32564D57-0000-0010-8000-00AA00389B71}",
+                             "8|1|" + std::string(wm::VideoCodecs()[1].name) + "|1,{31564D57-0000-0010-8000-00AA00389B71}",
+                         }));
+
+    // The combo index the program keeps is the listed index.
+    for (LONG index : {LONG{0}, LONG{1}, static_cast<LONG>(table.size())}) {
+        com::Bstr text;
+        CHECK_HR(control->get_ProfileDescription(index, text.Put()));
+        CHECK_EQ(text.Text(),
+                 index == 0 ? std::u16string(u"Custom Settings")
+                            : com::U16(wm::ProfileDescription(table[static_cast<size_t>(index - 1)])));
+    }
+    CHECK_HR(wt::Disconnect(control.Get(), DIID__IVantrexObjEvents, cookie));
 }
 
 WT_TEST(WmvListings, MissingRuntimeListsNothingAndSaysWhy) {
