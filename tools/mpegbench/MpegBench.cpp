@@ -1,18 +1,23 @@
 // Times MPEG output of a 30-second 640x480 25 fps clip for DVD PAL and
-// VCD PAL: once through the conversion engine (timeline, render engine,
-// graph, MPEG encoder filter) and once through the media core's readers
-// and the MPEG writer called directly, with the same encoder settings.
-// Prints both times and their ratio. Runs under Wine in a prefix where
-// the libraries are registered (see run.sh).
+// VCD PAL: once through the registered control, as the program converts
+// (timeline, render engine, graph, MPEG encoder filter), and once through
+// the media core's readers and the MPEG writer on FFmpeg's libraries
+// called directly, with the same encoder settings and no graph. Prints
+// both times and their ratio. Runs under Wine in a prefix where the
+// libraries are registered (see run.sh).
 #include <windows.h>
 #include <objbase.h>
+#include <ocidl.h>
 
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "convctl/ConversionEngine.h"
+#include "convctl/Tromvex.h"
+#include "framework/com/Bstr.h"
+#include "framework/com/ComObject.h"
+#include "framework/com/ComPtr.h"
 #include "framework/com/WinText.h"
 #include "platform/core/ByteIo.h"
 #include "platform/core/MediaError.h"
@@ -29,21 +34,40 @@ constexpr DWORD kTimeoutMs = 15 * 60 * 1000;
 constexpr int kRate = 25;
 constexpr int kSampleRate = 44100;
 
-class Host final : public convctl::EngineHost {
+constexpr DISPID kCompleteEvent = 4, kErrorEvent = 5;
+
+// Receives the control's events; only the end of a conversion matters here.
+class EventSink final : public com::ComObjectRoot, public IDispatch {
 public:
     bool complete = false;
     std::string error;
-    void Fire_AboutToRun() override {}
-    void Fire_AVICodecListed(const std::u16string&, const std::u16string&, LONG) override {}
-    void Fire_Complete() override { complete = true; }
-    void Fire_Error(LONG code, const std::u16string& text) override {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "0x%08x ", static_cast<unsigned>(code));
-        error = buf + core::Utf16ToUtf8(text);
+
+    COM_BEGIN_QI()
+        COM_QI_AS(IUnknown, IDispatch)
+        COM_QI(IDispatch)
+        COM_QI_IID(DIID__IVantrexObjEvents, IDispatch)
+    COM_END_QI()
+
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        if (count) *count = 0;
+        return S_OK;
     }
-    void Fire_WMVProfileListed(LONG, const std::u16string&, const std::u16string&) override {}
-    void Fire_StateChange(LONG, const std::u16string&) override {}
-    void Fire_WMVCodecListed(LONG, const std::u16string&, const std::u16string&) override {}
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+        if (id == kCompleteEvent) complete = true;
+        // Error(code, text): arguments arrive last first.
+        if (id == kErrorEvent && params && params->cArgs == 2) {
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "0x%08x ", static_cast<unsigned>(V_I4(&params->rgvarg[1])));
+            const BSTR text = V_VT(&params->rgvarg[0]) == VT_BSTR ? V_BSTR(&params->rgvarg[0]) : nullptr;
+            error = buf + (text ? com::Utf8(text) : std::string());
+        }
+        return S_OK;
+    }
+
+private:
+    ~EventSink() override = default;
 };
 
 std::string UnixPath(const std::u16string& path) {
@@ -55,26 +79,45 @@ std::string UnixPath(const std::u16string& path) {
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
-// Through the engine, as the control converts; -1 on failure.
-double ThroughEngine(LONG format, const std::u16string& source, const std::u16string& output) {
-    Host host;
-    convctl::ConversionEngine engine(host);
-    engine.SetInputFile(source);
-    engine.SetOutputFile(output);
-    engine.SetOutputFormat(format);
-    engine.SetPreview(false);
+// Through the registered control, as the program converts; -1 on failure.
+double ThroughControl(EnumMediaOutputFormat format, const std::u16string& source, const std::u16string& output) {
+    com::ComPtr<IVantrexObj> control;
+    HRESULT hr = CoCreateInstance(CLSID_Vantrex, nullptr, CLSCTX_INPROC_SERVER, IID_IVantrexObj,
+                                  control.PutVoid());
+    if (FAILED(hr)) {
+        std::printf("  the control could not be created: 0x%08x\n", static_cast<unsigned>(hr));
+        return -1;
+    }
+    auto sink = com::ComPtr<EventSink>::Adopt(new EventSink());
+    com::ComPtr<IConnectionPointContainer> points;
+    com::ComPtr<IConnectionPoint> point;
+    DWORD cookie = 0;
+    hr = control.As(IID_IConnectionPointContainer, points);
+    if (SUCCEEDED(hr)) hr = points->FindConnectionPoint(DIID__IVantrexObjEvents, point.Put());
+    if (SUCCEEDED(hr)) hr = point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie);
+    if (FAILED(hr)) {
+        std::printf("  the control's events could not be reached: 0x%08x\n", static_cast<unsigned>(hr));
+        return -1;
+    }
+    control->put_InputFile(com::Bstr(source).Get());
+    control->put_OutputFile(com::Bstr(output).Get());
+    control->put_OutputFormat(format);
+    control->put_ConvertPreview(VARIANT_FALSE);
+
     const Clock::time_point start = Clock::now();
-    engine.Start(nullptr);
+    control->StartConversion();
     const DWORD begun = GetTickCount();
-    while (!host.complete && GetTickCount() - begun < kTimeoutMs) {
+    while (!sink->complete && GetTickCount() - begun < kTimeoutMs) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
     const double elapsed = Seconds(start);
-    if (!host.complete) engine.Teardown();
-    if (!host.complete || !host.error.empty()) {
-        std::printf("  engine failed: %s\n", host.error.empty() ? "timed out" : host.error.c_str());
+    const bool complete = sink->complete;
+    if (!complete) control->StopConversion();
+    point->Unadvise(cookie);
+    if (!complete || !sink->error.empty()) {
+        std::printf("  control failed: %s\n", complete ? sink->error.c_str() : "timed out");
         return -1;
     }
     return elapsed;
@@ -131,23 +174,24 @@ int main() {
 
     struct Case {
         const char* name;
-        LONG format;
+        EnumMediaOutputFormat format;
         int preset;
     };
-    const Case cases[] = {{"DVD PAL", 8, mpegenc::kPresetDvdPal}, {"VCD PAL", 4, mpegenc::kPresetVcdPal}};
+    const Case cases[] = {{"DVD PAL", mediaDVD_PAL, mpegenc::kPresetDvdPal},
+                           {"VCD PAL", mediaVCD_PAL, mpegenc::kPresetVcdPal}};
     int failures = 0;
     for (const Case& c : cases) {
-        const std::u16string engineOut = temp + u"mpegbench_engine.mpg";
+        const std::u16string controlOut = temp + u"mpegbench_control.mpg";
         const std::u16string directOut = temp + u"mpegbench_direct.mpg";
-        const double engine = ThroughEngine(c.format, source, engineOut);
+        const double control = ThroughControl(c.format, source, controlOut);
         const double direct = Direct(c.preset, UnixPath(source), UnixPath(directOut));
-        if (engine < 0 || direct <= 0) {
+        if (control < 0 || direct <= 0) {
             ++failures;
             continue;
         }
-        std::printf("%-8s engine %6.2f s   direct %6.2f s   ratio %.2f   (%.1fx real time through the engine)\n",
-                    c.name, engine, direct, engine / direct, 30.0 / engine);
-        DeleteFileW(com::W(engineOut));
+        std::printf("%-8s control %6.2f s   direct %6.2f s   ratio %.2f   (%.1fx real time through the control)\n",
+                    c.name, control, direct, control / direct, 30.0 / control);
+        DeleteFileW(com::W(controlOut));
         DeleteFileW(com::W(directOut));
     }
     DeleteFileW(com::W(source));

@@ -71,6 +71,9 @@ std::u16string ClipWithoutAudio() {
 // Platform objects replaced where a test needs a failure.
 class EncoderFactory final : public convctl::MediaObjectFactory {
 public:
+    // Asks COM for a class nobody registers, as the product's factory asks
+    // for the encoder: the prefix the other tests share stays as it is.
+    bool unregistered = false;
     HRESULT result = S_OK;
     bool pinless = false;
     ComPtr<IBaseFilter> created;  // the last encoder handed out
@@ -204,6 +207,11 @@ private:
 
 HRESULT EncoderFactory::CreateMpegEncoder(IBaseFilter** out) {
     *out = nullptr;
+    if (unregistered) {
+        static const CLSID kUnregistered = {0x5d1c8a3e, 0x27b4, 0x4f0e, {0x9a, 0x61, 0x3c, 0x58, 0xe2, 0x0b, 0x94, 0x17}};
+        return CoCreateInstance(kUnregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                reinterpret_cast<void**>(out));
+    }
     if (FAILED(result)) return result;
     ComPtr<IBaseFilter> real;
     const HRESULT hr = MediaObjectFactory::CreateMpegEncoder(real.Put());
@@ -305,6 +313,7 @@ WT_TEST(MpegEngine, PreviewBranchFeedsTheEncoder) {
 WT_TEST(MpegEngine, BackEndFailuresEndWithCompleteThenError) {
     struct Case {
         const char* what;
+        bool unregistered;
         HRESULT createResult;
         bool pinless;
         bool preview;
@@ -314,15 +323,18 @@ WT_TEST(MpegEngine, BackEndFailuresEndWithCompleteThenError) {
     };
     const std::u16string out = TempPath(u"mpeg_out_fail.mpg");
     const Case cases[] = {
-        {"encoder not registered", REGDB_E_CLASSNOTREG, false, false, out, 0, "The MPEG encoder could not be created"},
-        {"file name refused", S_OK, false, false, u"", 0, "The MPEG output file could not be set"},
-        {"configuration refused", S_OK, false, false, out, -1, "The MPEG encoder could not be configured"},
-        {"video not connected", S_OK, true, false, out, 0, "The video could not be connected to the MPEG encoder"},
-        {"preview branch failed", S_OK, true, true, out, 0, "The preview could not be built"},
+        {"encoder not registered", true, S_OK, false, false, out, 0, "The MPEG encoder could not be created"},
+        {"encoder not created", false, E_OUTOFMEMORY, false, false, out, 0, "The MPEG encoder could not be created"},
+        {"file name refused", false, S_OK, false, false, u"", 0, "The MPEG output file could not be set"},
+        {"configuration refused", false, S_OK, false, false, out, -1, "The MPEG encoder could not be configured"},
+        {"video not connected", false, S_OK, true, false, out, 0,
+         "The video could not be connected to the MPEG encoder"},
+        {"preview branch failed", false, S_OK, true, true, out, 0, "The preview could not be built"},
     };
     for (const Case& c : cases) {
         Rig rig;
         EncoderFactory factory;
+        factory.unregistered = c.unregistered;
         factory.result = c.createResult;
         factory.pinless = c.pinless;
         rig.Engine().SetFactory(&factory);
@@ -347,7 +359,7 @@ WT_TEST(MpegEngine, BackEndFailuresEndWithCompleteThenError) {
     // The missing class reaches the host as its own code.
     Rig rig;
     EncoderFactory factory;
-    factory.result = REGDB_E_CLASSNOTREG;
+    factory.unregistered = true;
     rig.Engine().SetFactory(&factory);
     rig.Engine().SetInputFile(ClipWithAudio());
     rig.Engine().SetOutputFile(out);
