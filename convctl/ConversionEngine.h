@@ -132,7 +132,10 @@ private:
     HRESULT BindCompressors();
     void AddSampleGrabbers();
     HRESULT RenderOutputPins(IPin* videoOut, IPin* audioOut);
+    // Builds the branch; a failure tears down and reports.
     HRESULT BuildPreviewBranch(IPin* videoPin, IPin* audioPin, IBaseFilter* writer);
+    // The same without the report, for a back end that words its own.
+    HRESULT ConnectPreviewBranch(IPin* videoPin, IPin* audioPin, IBaseFilter* writer);
     HRESULT FailStart(HRESULT hr, const char* text);
 
     // Notification window.

@@ -174,6 +174,13 @@ HRESULT ConversionEngine::RenderOutputPins(IPin* videoOut, IPin* audioOut) {
 }
 
 HRESULT ConversionEngine::BuildPreviewBranch(IPin* videoPin, IPin* audioPin, IBaseFilter* writer) {
+    const HRESULT hr = ConnectPreviewBranch(videoPin, audioPin, writer);
+    // The video must never be lost quietly because the preview failed.
+    if (FAILED(hr)) return FailStart(hr, "The preview could not be built");
+    return S_OK;
+}
+
+HRESULT ConversionEngine::ConnectPreviewBranch(IPin* videoPin, IPin* audioPin, IBaseFilter* writer) {
     HRESULT hr = CoCreateInstance(CLSID_SmartTee, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                   m_smartTee.PutVoid());
     if (SUCCEEDED(hr)) hr = m_graph->AddFilter(m_smartTee.Get(), L"Smart Tee");
@@ -196,9 +203,7 @@ HRESULT ConversionEngine::BuildPreviewBranch(IPin* videoPin, IPin* audioPin, IBa
     if (SUCCEEDED(hr))
         hr = m_builder->FindPin(m_smartTee.Get(), PINDIR_OUTPUT, nullptr, nullptr, FALSE, 1, preview.Put());
     if (SUCCEEDED(hr)) hr = m_builder->RenderStream(nullptr, nullptr, preview.Get(), nullptr, m_videoRenderer.Get());
-    // The video must never be lost quietly because the preview failed.
-    if (FAILED(hr)) return FailStart(hr, "The preview could not be built");
-    return S_OK;
+    return hr;
 }
 
 }  // namespace convctl

@@ -282,17 +282,14 @@ HRESULT ConversionEngine::AttachWmvBackEnd() {
     if (!videoPin || !audioPin) return FailStart(E_FAIL, "The source file could not be rendered");
 
     // The video must reach the file: a start never goes on with audio alone.
-    if (m_preview) {
-        hr = BuildPreviewBranch(videoPin.Get(), audioPin.Get(), m_mux.Get());
-        if (FAILED(hr)) return hr;  // torn down and reported already
-    } else {
-        hr = m_builder->RenderStream(nullptr, &MEDIATYPE_Video, videoPin.Get(), nullptr, m_mux.Get());
-        if (FAILED(hr)) {
-            if (m_sourceHasAudio == VARIANT_FALSE)
-                return FailStart(E_FAIL, "The selected source file does not have any audio content, and the video "
-                                         "stream does not render");
-            return FailStart(hr, "The video stream does not render");
-        }
+    // With the preview on, the branch's result is the video's.
+    if (m_preview) hr = ConnectPreviewBranch(videoPin.Get(), audioPin.Get(), m_mux.Get());
+    else hr = m_builder->RenderStream(nullptr, &MEDIATYPE_Video, videoPin.Get(), nullptr, m_mux.Get());
+    if (FAILED(hr)) {
+        if (m_sourceHasAudio == VARIANT_FALSE)
+            return FailStart(E_FAIL, "The selected source file does not have any audio content, and the video "
+                                     "stream does not render");
+        return FailStart(hr, "The video stream does not render");
     }
     hr = m_builder->RenderStream(nullptr, &MEDIATYPE_Audio, audioPin.Get(), nullptr, m_mux.Get());
     if (FAILED(hr)) return FailStart(hr, "The audio stream does not render");

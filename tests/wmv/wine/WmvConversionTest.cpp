@@ -156,21 +156,26 @@ WT_TEST(WmvConversion, SourceWithoutAudioGetsASilentTrack) {
 }
 
 WT_TEST(WmvConversion, VideoThatCannotBeWrittenEndsTheStart) {
-    // The encoders take even frame sizes only.
-    {
-        Conversion c(SourceClip(), "wmv_odd.wmv", 1);
-        c.engine.SetOutputWidth(161);
-        const auto events = c.Run();
-        REQUIRE(events.size() == 2);
-        CHECK_EQ(events[0], std::string("Complete"));
-        CHECK(events[1].rfind("Error|", 0) == 0);
-        CHECK(events[1].find("|The video stream does not render") != std::string::npos);
-    }
-    {
-        Conversion c(SourceClip(false), "wmv_odd_silent.wmv", 1);
-        c.engine.SetOutputWidth(161);
-        CHECK_EQ(Joined(c.Run()), std::string("Complete\nError|-2147467259|The selected source file does not have "
-                                              "any audio content, and the video stream does not render\n"));
+    // The encoders take even frame sizes only. With the preview on, the
+    // video goes through the preview's Smart Tee and the same holds.
+    for (bool preview : {false, true}) {
+        {
+            Conversion c(SourceClip(), "wmv_odd.wmv", 1);
+            c.engine.SetOutputWidth(161);
+            c.engine.SetPreview(preview);
+            const auto events = c.Run();
+            REQUIRE(events.size() == 2);
+            CHECK_EQ(events[0], std::string("Complete"));
+            CHECK(events[1].rfind("Error|", 0) == 0);
+            CHECK(events[1].find("|The video stream does not render") != std::string::npos);
+        }
+        {
+            Conversion c(SourceClip(false), "wmv_odd_silent.wmv", 1);
+            c.engine.SetOutputWidth(161);
+            c.engine.SetPreview(preview);
+            CHECK_EQ(Joined(c.Run()), std::string("Complete\nError|-2147467259|The selected source file does not "
+                                                  "have any audio content, and the video stream does not render\n"));
+        }
     }
 }
 
