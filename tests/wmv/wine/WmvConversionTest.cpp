@@ -124,14 +124,23 @@ WT_TEST(WmvConversion, ProfileNumbersCountFromTheFirstSystemProfile) {
     }
 }
 
-WT_TEST(WmvConversion, ProfileBeyondTheCountFailsAfterCompleting) {
-    const LONG number = static_cast<LONG>(wm::SystemProfiles().size()) + 1;
-    Conversion c(SourceClip(), "wmv_beyond.wmv", number);
-    wmvtest::StdoutCapture out;
-    const auto events = c.Run();
-    CHECK_EQ(out.Text(), "Invalid profile: " + std::to_string(number) + "\n");
-    CHECK_EQ(Joined(events), std::string("Complete\nError|-2147024809|Failed to map profile ID!\n"));
-    CHECK(!c.OutputExists());
+WT_TEST(WmvConversion, ProfilesThatCannotBeMadeFailAfterCompleting) {
+    {
+        const LONG number = static_cast<LONG>(wm::SystemProfiles().size()) + 1;
+        Conversion c(SourceClip(), "wmv_beyond.wmv", number);
+        wmvtest::StdoutCapture out;
+        const auto events = c.Run();
+        CHECK_EQ(out.Text(), "Invalid profile: " + std::to_string(number) + "\n");
+        CHECK_EQ(Joined(events), std::string("Complete\nError|-2147024809|Failed to map profile ID!\n"));
+        CHECK(!c.OutputExists());
+    }
+    {
+        // A custom profile naming a codec the runtime does not list.
+        Conversion c(SourceClip(), "wmv_nocodec.wmv", 0);
+        c.engine.SetVideoCodec(u"7,{31564D57-0000-0010-8000-00AA00389B71}");
+        CHECK_EQ(Joined(c.Run()), std::string("Complete\nError|-2147024809|Could not create custom profile object!\n"));
+        CHECK(!c.OutputExists());
+    }
 }
 
 WT_TEST(WmvConversion, ChosenCodecsAreDescribedAtTheGroupsRealSize) {
