@@ -202,7 +202,8 @@ private:
 HRESULT EncoderFactory::CreateMpegEncoder(IBaseFilter** out) {
     *out = nullptr;
     if (unregistered) {
-        static const CLSID kUnregistered = {0x5d1c8a3e, 0x27b4, 0x4f0e, {0x9a, 0x61, 0x3c, 0x58, 0xe2, 0x0b, 0x94, 0x17}};
+        static const CLSID kUnregistered = {0x5d1c8a3e, 0x27b4, 0x4f0e,
+                                            {0x9a, 0x61, 0x3c, 0x58, 0xe2, 0x0b, 0x94, 0x17}};
         return CoCreateInstance(kUnregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                 reinterpret_cast<void**>(out));
     }

@@ -176,18 +176,18 @@ WT_TEST(WmvListings, HostsOfTheControlGetEveryEntryInOrder) {
     out.Text();
     CHECK(described() == expected);
 
+    const std::string wma2 = "0,{00000161-0000-0010-8000-00AA00389B71}";
+    const std::string wma1 = "1,{00000160-0000-0010-8000-00AA00389B71}";
+    const std::string wmv2 = "0,{32564D57-0000-0010-8000-00AA00389B71}";
+    const std::string wmv1 = "1,{31564D57-0000-0010-8000-00AA00389B71}";
+    const std::string audio0 = wm::AudioCodecs()[0].name, audio1 = wm::AudioCodecs()[1].name;
+    const std::string video0 = wm::VideoCodecs()[0].name, video1 = wm::VideoCodecs()[1].name;
     CHECK_HR(control->ListWMVCodecs(0));
-    CHECK(described() == (std::vector<std::string>{
-                             "8|0|None (PCM)|",
-                             "8|0|" + std::string(wm::AudioCodecs()[0].name) + "|0,{00000161-0000-0010-8000-00AA00389B71}",
-                             "8|0|" + std::string(wm::AudioCodecs()[1].name) + "|1,{00000160-0000-0010-8000-00AA00389B71}",
-                         }));
+    CHECK(described() ==
+          (std::vector<std::string>{"8|0|None (PCM)|", "8|0|" + audio0 + "|" + wma2, "8|0|" + audio1 + "|" + wma1}));
     CHECK_HR(control->ListWMVCodecs(1));
-    CHECK(described() == (std::vector<std::string>{
-                             "8|1|Full Frames (uncompressed)|",
-                             "8|1|" + std::string(wm::VideoCodecs()[0].name) + "|0,{32564D57-0000-0010-8000-00AA00389B71}",
-                             "8|1|" + std::string(wm::VideoCodecs()[1].name) + "|1,{31564D57-0000-0010-8000-00AA00389B71}",
-                         }));
+    CHECK(described() == (std::vector<std::string>{"8|1|Full Frames (uncompressed)|", "8|1|" + video0 + "|" + wmv2,
+                                                   "8|1|" + video1 + "|" + wmv1}));
 
     // The combo index the program keeps is the listed index.
     for (LONG index : {LONG{0}, LONG{1}, static_cast<LONG>(table.size())}) {
