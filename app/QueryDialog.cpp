@@ -3,6 +3,7 @@
 #include "app/AppLinks.h"
 #include "app/FormBuild.h"
 #include "app/OptionSettings.h"
+#include "app/QueryRules.h"
 #include "framework/forms/IniFiles.h"
 
 namespace app {
@@ -39,6 +40,8 @@ void TDialogForm::SetQuery(const String& message, const String& caption, const S
 
 void TDialogForm::FormShow(TObject*) {
     Closed = false;
+    // A tick left from another question must not silence this one.
+    chkNeverShow->SetChecked(false);
     if (OptionLinks.mainForm) OptionLinks.mainForm->SetEnabled(false);
     Answer = u"No";
 }
@@ -48,23 +51,21 @@ void TDialogForm::FormClose(TObject*, TCloseAction&) {
     if (OptionLinks.mainForm) OptionLinks.mainForm->SetEnabled(true);
 }
 
-void TDialogForm::SaveNeverShow() {
-    const char16_t* key = QueryKey == u"AddAllFile"            ? u"ShowQuery"
-                          : QueryKey == u"WindowsMediaRuntime" ? u"QueryWindowsMediaRuntime"
-                                                               : nullptr;
-    if (!key) return;
+void TDialogForm::SaveNeverShow(const String& answer) {
+    const std::vector<SettingWrite> writes = NeverShowWrites(QueryKey, chkNeverShow->Checked(), answer);
+    if (writes.empty()) return;
     TIniFile ini(ProgramFolder + kOptionFileName);
-    ini.WriteBool(u"Advanced", key, !chkNeverShow->Checked());
+    for (const SettingWrite& w : writes) ini.WriteBool(u"Advanced", w.key, w.value);
 }
 
 void TDialogForm::btnYesClick(TObject*) {
-    SaveNeverShow();
+    SaveNeverShow(u"Yes");
     Answer = u"Yes";
     Close();
 }
 
 void TDialogForm::btnNoClick(TObject*) {
-    SaveNeverShow();
+    SaveNeverShow(u"No");
     Answer = u"No";
     Close();
 }

@@ -15,8 +15,9 @@ public:
     explicit TDialogForm(TComponent* owner);
 
     void SetQuery(const String& message, const String& caption, const String& key);
-    // Writes the setting of QueryKey: whether to ask again.
-    void SaveNeverShow();
+    // Writes the setting of QueryKey: whether to ask again and, for the
+    // sub-folder question not to be asked again, the answer to keep.
+    void SaveNeverShow(const String& answer);
 
     bool Closed = true;
     String Answer = u"No";

@@ -13,7 +13,15 @@ public:
     FORMS_CLASS(TAboutForm)
     explicit TAboutForm(TComponent* owner);
 
+    TLabel* labProduct;
+    TLabel* labVersion;
+    TLabel* labDescription;
+    TLabel* labNotice;
     TButton* btnOK;
+
+private:
+    void FormCreate(TObject* sender);
+    void FormShow(TObject* sender);
 };
 
 extern TAboutForm* AboutForm;
