@@ -101,6 +101,9 @@ public:
         m_form.pgcLog->SetActivePage(m_form.tabLog);
         m_form.pgbTotal->SetPosition(totalPercent);
         m_form.labTotalProgress->SetCaption(IntToStr(totalPercent) + u"%");
+        // A run shorter than a tick would otherwise end at "0 Seconds".
+        m_form.labFinished->SetCaption(
+            IntToStr(FinishedSecondsOf(totalPercent, m_form.Driver().TotalSecondsValue())) + u" Seconds");
     }
     void RunEnded(const String& lastOutputFolder) override {
         m_form.TimerProgress->SetEnabled(false);
@@ -184,9 +187,9 @@ TProgressForm::TProgressForm(TComponent* owner) : TForm(owner) {
         const char16_t* caption;
         int width;
     };
-    for (const Column& c : {Column{u"", 20}, Column{u"Source File", 170}, Column{u"Source Format", 80},
-                            Column{u"Duration", 62}, Column{u"Output File", 150}, Column{u"Output Format", 80},
-                            Column{u"Status", 70}})
+    for (const Column& c : {Column{u"", 22}, Column{u"Source File", 128}, Column{u"Source Format", 94},
+                            Column{u"Duration", 60}, Column{u"Output File", 124}, Column{u"Output Format", 94},
+                            Column{u"Status", 72}})
         ltvStatus->AddColumn(c.caption, c.width);
 
     BuildProgressBox();

@@ -16,16 +16,18 @@ TDialogForm::TDialogForm(TComponent* owner) : TForm(owner) {
     SetBorderStyle(TFormBorderStyle::bsDialog);
     SetFormStyle(TFormStyle::fsStayOnTop);
     SetPosition(TPosition::poMainFormCenter);
-    SetClientSize(400, 150);
+    SetClientSize(420, 176);
+    // A fixed area: the runtime question takes five lines.
     labMessage = new TLabel(this);
     labMessage->SetName(u"labMessage");
+    labMessage->SetAutoSize(false);
     labMessage->SetWordWrap(true);
-    labMessage->SetBounds(16, 16, 368, 60);
+    labMessage->SetBounds(16, 14, 388, 96);
     labMessage->SetParent(this);
-    chkNeverShow = Place<TCheckBox>(this, this, u"chkNeverShow", 16, 88, 200, 17, u"Never show this again");
-    btnYes = Place<TButton>(this, this, u"btnYes", 228, 112, 75, 25, u"&Yes");
+    chkNeverShow = Place<TCheckBox>(this, this, u"chkNeverShow", 16, 118, 220, 17, u"Never show this again");
+    btnYes = Place<TButton>(this, this, u"btnYes", 248, 142, 75, 25, u"&Yes");
     btnYes->SetDefault(true);
-    btnNo = Place<TButton>(this, this, u"btnNo", 309, 112, 75, 25, u"&No");
+    btnNo = Place<TButton>(this, this, u"btnNo", 329, 142, 75, 25, u"&No");
     OnShow = [this](TObject* s) { FormShow(s); };
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
     btnYes->OnClick = [this](TObject* s) { btnYesClick(s); };
