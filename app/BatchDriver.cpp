@@ -201,7 +201,8 @@ bool BatchDriver::ApplySettings(int index) {
         int& value;
         const char16_t* name;
     };
-    for (const Dimension& d : {Dimension{s.width, width, u"output width"}, Dimension{s.height, height, u"output height"},
+    for (const Dimension& d : {Dimension{s.width, width, u"output width"},
+                               Dimension{s.height, height, u"output height"},
                                Dimension{s.frameRate, rate, u"output frame rate"}}) {
         if (!OutputDimension(d.text, d.value)) {
             MarkFailed(index, u"The " + String(d.name) + u" \"" + d.text + u"\" is neither Source nor a whole number.");

@@ -230,6 +230,10 @@ TProgressForm::TProgressForm(TComponent* owner) : TForm(owner) {
 
 TProgressForm::~TProgressForm() {
     if (OptionLinks.codecs == this) OptionLinks.codecs = nullptr;
+    // The control outlives the driver its handlers reach.
+    Vantrex1->OnAboutToRun = nullptr;
+    Vantrex1->OnComplete = nullptr;
+    Vantrex1->OnError = nullptr;
 }
 
 void TProgressForm::BuildProgressBox() {

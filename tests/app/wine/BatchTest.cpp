@@ -115,7 +115,8 @@ std::vector<LogLine> RunLog() {
 
 void CheckLine(const LogLine& line, const std::string& text, forms::TColor colour, int at) {
     if (line.text != text)
-        wt::ReportFailure(__FILE__, __LINE__, "line " + std::to_string(at) + ": \"" + line.text + "\" != \"" + text + "\"");
+        wt::ReportFailure(__FILE__, __LINE__,
+                          "line " + std::to_string(at) + ": \"" + line.text + "\" != \"" + text + "\"");
     if (line.colour != colour)
         wt::ReportFailure(__FILE__, __LINE__, "line " + std::to_string(at) + " \"" + text + "\": colour " +
                                                   std::to_string(line.colour) + " != " + std::to_string(colour));
@@ -450,6 +451,11 @@ WT_TEST(Batch, PauseResumeAndStop) {
             if (!LogTexts().empty() && LogTexts().back() == "Paused.") {
                 pausedAt = std::chrono::steady_clock::now();
                 startsWhilePaused = d.CurrentIndex();
+                // Closing the window while the run goes on only minimises it.
+                ProgressForm->Close();
+                CHECK(ProgressForm->Showing());
+                CHECK(ProgressForm->WindowState() == forms::TWindowState::wsMinimized);
+                ProgressForm->SetWindowState(forms::TWindowState::wsNormal);
                 step = Step::Resume;
             }
             break;
