@@ -16,8 +16,9 @@ public:
     virtual ~FileStore() = default;
     // Reads the whole file if it holds at most limit bytes.
     virtual FileReadResult Read(const String& path, std::string& bytes, size_t limit) const = 0;
-    // Replaces the file's contents. A file marked read-only is refused, and
-    // so is any failure; the caller then still has its data.
+    // Replaces the file's contents as a whole. A file marked read-only is
+    // refused; on any failure the file keeps what it held and the caller
+    // still has its data.
     virtual bool Write(const String& path, const std::string& bytes) const = 0;
 };
 

@@ -52,21 +52,44 @@ public:
         return FileReadResult::Ok;
     }
 
+    // The new contents go to a file beside the old one, which they replace
+    // only once they are complete: a failed write (a full disk) leaves the
+    // old file as it was.
     bool Write(const String& path, const std::string& bytes) const override {
         const DWORD attributes = GetFileAttributesW(com::W(path));
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
             return false;
-        HandleOwner file(CreateFileW(com::W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+        const String folder = ExtractFilePath(path);
+        WCHAR temp[MAX_PATH] = {};
+        if (!GetTempFileNameW(folder.empty() ? L"." : com::W(folder), L"ini", 0, temp)) {
+            // A folder we may not add files to: the file itself may still be writable.
+            return WriteWhole(path, bytes, CREATE_ALWAYS);
+        }
+        bool ok = WriteWhole(com::U16(temp), bytes, TRUNCATE_EXISTING);
+        const DWORD kept =
+            attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        if (ok && kept) SetFileAttributesW(temp, kept);
+        ok = ok && MoveFileExW(temp, com::W(path), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        if (!ok) {
+            SetFileAttributesW(temp, FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(temp);
+        }
+        return ok;
+    }
+
+private:
+    static bool WriteWhole(const String& path, const std::string& bytes, DWORD disposition) {
+        HandleOwner file(CreateFileW(com::W(path), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                                      nullptr));
         if (!file.Valid()) return false;
         size_t done = 0;
         while (done < bytes.size()) {
             DWORD n = 0;
             const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-            if (!WriteFile(file.Get(), bytes.data() + done, want, &n, nullptr) || n != want) return false;
+            if (!::WriteFile(file.Get(), bytes.data() + done, want, &n, nullptr) || n != want) return false;
             done += n;
         }
-        return true;
+        return FlushFileBuffers(file.Get()) != 0;
     }
 };
 

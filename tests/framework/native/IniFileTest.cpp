@@ -1,8 +1,12 @@
 // The ini-file rules the settings file relies on: booleans as 1 and 0,
 // defaults for missing and bad values, sections, and files that are
 // missing, read-only, damaged or too large.
+#include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <fstream>
@@ -139,6 +143,39 @@ TEST_F(IniFileTest, AReadOnlyFileIsReadButNeverChanged) {
     ini.WriteBool(u"General", u"Default", true);
     EXPECT_THROW(ini.UpdateFile(), forms::EIniFileException);
     EXPECT_EQ(ReadRaw(), original);
+}
+
+// A disk that fills up half way through the write: the file keeps every
+// byte it had, and no half-written copy is left beside it.
+TEST_F(IniFileTest, AWriteThatFailsHalfWayLeavesTheFileAsItWas) {
+    const std::string original = "[General]\r\nDefault=0\r\nCustomFolder=D:\\Out\r\n";
+    WriteRaw(original);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool raised = false;
+    {
+        TIniFile ini(Path());
+        ini.WriteString(u"General", u"CustomFolder", String(200, u'x'));
+        try {
+            ini.UpdateFile();
+        } catch (const forms::EIniFileException&) {
+            raised = true;
+        }
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_TRUE(raised);
+    EXPECT_EQ(ReadRaw(), original);
+    int entries = 0;
+    if (DIR* d = opendir(m_dir.c_str())) {
+        while (dirent* e = readdir(d)) entries += e->d_name[0] != '.';
+        closedir(d);
+    }
+    EXPECT_EQ(entries, 1);
 }
 
 TEST_F(IniFileTest, AFileInAMissingFolderFailsToWriteWithoutACrash) {

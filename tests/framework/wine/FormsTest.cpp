@@ -3,8 +3,10 @@
 // bitmaps and the picture registry, threads with Synchronize, the file
 // dialogs and the media player.
 #include <windows.h>
+#include <sys/resource.h>
 
 #include <atomic>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -454,6 +456,30 @@ WT_TEST(Files, IniFilesAndStreamsOnWindowsPaths) {
         CHECK(ini.ReadString(u"General", u"CustomFolder", u"") == u"C:\\Vid\u00E9os");
     }
     SetFileAttributesW(com::W(path), FILE_ATTRIBUTE_NORMAL);
+    // A disk that fills up half way through the write leaves the file as it was.
+    {
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tight = old;
+        tight.rlim_cur = 64;
+        setrlimit(RLIMIT_FSIZE, &tight);
+        bool refused = false;
+        {
+            TIniFile ini(path);
+            ini.WriteString(u"General", u"CustomFolder", String(200, u'x'));
+            try {
+                ini.UpdateFile();
+            } catch (const EIniFileException&) {
+                refused = true;
+            }
+        }
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldSignal);
+        CHECK(refused);
+        TIniFile ini(path);
+        CHECK(ini.ReadString(u"General", u"CustomFolder", u"") == u"C:\\Vid\u00E9os");
+    }
     DeleteFileW(com::W(path));
     bool raised = false;
     try {
