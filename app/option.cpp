@@ -97,13 +97,14 @@ void TOptionForm::BuildGeneralPage() {
     rdbCustom = Place<TRadioButton>(this, gpbOutputDir, u"rdbCustom", 12, 94, 100, 17, u"Custom Folder");
     edtCustomFolder = Place<TEdit>(this, gpbOutputDir, u"edtCustomFolder", 116, 92, 312, 21);
 
-    gpbCollision = Place<TGroupBox>(this, tabGeneral, u"gpbCollision", 8, 142, 440, 124, u"If the output file already exists");
+    gpbCollision =
+        Place<TGroupBox>(this, tabGeneral, u"gpbCollision", 8, 142, 440, 138, u"If the output file already exists");
     rdbSkip = Place<TRadioButton>(this, gpbCollision, u"rdbSkip", 12, 20, 200, 17, u"Skip");
     rdbOverwrite = Place<TRadioButton>(this, gpbCollision, u"rdbOverwrite", 12, 42, 200, 17, u"Overwrite");
     rdbQuery = Place<TRadioButton>(this, gpbCollision, u"rdbQuery", 12, 64, 200, 17, u"Query");
     rdbAutoRenaming = Place<TRadioButton>(this, gpbCollision, u"rdbAutoRenaming", 12, 88, 106, 17, u"Auto Renaming");
     edtRenamingRule = Place<TEdit>(this, gpbCollision, u"edtRenamingRule", 122, 86, 120, 21);
-    labRenamingRule = Place<TLabel>(this, gpbCollision, u"labRenamingRule", 250, 90, 0, 0,
+    labRenamingRule = Place<TLabel>(this, gpbCollision, u"labRenamingRule", 122, 112, 0, 0,
                                     u"(% stands for the source file name)");
 }
 
@@ -363,10 +364,12 @@ void TOptionForm::ApplySkin(const String& name) {
             skin->SetSkinFile(SkinPath(name));
             skin->SetActive(true);
         }
-        LastSkinName = name;
     } else if (skin) {
         skin->SetActive(false);
     }
+    // "None" is remembered too: closing the window re-applies the name, and
+    // an empty one would switch skinning back on against the saved choice.
+    LastSkinName = name;
 }
 
 OptionSettings TOptionForm::CollectSettings() {
@@ -531,8 +534,7 @@ void TOptionForm::cmbWmvProfileChange(TObject*) {
                                                : String());
 }
 
-void TOptionForm::btnThumbMouseDown(TObject*, TMouseButton button, TShiftState, int x, int) {
-    if (button != TMouseButton::mbLeft) return;
+void TOptionForm::btnThumbMouseDown(TObject*, TMouseButton, TShiftState, int x, int) {
     m_thumbPressedX = x;
     rdbVBR->SetChecked(true);
 }

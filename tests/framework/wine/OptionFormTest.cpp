@@ -393,6 +393,53 @@ WT_TEST(OptionForm, LoadDefaultResetsTheControlsAndWritesNothing) {
     CHECK(fx.Read(u"Option.ini") == kNonDefaultFile);
 }
 
+WT_TEST(OptionForm, ASavedIndexBeyondTheListedEntriesLeavesTheComboEmpty) {
+    Fixture fx;
+    fx.Write(u"Option.ini",
+             "[OutputFormat]\r\nAviVidCodec=5\r\nAviAudCodec=2\r\nMpegFormat=8\r\nWmvProfile=3\r\n"
+             "WmvVidCodec=2\r\nWmvAudCodec=1\r\n");
+    TOptionForm* f = fx.Create();
+    Fixture::FillCombos(f);
+    ShowAndWait(f);
+    for (forms::TComboBox* c : {f->cmbVideoCodec, f->cmbAudioCodec, f->cmbMpegFormat, f->cmbWmvProfile, f->cmbWmvVideo}) {
+        CHECK_EQ(c->ItemIndex(), -1);
+        WCHAR text[64] = {};
+        GetWindowTextW(c->Handle(), text, 64);
+        CHECK_EQ(lstrlenW(text), 0);
+    }
+    CHECK_EQ(f->cmbWmvAudio->ItemIndex(), 1);
+    CHECK(!f->btnVideoAbout->Enabled() && !f->btnVideoConfig->Enabled());
+    CHECK(!f->btnAudioAbout->Enabled() && !f->btnAudioConfig->Enabled());
+    // The buttons of a combo without a selection open nothing.
+    ft::ClickButton(*f->btnVideoAbout);
+    CHECK(fx.codecs.shown.empty());
+    CHECK(fx.Errors().empty());
+}
+
+WT_TEST(OptionForm, ASavedNoneKeepsSkinningOffWhenTheWindowCloses) {
+    Fixture fx;
+    fx.Write(u"Skins\\macos.skn", "skin");
+    fx.Write(u"Option.ini", "[Skin]\r\nSkin=None\r\n");
+    TOptionForm* f = fx.Create();
+    CHECK(fx.skin.calls == std::vector<std::string>(1, "off"));
+    ShowAndWait(f);
+    CHECK_EQ(f->ltbSkin->ItemIndex(), 0);
+    ft::ClickButton(*f->btnCancel);
+    CHECK(!fx.skin.active);
+    // Nor after another skin was previewed.
+    f->Show();
+    f->ltbSkin->SetItemIndex(1);
+    ft::ClickButton(*f->btnPreview);
+    CHECK(fx.skin.active);
+    SendMessageW(f->Handle(), WM_CLOSE, 0, 0);
+    CHECK(!fx.skin.active);
+    CHECK(fx.skin.calls.back() == "off");
+    f->Show();
+    ft::ClickButton(*f->btnOK);
+    CHECK(fx.Read(u"Option.ini").find("Skin=None") != std::string::npos);
+    CHECK(!fx.skin.active);
+}
+
 WT_TEST(OptionForm, TheQualityThumbFollowsTheMouseAndStopsAtTheEnds) {
     Fixture fx;
     TOptionForm* f = fx.Create();
