@@ -403,8 +403,22 @@ bool TControl::MouseMessage(TMessage& m) {
 }
 
 // Windowless controls: the parent routes mouse messages here, in the
-// control's own coordinates.
+// control's own coordinates, and paints them with WM_PAINT carrying its DC.
 void TControl::WndProc(TMessage& m) {
+    if (m.Msg == WM_PAINT && m.WParam) {
+        // The parent's device context, its origin at the control's top left.
+        TCanvas canvas;
+        canvas.SetHandle(reinterpret_cast<HDC>(m.WParam));
+        canvas.Font().Assign(Font());
+        try {
+            Paint(canvas);
+        } catch (...) {
+            canvas.SetHandle(nullptr);
+            throw;
+        }
+        canvas.SetHandle(nullptr);
+        return;
+    }
     if (!MouseMessage(m)) DefaultHandler(m);
 }
 
@@ -886,18 +900,13 @@ void TWinControl::PaintGraphicControls(HDC dc) {
         const int saved = SaveDC(dc);
         IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
         SetWindowOrgEx(dc, -r.left, -r.top, nullptr);
-        {
-            TCanvas canvas;
-            canvas.SetHandle(dc);
-            canvas.Font().Assign(c->Font());
-            try {
-                c->Paint(canvas);
-            } catch (...) {
-                canvas.SetHandle(nullptr);
-                RestoreDC(dc, saved);
-                throw;
-            }
-            canvas.SetHandle(nullptr);
+        // Through the control's WindowProc, so that a replaced one (the skin
+        // engine's) can draw the control itself.
+        try {
+            c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+        } catch (...) {
+            RestoreDC(dc, saved);
+            throw;
         }
         RestoreDC(dc, saved);
     }

@@ -638,6 +638,32 @@ WT_TEST(Gallery, AReplacedWindowProcSeesTheMessagesAndCanHandOn) {
     const size_t before = seen.size();
     SendMessageW(b->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(4, 4));
     CHECK_EQ(seen.size(), before);
+    // A windowless control is painted through its WindowProc as well: the
+    // parent's DC comes with WM_PAINT, its origin at the control.
+    TLabel* label = f->label;
+    const TWndMethod oldLabel = label->WindowProc;
+    int painted = 0;
+    label->WindowProc = [&](TMessage& m) {
+        if (m.Msg != WM_PAINT) return oldLabel(m);
+        ++painted;
+        const HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+        const RECT whole{0, 0, label->Width(), label->Height()};
+        FillRect(reinterpret_cast<HDC>(m.WParam), &whole, red);
+        DeleteObject(red);
+    };
+    const HWND panel = f->left->Handle();
+    auto pixelAt = [&](int x, int y) {
+        RedrawWindow(panel, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        const HDC dc = GetDC(panel);
+        const COLORREF c = GetPixel(dc, x, y);
+        ReleaseDC(panel, dc);
+        return c;
+    };
+    CHECK_EQ(pixelAt(label->Left() + 1, label->Top() + 1), RGB(255, 0, 0));
+    CHECK(painted > 0);
+    label->WindowProc = oldLabel;
+    CHECK(pixelAt(label->Left() + 1, label->Top() + 1) != RGB(255, 0, 0));
+
     // The components in creation order, by name and class.
     CHECK(f->Component(0) == f->images);
     CHECK(f->FindComponent(u"LISTVIEW") == f->listView);
