@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/com/WinText.h"
+#include "framework/forms/Buttons.h"
 #include "framework/forms/ComCtrls.h"
 #include "framework/forms/ExtCtrls.h"
 #include "framework/forms/Forms.h"
@@ -93,6 +94,7 @@ public:
         spin = Put<TSpinEdit>(this, left, u"spin", 136, 250, 60, 21);
         spin->SetMinValue(0);
         spin->SetMaxValue(10);
+        speed = Put<TSpeedButton>(this, left, u"speed", 200, 248, 40, 24);
         progress = Put<TProgressBar>(this, left, u"progress", 8, 286, 230, 16);
         track = Put<TTrackBar>(this, left, u"track", 8, 306, 230, 30);
         track->SetRange(0, 10);
@@ -153,6 +155,7 @@ public:
     TMemo* memo;
     TBevel* bevel;
     TSpinEdit* spin;
+    TSpeedButton* speed;
     TProgressBar* progress;
     TTrackBar* track;
     TFileListBox* fileList;
@@ -277,6 +280,54 @@ WT_TEST(Gallery, LabelsAreDrawnByTheirParentAndLinksAreClickable) {
     CHECK_EQ(clicks, 1);
     CHECK(f->link->Cursor() == crHandPoint);
     CHECK((f->link->Font().Style() & fsUnderline) != 0);
+}
+
+WT_TEST(Gallery, SpeedButtonsClickAndShowTheImageOfTheirState) {
+    Gallery g;
+    TGalleryForm* f = g.form;
+    TSpeedButton* b = f->speed;
+    // Two 8 x 8 images: red (its bottom-left pixel magenta, the transparent
+    // colour) for up, blue for disabled.
+    TBitmap strip(16, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) strip.Canvas().SetPixel(x, y, x < 8 ? clRed : clBlue);
+    strip.Canvas().SetPixel(0, 7, clFuchsia);
+    strip.SetTransparent(true);
+    b->SetGlyph(strip);
+    b->SetNumGlyphs(2);
+    const HWND panel = f->left->Handle();
+    auto pixelAt = [&](int x, int y) {
+        RedrawWindow(panel, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        const HDC dc = GetDC(panel);
+        const COLORREF c = GetPixel(dc, b->Left() + x, b->Top() + y);
+        ReleaseDC(panel, dc);
+        return c;
+    };
+    // Without a caption the glyph sits in the middle: (40 - 8) / 2, (24 - 8 + 1) / 2.
+    CHECK_EQ(pixelAt(16 + 4, 8 + 2), RGB(255, 0, 0));
+    CHECK(pixelAt(16, 8 + 7) != RGB(255, 0, 255));
+    b->SetEnabled(false);
+    CHECK_EQ(pixelAt(16 + 4, 8 + 2), RGB(0, 0, 255));
+    b->SetEnabled(true);
+    b->SetDown(true);  // the strip has no "down" image: the first one, one pixel in
+    CHECK_EQ(pixelAt(17 + 4, 9 + 2), RGB(255, 0, 0));
+    b->SetDown(false);
+
+    int clicks = 0;
+    b->OnClick = [&](TObject*) { ++clicks; };
+    const POINT c = Center(b->BoundsRect());
+    SendMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.x, c.y));
+    CHECK(b->Pressed());
+    SendMessageW(panel, WM_LBUTTONUP, 0, MAKELPARAM(c.x, c.y));
+    CHECK(!b->Pressed());
+    CHECK_EQ(clicks, 1);
+    // Pressed, then released away from the button: no click.
+    SendMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.x, c.y));
+    SendMessageW(panel, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(c.x + 100, c.y));
+    CHECK(!b->Pressed());
+    SendMessageW(panel, WM_LBUTTONUP, 0, MAKELPARAM(c.x + 100, c.y));
+    CHECK_EQ(clicks, 1);
+    CHECK(g.app.Errors.empty());
 }
 
 WT_TEST(Gallery, EditsMemoSpinEditComboAndListBox) {
