@@ -429,7 +429,30 @@ TApplication::~TApplication() {
     if (Application == this) Application = nullptr;
 }
 
+namespace {
+
+// The date, time and number texts of the user's locale.
+void LoadLocaleSettings(TFormatSettings& fs) {
+    auto info = [](LCTYPE type, const char16_t* fallback) {
+        WCHAR text[80] = {};
+        return GetLocaleInfoW(LOCALE_USER_DEFAULT, type, text, 80) > 1 ? com::U16(text) : String(fallback);
+    };
+    fs.DateSeparator = info(LOCALE_SDATE, u"/")[0];
+    fs.TimeSeparator = info(LOCALE_STIME, u":")[0];
+    fs.DecimalSeparator = info(LOCALE_SDECIMAL, u".")[0];
+    fs.TimeAMString = info(LOCALE_S1159, u"AM");
+    fs.TimePMString = info(LOCALE_S2359, u"PM");
+    // A 12-hour clock shows the locale's AM and PM texts.
+    const String hour = info(LOCALE_ITLZERO, u"0") == u"1" ? u"hh" : u"h";
+    const String marker = info(LOCALE_ITIME, u"0") == u"0" ? u" AMPM" : u"";
+    fs.ShortTimeFormat = hour + u":mm" + marker;
+    fs.LongTimeFormat = hour + u":mm:ss" + marker;
+}
+
+}  // namespace
+
 void TApplication::Initialize() {
+    LoadLocaleSettings(FormatSettings());
     if (!m_oleInitialized) m_oleInitialized = SUCCEEDED(OleInitialize(nullptr));
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_PROGRESS_CLASS |
                                              ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_UPDOWN_CLASS};

@@ -127,7 +127,8 @@ public:
     TApplication();
     ~TApplication() override;
 
-    // OLE (the control container needs it) and the common controls.
+    // OLE (the control container needs it), the common controls, and the
+    // locale's date, time and number texts (FormatSettings).
     void Initialize();
 
     // Creates a form: the reference is set once the constructor has built

@@ -1,6 +1,9 @@
 #include "framework/forms/SysUtils.h"
 
+#include <algorithm>
+#include <charconv>
 #include <climits>
+#include <cmath>
 
 #include "framework/core/Utf.h"
 
@@ -123,6 +126,140 @@ String ExcludeTrailingBackslash(std::u16string_view path) {
     String s(path);
     if (!s.empty() && s.back() == u'\\') s.pop_back();
     return s;
+}
+
+// ---- Dates, times and numbers ----------------------------------------------------------
+
+TFormatSettings& FormatSettings() {
+    static TFormatSettings settings;
+    return settings;
+}
+
+namespace {
+
+char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
+
+bool StartsWithText(std::u16string_view text, size_t at, std::u16string_view word) {
+    if (text.size() - at < word.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i)
+        if (Lower(text[at + i]) != word[i]) return false;
+    return true;
+}
+
+String Digits(int value, int width) {
+    String s = IntToStr(value);
+    if (value >= 0 && s.size() < static_cast<size_t>(width)) s.insert(0, static_cast<size_t>(width) - s.size(), u'0');
+    return s;
+}
+
+}  // namespace
+
+String FormatDateTime(std::u16string_view pattern, const TDateTimeParts& t, const TFormatSettings& fs) {
+    bool twelveHour = false;
+    for (size_t i = 0; i < pattern.size() && !twelveHour; ++i)
+        twelveHour = StartsWithText(pattern, i, u"am/pm") || StartsWithText(pattern, i, u"ampm");
+    String out;
+    bool afterHour = false;
+    size_t i = 0;
+    while (i < pattern.size()) {
+        const char16_t c = pattern[i];
+        if (c == u'\'' || c == u'"') {
+            const size_t close = pattern.find(c, i + 1);
+            const size_t end = close == std::u16string_view::npos ? pattern.size() : close;
+            out.append(pattern.substr(i + 1, end - i - 1));
+            i = end + 1;
+            continue;
+        }
+        if (StartsWithText(pattern, i, u"am/pm")) {
+            const bool lower = c == u'a';
+            out += t.Hour < 12 ? (lower ? u"am" : u"AM") : (lower ? u"pm" : u"PM");
+            i += 5;
+            continue;
+        }
+        if (StartsWithText(pattern, i, u"ampm")) {
+            out += t.Hour < 12 ? fs.TimeAMString : fs.TimePMString;
+            i += 4;
+            continue;
+        }
+        const char16_t letter = Lower(c);
+        size_t run = 1;
+        while (i + run < pattern.size() && Lower(pattern[i + run]) == letter) ++run;
+        const int width = run >= 2 ? 2 : 1;
+        switch (letter) {
+        case u'y':
+            out += run <= 2 ? Digits(t.Year % 100, 2) : Digits(t.Year, 4);
+            afterHour = false;
+            i += run;
+            continue;
+        case u'd':
+            out += Digits(t.Day, width);
+            break;
+        case u'm':
+            out += Digits(afterHour ? t.Minute : t.Month, width);
+            break;
+        case u'h': {
+            int hour = t.Hour;
+            if (twelveHour) hour = hour % 12 == 0 ? 12 : hour % 12;
+            out += Digits(hour, width);
+            afterHour = true;
+            i += static_cast<size_t>(width);
+            continue;
+        }
+        case u's':
+            out += Digits(t.Second, width);
+            break;
+        default:
+            out += c == u'/' ? fs.DateSeparator : c == u':' ? fs.TimeSeparator : c;
+            ++i;
+            continue;
+        }
+        afterHour = false;
+        i += static_cast<size_t>(width);
+    }
+    return out;
+}
+
+String FloatToStr(double value, const TFormatSettings& fs) {
+    if (std::isnan(value)) return u"NAN";
+    if (std::isinf(value)) return value < 0 ? u"-INF" : u"INF";
+    char buffer[64];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    const std::string text(buffer, r.ptr);
+    String out;
+    const size_t e = text.find('e');
+    for (size_t i = 0; i < std::min(e, text.size()); ++i)
+        out += text[i] == '.' ? fs.DecimalSeparator : static_cast<char16_t>(text[i]);
+    if (e != std::string::npos) {
+        // "e+17" and "e-05" become "E17" and "E-5".
+        int exponent = 0;
+        std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(), exponent);
+        out += u'E';
+        out += IntToStr(exponent);
+    }
+    return out;
+}
+
+bool TryStrToFloat(std::u16string_view text, double& value, const TFormatSettings& fs) {
+    const String trimmed = Trim(text);
+    if (trimmed.empty()) return false;
+    std::string ascii;
+    for (char16_t c : trimmed) {
+        if (c == fs.DecimalSeparator) c = u'.';
+        if (c > 0x7F) return false;
+        ascii += static_cast<char>(c);
+    }
+    const char* begin = ascii.data();
+    if (*begin == '+') ++begin;
+    double v = 0;
+    const auto r = std::from_chars(begin, ascii.data() + ascii.size(), v);
+    if (r.ec != std::errc() || r.ptr != ascii.data() + ascii.size()) return false;
+    value = v;
+    return true;
+}
+
+double StrToFloatDef(std::u16string_view text, double fallback) {
+    double v;
+    return TryStrToFloat(text, v) ? v : fallback;
 }
 
 }  // namespace forms

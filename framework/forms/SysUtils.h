@@ -63,6 +63,40 @@ int CompareText(std::u16string_view a, std::u16string_view b);
 String Utf8ToText(std::string_view utf8);
 std::string TextToUtf8(std::u16string_view text);
 
+// Date and time texts. A pattern's letters (either case): d and dd the
+// day, M and MM the month, yy and yyyy the year, h and hh the hour (24-hour
+// unless an AM/PM marker is present), m and mm right after an hour the
+// minutes, s and ss the seconds; the marker "AM/PM" prints AM or PM (in the
+// marker's case), "AMPM" the locale's texts for them; "/" and ":" print the
+// date and time separators; text in quotes and anything else is copied.
+struct TDateTimeParts {
+    int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
+};
+
+// The texts of the user's locale; the program's application object fills
+// them in when it starts (see TApplication::Initialize).
+struct TFormatSettings {
+    char16_t DateSeparator = u'/';
+    char16_t TimeSeparator = u':';
+    char16_t DecimalSeparator = u'.';
+    String TimeAMString = u"AM";
+    String TimePMString = u"PM";
+    String ShortTimeFormat = u"hh:mm";
+    String LongTimeFormat = u"hh:mm:ss";
+};
+TFormatSettings& FormatSettings();
+
+String FormatDateTime(std::u16string_view pattern, const TDateTimeParts& time,
+                      const TFormatSettings& settings = FormatSettings());
+
+// Up to 15 significant digits; scientific ("1.33456789012346E17") when the
+// integer part would need more. The decimal separator is the locale's.
+String FloatToStr(double value, const TFormatSettings& settings = FormatSettings());
+// Blanks around, then what FloatToStr writes (either "." or the locale's
+// separator). Anything else fails.
+bool TryStrToFloat(std::u16string_view text, double& value, const TFormatSettings& settings = FormatSettings());
+double StrToFloatDef(std::u16string_view text, double fallback);
+
 // Path helpers on Windows paths ("\" and "/" both separate).
 String ExtractFileName(std::u16string_view path);
 String ExtractFilePath(std::u16string_view path);  // with the trailing separator

@@ -108,3 +108,49 @@ TEST(SysUtils, PathParts) {
     EXPECT_EQ(forms::ExcludeTrailingBackslash(u"C:\\out\\"), u"C:\\out");
     EXPECT_EQ(forms::Trim(u" \t x \r\n"), u"x");
 }
+
+TEST(SysUtils, DateAndTimePatterns) {
+    forms::TFormatSettings fs;
+    fs.DateSeparator = u'.';
+    fs.TimeSeparator = u':';
+    fs.TimeAMString = u"vorm.";
+    fs.TimePMString = u"nachm.";
+    const forms::TDateTimeParts morning{2005, 3, 7, 9, 5, 4};
+    const forms::TDateTimeParts evening{1999, 12, 31, 23, 59, 0};
+    const forms::TDateTimeParts midnight{2010, 1, 2, 0, 30, 9};
+    EXPECT_EQ(forms::FormatDateTime(u"MM/dd/yyyy hh:mm:ss", morning, fs), u"03.07.2005 09:05:04");
+    EXPECT_EQ(forms::FormatDateTime(u"d/M/yy h:m:s", morning, fs), u"7.3.05 9:5:4");
+    // m is the month unless an hour comes right before it.
+    EXPECT_EQ(forms::FormatDateTime(u"yyyy-mm-dd hh:mm", evening, fs), u"1999-12-31 23:59");
+    // A marker makes the clock 12-hour; midnight is 12.
+    EXPECT_EQ(forms::FormatDateTime(u"h:mm AM/PM", evening, fs), u"11:59 PM");
+    EXPECT_EQ(forms::FormatDateTime(u"hh:mm am/pm", midnight, fs), u"12:30 am");
+    EXPECT_EQ(forms::FormatDateTime(u"h:mm:ss AMPM", morning, fs), u"9:05:04 vorm.");
+    // Quoted text and other characters are copied.
+    EXPECT_EQ(forms::FormatDateTime(u"'day' d, \"at\" h", morning, fs), u"day 7, at 9");
+    EXPECT_EQ(forms::FormatDateTime(u"yy-MM-dd", forms::TDateTimeParts{2009, 11, 1}, fs), u"09-11-01");
+}
+
+TEST(SysUtils, FloatTextRoundTrips) {
+    forms::TFormatSettings comma;
+    comma.DecimalSeparator = u',';
+    EXPECT_EQ(forms::FloatToStr(0.0), u"0");
+    EXPECT_EQ(forms::FloatToStr(1.5), u"1.5");
+    EXPECT_EQ(forms::FloatToStr(-250.0), u"-250");
+    EXPECT_EQ(forms::FloatToStr(1.5, comma), u"1,5");
+    // A file time needs more than 15 digits: scientific.
+    EXPECT_EQ(forms::FloatToStr(133456789012345678.0), u"1.33456789012346E17");
+    EXPECT_EQ(forms::FloatToStr(0.00001), u"1E-5");
+    double v = 0;
+    EXPECT_TRUE(forms::TryStrToFloat(u" 1.33456789012346E17 ", v));
+    EXPECT_EQ(v, 1.33456789012346E17);
+    EXPECT_TRUE(forms::TryStrToFloat(u"1,5", v, comma));
+    EXPECT_EQ(v, 1.5);
+    EXPECT_TRUE(forms::TryStrToFloat(u"-2", v));
+    EXPECT_EQ(v, -2.0);
+    for (const char16_t* bad : {u"", u"abc", u"1.5x", u"1..5", u"\u00E91"}) EXPECT_FALSE(forms::TryStrToFloat(bad, v));
+    EXPECT_EQ(forms::StrToFloatDef(u"nope", 7.0), 7.0);
+    // What FloatToStr writes reads back as the same number.
+    for (double d : {123456789012345.0, 0.1, 2.5e-8, 1.0e300})
+        EXPECT_EQ(forms::StrToFloatDef(forms::FloatToStr(d), -1), d) << d;
+}

@@ -105,6 +105,26 @@ WT_TEST(Forms, TheApplicationCreatesFormsInOrderAndTheFirstIsMain) {
     CHECK(GetTickCount() - start < 5000);
 }
 
+WT_TEST(Forms, TheApplicationTakesTheLocalesDateAndTimeTexts) {
+    ft::TestApp app;
+    const TFormatSettings& fs = FormatSettings();
+    WCHAR text[80] = {};
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_S2359, text, 80);
+    CHECK(fs.TimePMString == com::U16(text));
+    // The long time format writes a time as the system does.
+    SYSTEMTIME st{};
+    st.wYear = 2006;
+    st.wMonth = 5;
+    st.wDay = 4;
+    st.wHour = 13;
+    st.wMinute = 5;
+    st.wSecond = 9;
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, text, 80);
+    const String ours = FormatDateTime(fs.LongTimeFormat, TDateTimeParts{2006, 5, 4, 13, 5, 9});
+    if (ours != com::U16(text))
+        wt::ReportFailure(__FILE__, __LINE__, "time " + TextToUtf8(ours) + ", the system's " + com::Utf8(text));
+}
+
 WT_TEST(Forms, ModalFormsPositionsAndStayOnTop) {
     ft::TestApp app;
     TFirstForm* main = nullptr;
