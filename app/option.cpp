@@ -142,24 +142,24 @@ void TOptionForm::BuildOutputPage() {
     cmbMpegFormat = list(panMPEG, u"cmbMpegFormat", 4, 20, 300);
     for (const char16_t* f : kMpegFormats) cmbMpegFormat->Items().Add(f);
     chkCombine = Place<TCheckBox>(this, panMPEG, u"chkCombine", 4, 56, 416, 17,
-                                  u"Multiplex (combine) video and audio files when conversion is complete");
+                                  u"Multiplex (combine) video and audio files when conversion is");
     chkDelTemp = Place<TCheckBox>(this, panMPEG, u"chkDelTemp", 4, 80, 416, 17,
-                                  u"Delete temporary video and audio files when conversion is complete");
+                                  u"Delete temporary video and audio files when conversion is");
 
     panWMV = panel(u"panWMV");
     labWmvProfile = Place<TLabel>(this, panWMV, u"labWmvProfile", 4, 4, 0, 0, u"Windows Media Profile");
     cmbWmvProfile = list(panWMV, u"cmbWmvProfile", 4, 20, 414);
-    labDescription = Place<TLabel>(this, panWMV, u"labDescription", 4, 48, 0, 0, u"Discription:");
+    labDescription = Place<TLabel>(this, panWMV, u"labDescription", 4, 46, 0, 0, u"Discription:");
     memDescription = new TMemo(this);
     memDescription->SetName(u"memDescription");
     memDescription->SetReadOnly(true);
     memDescription->SetScrollBars(TScrollStyle::ssVertical);
-    memDescription->SetBounds(4, 64, 414, 42);
+    memDescription->SetBounds(4, 62, 414, 42);
     memDescription->SetParent(panWMV);
-    labWmvVideo = Place<TLabel>(this, panWMV, u"labWmvVideo", 4, 118, 0, 0, u"Video Codec:");
-    cmbWmvVideo = list(panWMV, u"cmbWmvVideo", 72, 114, 140);
-    labWmvAudio = Place<TLabel>(this, panWMV, u"labWmvAudio", 224, 118, 0, 0, u"Audio Codec:");
-    cmbWmvAudio = list(panWMV, u"cmbWmvAudio", 294, 114, 124);
+    labWmvVideo = Place<TLabel>(this, panWMV, u"labWmvVideo", 4, 110, 0, 0, u"Video Codec:");
+    cmbWmvVideo = list(panWMV, u"cmbWmvVideo", 4, 124, 204);
+    labWmvAudio = Place<TLabel>(this, panWMV, u"labWmvAudio", 214, 110, 0, 0, u"Audio Codec:");
+    cmbWmvAudio = list(panWMV, u"cmbWmvAudio", 214, 124, 204);
 
     gpbBitrate = Place<TGroupBox>(this, tabOutput, u"gpbBitrate", 8, 212, 440, 124, u"Output Bitrate");
     labVideoBitrate = Place<TLabel>(this, gpbBitrate, u"labVideoBitrate", 12, 24, 0, 0, u"Video Bitrate");

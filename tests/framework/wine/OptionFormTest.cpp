@@ -579,15 +579,26 @@ WT_TEST(OptionScreens, EachPageLooksRight) {
     TOptionForm* f = fx.Create();
     Fixture::FillCombos(f);
     ShowAndWait(f);
-    const char* names[] = {"options-general.png", "options-output.png", "options-skins.png", "options-advanced.png"};
-    for (int page = 0; page < 4; ++page) {
-        f->pgcOptions->SetActivePageIndex(page);
+    auto shoot = [&](const char* name) {
         RedrawWindow(f->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         ft::Pump(150);
         RECT r;
         GetWindowRect(f->Handle(), &r);
-        const std::string path = ft::ScreenshotPath(names[page]);
+        const std::string path = ft::ScreenshotPath(name);
         CHECK(ft::TakeScreenshot(path, r));
         std::printf("screenshot %s\n", path.c_str());
+    };
+    const char* names[] = {"options-general.png", "options-output.png", "options-skins.png", "options-advanced.png"};
+    for (int page = 0; page < 4; ++page) {
+        f->pgcOptions->SetActivePageIndex(page);
+        shoot(names[page]);
     }
+    // The other two format panels of the output page.
+    f->pgcOptions->SetActivePageIndex(1);
+    ft::ClickButton(*f->rdbMPEG);
+    shoot("options-output-mpeg.png");
+    ft::ClickButton(*f->rdbWMV);
+    f->cmbWmvProfile->SetItemIndex(1);
+    f->cmbWmvProfile->Change();
+    shoot("options-output-wmv.png");
 }
