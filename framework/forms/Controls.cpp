@@ -304,6 +304,10 @@ void TControl::BringToFront() {
     auto& list = m_parent->m_controls;
     list.erase(std::find(list.begin(), list.end(), this));
     list.push_back(this);
+    // A window's place among its siblings is its z-order: the list alone
+    // would leave it painted under the windows created before it.
+    if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
+        SetWindowPos(w->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Invalidate();
 }
 
@@ -312,6 +316,8 @@ void TControl::SendToBack() {
     auto& list = m_parent->m_controls;
     list.erase(std::find(list.begin(), list.end(), this));
     list.insert(list.begin(), this);
+    if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
+        SetWindowPos(w->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Invalidate();
 }
 
