@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/Convert.h"
@@ -40,7 +41,7 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
     SetName(u"MainForm");
     SetCaption(u"Corvane");
     SetPosition(TPosition::poScreenCenter);
-    SetClientSize(820, 560);
+    SetClientSize(880, 600);
 
     imlTools = new TImageList(this);
     imlTools->SetName(u"imlTools");
@@ -92,7 +93,7 @@ void TMainForm::BuildMenus() {
 }
 
 void TMainForm::BuildToolBar() {
-    tlbMain = Place<TToolBar>(this, this, u"tlbMain", 0, 0, 820, 40);
+    tlbMain = Place<TToolBar>(this, this, u"tlbMain", 0, 0, 880, 40);
     tlbMain->SetShowCaptions(true);
     tlbMain->SetImages(imlTools);
     // Images in the strip's order: add files, add folder, remove, clear,
@@ -116,7 +117,7 @@ void TMainForm::BuildToolBar() {
 }
 
 void TMainForm::BuildNote() {
-    panNote = Place<TPanel>(this, this, u"panNote", 0, 520, 820, 40);
+    panNote = Place<TPanel>(this, this, u"panNote", 0, 560, 880, 40);
     panNote->SetAlign(TAlign::alBottom);
     panNote->SetBevelOuter(TBevelCut::bvNone);
     labNote = new TLabel(this);
@@ -127,24 +128,73 @@ void TMainForm::BuildNote() {
         u"Note: Windows Media Runtime is needed for WMV conversion. If you do not have Windows Media Player 10 "
         u"installed, please download the runtime package at ");
     labNote->SetParent(panNote);
-    labHere = Place<TLinkLabel>(this, panNote, u"labHere", 676, 4, 0, 0, u"here");
-    labMoreInfo = Place<TLinkLabel>(this, panNote, u"labMoreInfo", 676, 20, 0, 0, u"(More information)");
+    labHere = Place<TLinkLabel>(this, panNote, u"labHere", 0, 0, 0, 0, u"here");
+    labMoreInfo = Place<TLinkLabel>(this, panNote, u"labMoreInfo", 0, 0, 0, 0, u"(More information)");
+    PlaceNoteLinks();
+}
+
+// The links read on from the end of the note's last line, as one sentence.
+void TMainForm::PlaceNoteLinks() {
+    const String& text = labNote->Caption();
+    const HDC dc = GetDC(nullptr);
+    const HGDIOBJ old = SelectObject(dc, labNote->Font().Handle());
+    // The label's own wrapping: the height of a text at the label's width.
+    auto height = [&](const String& s) {
+        RECT r{0, 0, labNote->Width(), 0};
+        DrawTextW(dc, com::W(s), static_cast<int>(s.size()), &r, DT_EXPANDTABS | DT_WORDBREAK | DT_CALCRECT);
+        return static_cast<int>(r.bottom - r.top);
+    };
+    auto width = [&](const String& s) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, com::W(s), static_cast<int>(s.size()), &size);
+        return static_cast<int>(size.cx);
+    };
+    const int lineHeight = height(u" ");
+    const int textHeight = height(text);
+    // The last line begins at the first word that brings the text to its
+    // full height.
+    size_t lastLine = 0;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find(u' ', start);
+        if (end == String::npos) end = text.size();
+        if (height(text.substr(0, end)) == textHeight) {
+            lastLine = start;
+            break;
+        }
+        start = text.find_first_not_of(u' ', end);
+        if (start == String::npos) break;
+    }
+    const int top = labNote->Top() + textHeight - lineHeight;
+    const int hereLeft = labNote->Left() + width(text.substr(lastLine));
+    const int gap = width(u" ");
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+
+    labHere->SetBounds(hereLeft, top, labHere->Width(), labHere->Height());
+    int moreLeft = labHere->Left() + labHere->Width() + gap;
+    int moreTop = top;
+    if (moreLeft + labMoreInfo->Width() > panNote->Width() - 8) {
+        moreLeft = labNote->Left();
+        moreTop = top + lineHeight;
+    }
+    labMoreInfo->SetBounds(moreLeft, moreTop, labMoreInfo->Width(), labMoreInfo->Height());
+    panNote->SetHeight(std::max(labNote->Top() + textHeight, moreTop + labMoreInfo->Height()) + 6);
 }
 
 void TMainForm::BuildExplorer() {
-    gpbExplorer = Place<TGroupBox>(this, this, u"gpbExplorer", 0, 40, 270, 480, u"Explorer - Drag  files && folder here");
+    gpbExplorer = Place<TGroupBox>(this, this, u"gpbExplorer", 0, 40, 270, 520, u"Explorer - Drag  files && folder here");
     gpbExplorer->SetAlign(TAlign::alLeft);
     DirList = Place<TDirTree>(this, gpbExplorer, u"DirList", 11, 18, 248, 220);
     DirList->SetDragMode(TDragMode::dmAutomatic);
     FileList = Place<TFileListView>(this, gpbExplorer, u"FileList", 11, 247, 248, 222);
     FileList->SetDragMode(TDragMode::dmAutomatic);
     DirList->SetFileList(FileList);
-    splMain = Place<TSplitter>(this, this, u"splMain", 270, 40, 4, 480);
+    splMain = Place<TSplitter>(this, this, u"splMain", 270, 40, 4, 520);
     splMain->SetAlign(TAlign::alLeft);
 }
 
 void TMainForm::BuildTaskList() {
-    gpbTask = Place<TGroupBox>(this, this, u"gpbTask", 274, 40, 546, 480,
+    gpbTask = Place<TGroupBox>(this, this, u"gpbTask", 274, 40, 606, 520,
                                u"Task List - Drop files && folders into the list  ( Double click to play )");
     gpbTask->SetAlign(TAlign::alClient);
     ltvList = Place<TListView>(this, gpbTask, u"ltvList", 8, 20, 529, 449);
@@ -157,9 +207,10 @@ void TMainForm::BuildTaskList() {
         const char16_t* caption;
         int width;
     };
-    for (const Column& c : {Column{u"File Name", 140}, Column{u"Path", 170}, Column{u"Framerate", 66},
-                            Column{u"Duration", 62}, Column{u"VideoStream", 76}, Column{u"AudioStream", 76},
-                            Column{u"Dimensions", 74}, Column{u"Bitrate", 70}})
+    // Each column at least as wide as its heading.
+    for (const Column& c : {Column{u"File Name", 120}, Column{u"Path", 160}, Column{u"Framerate", 74},
+                            Column{u"Duration", 66}, Column{u"VideoStream", 88}, Column{u"AudioStream", 88},
+                            Column{u"Dimensions", 82}, Column{u"Bitrate", 64}})
         ltvList->AddColumn(c.caption, c.width);
 
     popTask = new TPopupMenu(this);
@@ -404,6 +455,9 @@ void TMainForm::EndSearch() {
 
 void TMainForm::btnCancelClick(TObject*) { SearchCancelled = true; }
 
+// A program that is closing does not go on searching behind its back.
+bool TMainForm::SearchStopped() const { return SearchCancelled || Application->Terminated(); }
+
 void TMainForm::AddFolderFiles(const String& path) {
     const String folder = IncludeTrailingBackslash(path);
     labSearchFolder->SetCaption(folder);
@@ -415,7 +469,7 @@ void TMainForm::AddFolderFiles(const String& path) {
     files->Update();
     for (int i = 0; i < files->Items().Count(); ++i) {
         Application->ProcessMessages();
-        if (SearchCancelled) break;
+        if (SearchStopped()) break;
         AddTaskItem(folder + files->Items()[i]);
     }
 }
@@ -424,7 +478,7 @@ void TMainForm::AddFolderTree(const String& folder) {
     FolderTreeSearch::Handlers h;
     h.enterFolder = [this](const String& f) { labSearchFolder->SetCaption(f); };
     h.pump = [] { Application->ProcessMessages(); };
-    h.cancelled = [this] { return SearchCancelled; };
+    h.cancelled = [this] { return SearchStopped(); };
     h.addFile = [this](const String& path) { AddTaskItem(path); };
     FolderTreeSearch(m_folders, std::move(h)).Run(folder);
 }

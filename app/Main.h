@@ -117,12 +117,14 @@ private:
     void BuildMenus();
     void BuildToolBar();
     void BuildNote();
+    void PlaceNoteLinks();
     void BuildExplorer();
     void BuildTaskList();
     void BuildSearchPanel();
     void ConnectEvents();
     void LayoutPanes(bool heights);
     void MoveDecoderFileAside();
+    bool SearchStopped() const;
     MediaFacts ReadMediaFacts(const String& path);
     bool AnyWindowsMediaTask();
     void OpenWebPage(const String& address);

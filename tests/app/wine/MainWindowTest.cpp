@@ -170,14 +170,15 @@ WT_TEST(MainWindow, AddFilesFillsRowsWithEachClipsFacts) {
         const char* duration;
         const char* video;
         const char* audio;
+        const char* dimensions;
         const char* seconds;
     };
     const Expected clips[] = {
-        {"clip.avi", "25.00", "00:00:02", "Yes", "Yes", "2"},
-        {"clip.mpg", "29.97", "00:00:03", "Yes", "Yes", "3"},
-        {"silent.wmv", "15.00", "00:00:02", "Yes", "No", "2"},
+        {"clip.avi", "25.00", "00:00:02", "Yes", "Yes", "160 x 120", "2"},
+        {"clip.mpg", "29.97", "00:00:03", "Yes", "Yes", "176 x 144", "3"},
+        {"silent.wmv", "15.00", "00:00:02", "Yes", "No", "160 x 120", "2"},
         // Audio only: the audio stream's length, no picture facts.
-        {"tone.avi", "0.00", "00:00:02", "No", "Yes", "2"},
+        {"tone.avi", "0.00", "00:00:02", "No", "Yes", "0 x 0", "2"},
     };
     int row = 0;
     for (const Expected& c : clips) {
@@ -201,10 +202,12 @@ WT_TEST(MainWindow, AddFilesFillsRowsWithEachClipsFacts) {
             CHECK_EQ(U8(got[3]), c.duration);
             CHECK_EQ(U8(got[4]), c.video);
             CHECK_EQ(U8(got[5]), c.audio);
+            CHECK_EQ(U8(got[6]), c.dimensions);
             CHECK_EQ(U8(got[8]), c.seconds);
         }
-        CHECK_EQ(U8(at::RowText(0, 6)), std::string("160 x 120"));
-        CHECK_EQ(U8(at::RowText(3, 6)), std::string("0 x 0"));
+        // The AVI and MPEG clips name their bit rate; without a picture
+        // there is none.
+        for (int r = 0; r < 2; ++r) CHECK(forms::StrToIntDef(at::RowText(r, 7), 0) > 0);
         CHECK_EQ(U8(at::RowText(3, 7)), std::string("Unknown"));
     }
     CHECK_EQ(U8(at::RowText(0, 1)), U8(TheClips().folder.Windows()));
@@ -304,31 +307,71 @@ WT_TEST(MainWindow, TheSubFolderQueryAsksAndCanBeSilenced) {
     CHECK(w.Errors().empty());
 }
 
-WT_TEST(MainWindow, CancelStopsASearchAndKeepsItsRows) {
-    REQUIRE(TheClips().ok);
-    ProgramWindows w("cancel");
+namespace {
+
+// Twelve sub-folders with one clip each: a search long enough to stop.
+constexpr int kManyFolders = 12;
+void MakeManyFolders(ProgramWindows& w) {
     at::ScratchFolder& f = w.Folder();
     f.MakeFolder("many");
-    const int folders = 12;
-    for (int i = 0; i < folders; ++i) {
+    for (int i = 0; i < kManyFolders; ++i) {
         const std::string sub = "many/s" + std::to_string(i);
         f.MakeFolder(sub);
         PutClip(f, "clip.avi", sub + "/clip" + std::to_string(i) + ".avi");
     }
     w.WriteOptions(kTreeOptions);
+}
+
+}  // namespace
+
+WT_TEST(MainWindow, CancelStopsASearchAndKeepsItsRows) {
+    REQUIRE(TheClips().ok);
+    ProgramWindows w("cancel");
+    MakeManyFolders(w);
     bool panelShown = false;
+    bool panelOnTop = false;
+    bool shot = false;
     at::Repeater cancel([&] {
         panelShown |= MainForm->panSearching->Showing();
+        if (panelShown && !shot) {
+            shot = true;
+            // Seen above the group boxes it covers, not under them.
+            const forms::TControl* p = MainForm->panSearching;
+            const POINT centre{p->Left() + p->Width() / 2, p->Top() + p->Height() / 2};
+            panelOnTop = ChildWindowFromPointEx(MainForm->Handle(), centre, CWP_SKIPINVISIBLE) ==
+                         MainForm->panSearching->Handle();
+            RedrawWindow(MainForm->Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+            RECT r{};
+            GetWindowRect(MainForm->Handle(), &r);
+            const std::string path = ft::ScreenshotPath("main-window-searching.png");
+            if (ft::TakeScreenshot(path, r)) std::printf("screenshot: %s\n", path.c_str());
+        }
         if (at::RowCount() < 1) return false;
         ft::ClickButton(*MainForm->btnCancel);
         return true;
     });
-    AddDirThroughTheBrowser(f.WindowsPath("many"));
+    AddDirThroughTheBrowser(w.Folder().WindowsPath("many"));
     CHECK(panelShown);
+    CHECK(panelOnTop);
     const int rows = at::RowCount();
     CHECK(rows >= 1);
-    CHECK(rows < folders);
+    CHECK(rows < kManyFolders);
     CheckSearchEnded(__LINE__);
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(MainWindow, ClosingTheWindowEndsASearch) {
+    REQUIRE(TheClips().ok);
+    ProgramWindows w("closing");
+    MakeManyFolders(w);
+    at::Repeater close([&] {
+        if (at::RowCount() < 1) return false;
+        MainForm->Close();
+        return true;
+    });
+    MainForm->AddFolder(w.Folder().WindowsPath("many"));
+    CHECK(forms::Application->Terminated());
+    CHECK(at::RowCount() < kManyFolders);
     CHECK(w.Errors().empty());
 }
 
@@ -436,6 +479,12 @@ WT_TEST(MainWindow, DropsFromTheExplorerPane) {
     f.MakeFolder("shown/sub");
     PutClip(f, "clip.avi", "shown/a.avi");
     f.WriteFile("shown/zero.avi", "");
+    // 3 GiB that take no room.
+    {
+        const int fd = open(f.UnixPath("shown/big.avi").c_str(), O_CREAT | O_WRONLY, 0644);
+        CHECK(fd >= 0 && ftruncate(fd, 3LL << 30) == 0);
+        if (fd >= 0) close(fd);
+    }
     PutClip(f, "clip.avi", "shown/unselected.avi");
     PutClip(f, "clip.avi", "shown/sub/inner.avi");
     w.WriteOptions(std::string(kFlatOptions) + "QueryWindowsMediaRuntime=0\r\n");
@@ -468,6 +517,7 @@ WT_TEST(MainWindow, DropsFromTheExplorerPane) {
     };
     const Item items[] = {{u"a.avi", shellbrowse::SizeText(6000), true},
                           {u"zero.avi", shellbrowse::SizeText(0), true},
+                          {u"big.avi", shellbrowse::SizeText(3ull << 30), true},
                           {u"unselected.avi", u"1 KB", false},
                           {u"sub", u" ", true}};
     for (const Item& i : items) {
@@ -477,7 +527,7 @@ WT_TEST(MainWindow, DropsFromTheExplorerPane) {
         item->SetSelected(i.selected);
     }
     m->ltvList->DragDrop(m->FileList, 5, 5);
-    CHECK(SortedNames() == (std::vector<std::string>{"a.avi", "inner.avi", "zero.avi"}));
+    CHECK(SortedNames() == (std::vector<std::string>{"a.avi", "big.avi", "inner.avi", "zero.avi"}));
 
     // In the drive view an item is its drive; one that is not there is
     // reported, and nothing is added.
@@ -495,6 +545,35 @@ WT_TEST(MainWindow, DropsFromTheExplorerPane) {
         CHECK(answers.Texts()[0] == u"This is not an available folder or drive.");
     }
     CHECK_EQ(at::RowCount(), 0);
+    CheckSearchEnded(__LINE__);
+
+    // Two selected drives: both are added. Two folders become drives S:
+    // and T: of the prefix while this runs.
+    f.MakeFolder("driveS");
+    f.MakeFolder("driveT");
+    PutClip(f, "clip.avi", "driveS/s.avi");
+    PutClip(f, "clip.mpg", "driveT/t.mpg");
+    {
+        const char* prefix = getenv("WINEPREFIX");
+        REQUIRE(prefix);
+        const std::string devices = std::string(prefix) + "/dosdevices/";
+        struct Drive {
+            std::string link;
+            ~Drive() { unlink(link.c_str()); }
+        } s{devices + "s:"}, t{devices + "t:"};
+        CHECK(symlink(f.UnixPath("driveS").c_str(), s.link.c_str()) == 0);
+        CHECK(symlink(f.UnixPath("driveT").c_str(), t.link.c_str()) == 0);
+        m->FileList->Items().Clear();
+        for (const char16_t* caption : {u"Film (S:)", u"More films (T:)"}) {
+            forms::TListItem* item = m->FileList->Items().Add();
+            item->SetCaption(caption);
+            item->SubItems().Add(u"Fixed Disk");
+            item->SetSelected(true);
+        }
+        m->ltvList->DragDrop(m->FileList, 5, 5);
+    }
+    CHECK(SortedNames() == (std::vector<std::string>{"s.avi", "t.mpg"}));
+    CHECK(at::RowText(0, 1) == u"S:\\" || at::RowText(0, 1) == u"T:\\");
     CheckSearchEnded(__LINE__);
     CHECK(w.Errors().empty());
 }
