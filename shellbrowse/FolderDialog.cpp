@@ -43,9 +43,17 @@ BOOL CALLBACK FindStatusLine(HWND child, LPARAM param) {
     return FALSE;
 }
 
-bool BrowserHasSelection(HWND dialog) {
-    const HWND tree = FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr);
-    return tree && SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
+// Wine's browser sometimes drops a selection asked for while it fills its
+// tree; the selection is asked for again this often, this many times.
+constexpr UINT_PTR kSelectionTimer = 0x5E1;
+constexpr UINT kSelectionRetryMs = 50;
+constexpr int kSelectionRetries = 60;
+
+// The component whose browser is open on this thread (the browser is modal).
+thread_local TBrowseFolderDialog* t_open = nullptr;
+
+bool SamePath(const String& a, const String& b) {
+    return !a.empty() && forms::SameText(forms::ExcludeTrailingBackslash(a), forms::ExcludeTrailingBackslash(b));
 }
 
 }  // namespace
@@ -74,6 +82,7 @@ TBrowseFolderDialog::TBrowseFolderDialog(TComponent* owner) : TComponent(owner) 
 }
 
 TBrowseFolderDialog::~TBrowseFolderDialog() {
+    if (t_open == this) t_open = nullptr;
     ForgetItem();
     if (m_malloc) m_malloc->Release();
 }
@@ -179,20 +188,46 @@ void TBrowseFolderDialog::ApplyInitialSelection() {
             const String path = NormalisePath(m_selection);
             SendMessageW(m_dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(com::W(path)));
         } else if (parsed) {
-            SendMessageW(m_dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(m_item));
-            // Wine's browser, the first time in a process, may not find a
-            // folder by its item list; by its path it does.
-            if (!BrowserHasSelection(m_dialog))
-                SendMessageW(m_dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(com::W(m_selection)));
+            SelectInBrowser();
         }
         return;
     }
     m_selection = PathOfItem(m_item);
+    SelectInBrowser();
+}
+
+void TBrowseFolderDialog::SelectInBrowser() {
+    m_browserPath.clear();
     SendMessageW(m_dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(m_item));
+    if (m_selection.empty() || SamePath(m_browserPath, m_selection)) return;
+    // Wine's browser may not find a folder by its item list; by its path it
+    // may, or a little later when its tree is filled.
+    SendMessageW(m_dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(com::W(m_selection)));
+    if (SamePath(m_browserPath, m_selection)) return;
+    m_selectionRetries = kSelectionRetries;
+    SetTimer(m_dialog, kSelectionTimer, kSelectionRetryMs, &SelectionRetry);
+}
+
+void CALLBACK TBrowseFolderDialog::SelectionRetry(HWND wnd, UINT, UINT_PTR id, DWORD) {
+    TBrowseFolderDialog* self = t_open;
+    try {
+        if (!self || self->m_dialog != wnd || !self->m_item || SamePath(self->m_browserPath, self->m_selection) ||
+            --self->m_selectionRetries <= 0) {
+            KillTimer(wnd, id);
+            return;
+        }
+        SendMessageW(wnd, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(self->m_item));
+        if (!SamePath(self->m_browserPath, self->m_selection))
+            SendMessageW(wnd, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(com::W(self->m_selection)));
+    } catch (...) {
+        KillTimer(wnd, id);
+        forms::HandleCallbackException();
+    }
 }
 
 void TBrowseFolderDialog::DialogInitialized(HWND wnd) {
     m_dialog = wnd;
+    t_open = this;
     if (m_center) {
         RECT r{};
         GetWindowRect(wnd, &r);
@@ -227,6 +262,7 @@ int CALLBACK TBrowseFolderDialog::BrowseCallback(HWND wnd, UINT msg, LPARAM lPar
             self->DialogInitialized(wnd);
             return 0;
         case BFFM_SELCHANGED:
+            self->m_browserPath = PathOfItem(reinterpret_cast<LPCITEMIDLIST>(lParam));
             self->SelectionChanged(wnd, reinterpret_cast<LPCITEMIDLIST>(lParam));
             return 0;
         case BFFM_VALIDATEFAILEDW:
@@ -299,6 +335,7 @@ bool TBrowseFolderDialog::Execute() {
     if (SUCCEEDED(coInit)) CoUninitialize();
 
     m_dialog = nullptr;
+    if (t_open == this) t_open = nullptr;
     if (chosen) {
         m_selection = path;
         ForgetItem();

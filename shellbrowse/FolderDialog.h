@@ -66,6 +66,10 @@ private:
     static int CALLBACK BrowseCallback(HWND wnd, UINT msg, LPARAM lParam, LPARAM data);
     HWND OwnerWindow() const;
     void ApplyInitialSelection();
+    // Moves the open browser to the remembered item (m_item, which is the
+    // folder of Selection), asking again while the browser is not there.
+    void SelectInBrowser();
+    static void CALLBACK SelectionRetry(HWND wnd, UINT msg, UINT_PTR id, DWORD time);
     void SendStatusText();
     String FittedStatusText();
     void ForgetItem();
@@ -86,6 +90,8 @@ private:
     forms::TWinControl* m_ownerControl = nullptr;
     HWND m_dialog = nullptr;
     LPITEMIDLIST m_item = nullptr;  // the last chosen folder, freed with m_malloc
+    String m_browserPath;           // the open browser's selection, as it last reported it
+    int m_selectionRetries = 0;
 };
 
 // With critical-error boxes suppressed: a drive root ("C:\") is a folder

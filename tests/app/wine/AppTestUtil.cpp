@@ -213,6 +213,7 @@ namespace {
 struct BrowserHandState {
     bool ok = true;
     std::function<void(HWND)> inspect;
+    bool preset = true;
     bool seen = false;
     UINT_PTR timer = 0;
     int waits = 0;
@@ -234,10 +235,11 @@ void CALLBACK BrowserTimer(HWND, UINT, UINT_PTR, DWORD) {
     EnumThreadWindows(GetCurrentThreadId(), &FindBrowser, reinterpret_cast<LPARAM>(&dialog));
     if (!dialog) return;
     // The browser fills its tree and moves to the preset folder after it
-    // is shown; the hand waits for that (a second at most).
+    // is shown, on a busy machine more than a second later; the hand waits
+    // for that (ten seconds at most).
     const HWND tree = FindChildByClass(dialog, L"SysTreeView32");
     const bool placed = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
-    if (!placed && ++g_browser->waits < 20) return;
+    if (g_browser->preset && !placed && ++g_browser->waits < 200) return;
     g_browser->seen = true;
     if (g_browser->inspect) g_browser->inspect(dialog);
     const int id = g_browser->ok ? IDOK : IDCANCEL;
@@ -260,8 +262,8 @@ void CALLBACK RepeatTimer(HWND, UINT, UINT_PTR id, DWORD) {
 
 }  // namespace
 
-FolderBrowserHand::FolderBrowserHand(bool ok, std::function<void(HWND)> inspect) {
-    g_browser = new BrowserHandState{ok, std::move(inspect), false, 0, 0};
+FolderBrowserHand::FolderBrowserHand(bool ok, std::function<void(HWND)> inspect, bool preset) {
+    g_browser = new BrowserHandState{ok, std::move(inspect), preset, false, 0, 0};
     g_browser->timer = SetTimer(nullptr, 0, 50, &BrowserTimer);
 }
 

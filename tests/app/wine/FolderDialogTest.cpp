@@ -75,7 +75,7 @@ WT_TEST(FolderDialog, OkReturnsThePresetFolder) {
     CHECK(fx.app.Errors.empty());
 }
 
-WT_TEST(FolderDialog, CancelEmptiesTheSelectionAndTheNextOpeningStartsAtTheLastChoice) {
+WT_TEST(FolderDialog, TheNextOpeningStartsAtTheLastChoiceAndCancelEmptiesTheSelection) {
     Fixture fx;
     TBrowseFolderDialog dialog(fx.form);
     dialog.SetSelection(fx.folder.WindowsPath("pick\\inner"));
@@ -84,11 +84,19 @@ WT_TEST(FolderDialog, CancelEmptiesTheSelectionAndTheNextOpeningStartsAtTheLastC
         CHECK(dialog.Execute());
     }
     CHECK(dialog.Selection() == fx.folder.WindowsPath("pick\\inner"));
-    // Without a selection the remembered folder seeds the browser.
-    dialog.SetSelection(String());
+    String shown;
     {
-        at::FolderBrowserHand hand(false);
+        at::FolderBrowserHand hand(false, [&](HWND d) { shown = SelectedFolderName(d); });
         CHECK(!dialog.Execute());
+        CHECK(hand.Seen());
+    }
+    CHECK_EQ(U8(shown), std::string("inner"));
+    CHECK(dialog.Selection().empty());
+    // Nothing preset and nothing remembered: the browser opens at its root.
+    {
+        at::FolderBrowserHand hand(false, {}, false);
+        CHECK(!dialog.Execute());
+        CHECK(hand.Seen());
     }
     CHECK(dialog.Selection().empty());
     CHECK(fx.app.Errors.empty());
