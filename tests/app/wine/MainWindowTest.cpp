@@ -340,6 +340,7 @@ WT_TEST(MainWindow, CancelStopsASearchAndKeepsItsRows) {
             const POINT centre{p->Left() + p->Width() / 2, p->Top() + p->Height() / 2};
             panelOnTop = ChildWindowFromPointEx(MainForm->Handle(), centre, CWP_SKIPINVISIBLE) ==
                          MainForm->panSearching->Handle();
+            SetWindowPos(MainForm->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
             RedrawWindow(MainForm->Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
             RECT r{};
             GetWindowRect(MainForm->Handle(), &r);
@@ -687,6 +688,9 @@ WT_TEST(MainWindow, ScreenshotWithRows) {
         MainForm->AddTaskItem(TheClips().folder.WindowsPath(name));
     at::SelectRow(1);
     MainForm->Show();
+    // Other test programs share the display: above them for the picture.
+    SetWindowPos(MainForm->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetFocus(MainForm->ltvList->Handle());
     ft::Pump(300);
     RECT r{};
     GetWindowRect(MainForm->Handle(), &r);
