@@ -10,6 +10,18 @@ HRESULT BindFilterByDisplayName(const std::u16string& name, ComPtr<IBaseFilter>&
     ComPtr<IBindCtx> bindCtx;
     HRESULT hr = CreateBindCtx(0, bindCtx.Put());
     if (FAILED(hr)) return hr;
+    // Compressors are in-process filters. With the default class context
+    // the device moniker's parser, which its class object does not give
+    // out directly, is first looked for out of process, and Wine then
+    // waits seconds (3 to 10 in a fresh prefix) for its RPC service.
+    BIND_OPTS2 options{};
+    options.cbStruct = sizeof options;
+    hr = bindCtx->GetBindOptions(reinterpret_cast<BIND_OPTS*>(&options));
+    if (SUCCEEDED(hr)) {
+        options.dwClassContext = CLSCTX_INPROC_SERVER;
+        hr = bindCtx->SetBindOptions(reinterpret_cast<BIND_OPTS*>(&options));
+    }
+    if (FAILED(hr)) return hr;
     std::u16string text = name;
     ULONG eaten = 0;
     ComPtr<IMoniker> moniker;
