@@ -56,10 +56,6 @@ VideoEncoder::VideoEncoder(const VideoEncodeSettings& s)
                                  })),
       m_frame(MakeFrame()) {
     QuietLibraryLogs();
-    m_frame->format = s.pixelFormat;
-    m_frame->width = s.width;
-    m_frame->height = s.height;
-    Check(av_frame_get_buffer(m_frame.get(), 0), "Allocating a picture");
     m_extradata = CopyExtradata(*m_codec.Get());
 }
 
@@ -68,10 +64,16 @@ void VideoEncoder::Emit(const AVPacket& p, const EncodedSink& sink) {
                        (p.flags & AV_PKT_FLAG_KEY) != 0});
 }
 
-void VideoEncoder::Encode(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp, int64_t index,
-                          const EncodedSink& sink) {
-    // The encoder may still hold the previous picture (frame threads).
-    Check(av_frame_make_writable(m_frame.get()), "Allocating a picture");
+void VideoEncoder::Convert(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp, AVFrame* frame) {
+    if (!frame->buf[0]) {
+        frame->format = m_settings.pixelFormat;
+        frame->width = m_settings.width;
+        frame->height = m_settings.height;
+        Check(av_frame_get_buffer(frame, 0), "Allocating a picture");
+    } else {
+        // The encoder may still hold this picture (it keeps its input).
+        Check(av_frame_make_writable(frame), "Allocating a picture");
+    }
     m_sws.reset(sws_getCachedContext(m_sws.release(), m_settings.width, m_settings.height, format,
                                      m_settings.width, m_settings.height, m_settings.pixelFormat, SWS_BICUBIC,
                                      nullptr, nullptr, nullptr));
@@ -82,9 +84,18 @@ void VideoEncoder::Encode(const uint8_t* picture, AVPixelFormat format, int stri
         src[0] = picture + static_cast<size_t>(m_settings.height - 1) * stride;
         srcStride[0] = -stride;
     }
-    sws_scale(m_sws.get(), src, srcStride, 0, m_settings.height, m_frame->data, m_frame->linesize);
-    m_frame->pts = index;
-    m_codec.Encode(m_frame.get(), [&](AVPacket* p) { Emit(*p, sink); });
+    sws_scale(m_sws.get(), src, srcStride, 0, m_settings.height, frame->data, frame->linesize);
+}
+
+void VideoEncoder::EncodeFrame(AVFrame* frame, int64_t index, const EncodedSink& sink) {
+    frame->pts = index;
+    m_codec.Encode(frame, [&](AVPacket* p) { Emit(*p, sink); });
+}
+
+void VideoEncoder::Encode(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp, int64_t index,
+                          const EncodedSink& sink) {
+    Convert(picture, format, stride, bottomUp, m_frame.get());
+    EncodeFrame(m_frame.get(), index, sink);
 }
 
 void VideoEncoder::Finish(const EncodedSink& sink) {

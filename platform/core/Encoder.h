@@ -52,6 +52,13 @@ public:
                 const EncodedSink& sink);
     void Finish(const EncodedSink& sink);
 
+    // The two halves of Encode, for a caller that converts the next picture
+    // on one thread while this one is encoded on another (they share no
+    // state): the picture into frame, which gets a buffer of the encoder's
+    // format and size the first time; then the frame into packets.
+    void Convert(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp, AVFrame* frame);
+    void EncodeFrame(AVFrame* frame, int64_t index, const EncodedSink& sink);
+
 private:
     void Emit(const AVPacket& packet, const EncodedSink& sink);
     VideoEncodeSettings m_settings;

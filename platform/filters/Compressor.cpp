@@ -9,6 +9,7 @@
 #include "platform/ClassIds.h"
 #include "platform/core/CodecCatalog.h"
 #include "platform/dshow/MediaResult.h"
+#include "platform/dshow/OutputQueue.h"
 #include "platform/dshow/Pins.h"
 #include "platform/dshow/Seeking.h"
 
@@ -45,7 +46,22 @@ public:
     explicit CompressorOutputPin(Compressor& c) : OutputPin(c, u"Output"), m_c(c) {}
     DSHOW_PIN_UNKNOWN(BasePin)
 
-    using OutputPin::Deliver;
+    // Packets go downstream on the queue's thread, so that writing one
+    // overlaps with encoding the next.
+    dshow::OutputQueue& Queue() { return m_queue; }
+
+    HRESULT Active() override {
+        const HRESULT hr = OutputPin::Active();
+        if (FAILED(hr) || !IsConnected()) return hr;
+        return m_queue.Start();
+    }
+    void Decommit() {
+        if (m_allocator) m_allocator->Decommit();
+    }
+    void Inactive() override {
+        OutputPin::Inactive();
+        m_queue.Stop();
+    }
 
 protected:
     HRESULT CheckMediaType(const AM_MEDIA_TYPE& mt) override { return m_c.CheckOutputType(mt); }
@@ -65,6 +81,7 @@ protected:
 
 private:
     Compressor& m_c;
+    dshow::OutputQueue m_queue{*this};
 };
 
 Compressor::Compressor(const CLSID& clsid, const char* key, const CLSID& settingsPage)
@@ -116,6 +133,9 @@ HRESULT Compressor::OnActivate() {
 }
 
 void Compressor::OnDeactivate() {
+    // An encoding thread waiting for an output buffer gives up now rather
+    // than keep the stop (and this lock) waiting.
+    m_output->Decommit();
     std::lock_guard<std::mutex> lock(m_streaming);
     CloseEncoder();
 }
@@ -127,7 +147,6 @@ HRESULT Compressor::Receive(IMediaSample* sample) {
     if (FAILED(sample->GetPointer(&data))) return E_POINTER;
     REFERENCE_TIME start = 0, stop = 0;
     const bool timed = SUCCEEDED(sample->GetTime(&start, &stop));
-    m_deliveryResult = S_OK;
     const HRESULT hr = dshow::MediaGuard([&] {
         Encode(data, sample->GetActualDataLength(), timed, start);
         return S_OK;
@@ -149,7 +168,7 @@ HRESULT Compressor::EndOfStream() {
         });
         if (FAILED(hr)) NotifyEvent(EC_ERRORABORT, hr, 0);
     }
-    return m_output->DeliverEndOfStream();
+    return m_output->Queue().EndOfStream();
 }
 
 void Compressor::Deliver(const media::EncodedPacket& p, REFERENCE_TIME start, REFERENCE_TIME stop) {
@@ -166,13 +185,14 @@ void Compressor::Deliver(const media::EncodedPacket& p, REFERENCE_TIME start, RE
     if (p.size > sample->GetSize()) {
         sample->Release();
         m_deliveryResult = E_OUTOFMEMORY;
+        NotifyEvent(EC_ERRORABORT, E_OUTOFMEMORY, 0);
         return;
     }
     std::memcpy(data, p.data, static_cast<size_t>(p.size));
     sample->SetActualDataLength(p.size);
     sample->SetTime(&start, &stop);
     sample->SetSyncPoint(p.key ? TRUE : FALSE);
-    hr = m_output->Deliver(sample);
+    hr = m_output->Queue().Receive(sample);
     sample->Release();
     m_deliveryResult = hr;
 }

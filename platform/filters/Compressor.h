@@ -1,14 +1,15 @@
-// Base of the compressor filters: one input, one output, encoding on the
-// caller's thread; the settings a user changes on the property page or
-// through the compress-dialogs interface, kept per compressor in the
-// registry so that every filter bound from the compressor's moniker
-// starts with them.
+// Base of the compressor filters: one input, one output, packets sent on
+// downstream by a thread of the output pin's own; the settings a user
+// changes on the property page or through the compress-dialogs interface,
+// kept per compressor in the registry so that every filter bound from the
+// compressor's moniker starts with them.
 #pragma once
 
 #include <windows.h>
 #include <dshow.h>
 #include <ocidl.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -76,7 +77,9 @@ protected:
     std::unique_ptr<CompressorInputPin> m_input;
     std::unique_ptr<CompressorOutputPin> m_output;
     std::mutex m_streaming;  // encoder use from the upstream thread
-    HRESULT m_deliveryResult = S_OK;
+    // The first refusal downstream (or S_OK); later input is refused with
+    // it. Written by whichever thread delivers packets.
+    std::atomic<HRESULT> m_deliveryResult{S_OK};
 
 private:
     std::string m_key;

@@ -1,8 +1,13 @@
 #include "platform/filters/TimelineSource.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <mutex>
 #include <optional>
 
 #include "platform/dshow/MediaResult.h"
@@ -24,6 +29,94 @@ const CLSID kTimelineSourceClsid = {0x8bc5a1a4, 0x2d39, 0x4d4c, {0x9d, 0x50, 0x6
 REFERENCE_TIME FrameTime(int64_t n, AVRational rate) {
     return av_rescale(n, kUnits * rate.den, rate.num);
 }
+
+// Decodes and converts the next pictures on a thread of its own while the
+// pin delivers this one, so that reading overlaps with the compressing
+// downstream. The pictures wait in buffers of its own, not in samples:
+// filters downstream may share the pin's allocator and need its buffers.
+class PictureReadAhead {
+public:
+    PictureReadAhead(media::VideoTrackReader& reader, size_t bytes) : m_reader(reader) {
+        for (auto& b : m_buffers) {
+            b.resize(bytes);
+            m_free.push_back(&b);
+        }
+    }
+    ~PictureReadAhead() {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_quit = true;
+        }
+        m_wake.notify_all();
+        m_thread.Join();
+    }
+    HRESULT Start() { return m_thread.Start([this] { Run(); }); }
+
+    // Copies the next picture out; false after the last one. Throws what
+    // reading threw.
+    bool Next(uint8_t* dst) {
+        std::vector<uint8_t>* picture = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_wake.wait(lock, [&] { return !m_ready.empty() || m_end; });
+            if (m_ready.empty()) {
+                if (m_error) std::rethrow_exception(m_error);
+                return false;
+            }
+            picture = m_ready.front();
+            m_ready.pop_front();
+        }
+        std::memcpy(dst, picture->data(), picture->size());
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_free.push_back(picture);
+        }
+        m_wake.notify_all();
+        return true;
+    }
+
+private:
+    void Run() {
+        for (;;) {
+            std::vector<uint8_t>* picture = nullptr;
+            {
+                std::unique_lock<std::mutex> lock(m_lock);
+                m_wake.wait(lock, [&] { return !m_free.empty() || m_quit; });
+                if (m_quit) return;
+                picture = m_free.front();
+                m_free.pop_front();
+            }
+            bool got = false;
+            std::exception_ptr error;
+            try {
+                got = m_reader.Next(picture->data());
+            } catch (...) {
+                error = std::current_exception();
+            }
+            {
+                std::lock_guard<std::mutex> lock(m_lock);
+                if (got) {
+                    m_ready.push_back(picture);
+                } else {
+                    m_free.push_back(picture);
+                    m_error = error;
+                    m_end = true;
+                }
+            }
+            m_wake.notify_all();
+            if (!got) return;
+        }
+    }
+
+    media::VideoTrackReader& m_reader;
+    std::array<std::vector<uint8_t>, 3> m_buffers;
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::deque<std::vector<uint8_t>*> m_free, m_ready;
+    bool m_end = false, m_quit = false;
+    std::exception_ptr m_error;
+    dshow::WorkerThread m_thread;
+};
 
 }  // namespace
 
@@ -161,6 +254,12 @@ private:
         const int64_t frames = reader ? reader->FrameCount()
                                       : media::FramesIn(m_group.length / 10, t.rate);
         const size_t bytes = static_cast<size_t>(t.width) * t.height * 4;
+        std::optional<PictureReadAhead> ahead;
+        if (reader) {
+            ahead.emplace(*reader, bytes);
+            const HRESULT hr = ahead->Start();
+            if (FAILED(hr)) return hr;
+        }
         for (int64_t n = 0; !m_stop && (frames < 0 || n < frames); ++n) {
             IMediaSample* sample = nullptr;
             if (GetDeliveryBuffer(&sample) != S_OK) return S_FALSE;
@@ -168,7 +267,7 @@ private:
             sample->GetPointer(&data);
             bool got = true;
             try {
-                if (reader) got = reader->Next(data);
+                if (ahead) got = ahead->Next(data);
                 else std::memset(data, 0, bytes);
             } catch (...) {
                 sample->Release();

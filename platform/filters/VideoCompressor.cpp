@@ -6,7 +6,9 @@
 
 #include "framework/com/WinText.h"
 #include "platform/ClassIds.h"
+#include "platform/core/MediaError.h"
 #include "platform/core/TrackReader.h"
+#include "platform/dshow/MediaResult.h"
 
 namespace plat {
 
@@ -84,11 +86,70 @@ media::VideoEncodeSettings VideoCompressor::EncoderSettings(const Input& in) con
     return s;
 }
 
+namespace {
+
+// Converted pictures waiting for the encoding thread.
+constexpr size_t kPendingPictures = 2;
+
+}  // namespace
+
 void VideoCompressor::OpenEncoder() {
+    CloseEncoder();
     ReadInput(InputType().Get(), m_in);
-    m_encoder.reset();
     m_encoder.emplace(EncoderSettings(m_in));
     m_next = 0;
+    m_quit = m_flushed = m_failed = false;
+    const HRESULT hr = m_encodeThread.Start([this] { EncodeLoop(); });
+    if (FAILED(hr)) {
+        m_encoder.reset();
+        media::Fail(media::ErrorKind::Internal, "The encoding thread could not be started");
+    }
+}
+
+void VideoCompressor::CloseEncoder() {
+    {
+        std::lock_guard<std::mutex> lock(m_jobLock);
+        m_quit = true;
+    }
+    m_jobWake.notify_all();
+    m_encodeThread.Join();
+    m_jobs.clear();
+    m_encoder.reset();
+}
+
+void VideoCompressor::EncodeLoop() {
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock<std::mutex> lock(m_jobLock);
+            m_jobWake.wait(lock, [&] { return m_quit || !m_jobs.empty(); });
+            if (m_quit) return;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+        const bool flush = !job.frame;
+        HRESULT hr = S_OK;
+        if (!m_failed) {
+            hr = dshow::MediaGuard([&] {
+                const media::EncodedSink send = [&](const media::EncodedPacket& p) { Send(p); };
+                if (flush) m_encoder->Finish(send);
+                else m_encoder->EncodeFrame(job.frame.get(), job.index, send);
+                return S_OK;
+            });
+        }
+        if (FAILED(hr)) {
+            // Said once; the delivering thread is refused from now on.
+            m_failed = true;
+            m_deliveryResult = hr;
+            NotifyEvent(EC_ERRORABORT, hr, 0);
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_jobLock);
+            if (flush) m_flushed = true;
+            else m_spareFrames.push_back(std::move(job.frame));
+        }
+        m_jobWake.notify_all();
+    }
 }
 
 MediaType VideoCompressor::MakeOutputType() {
@@ -139,12 +200,35 @@ void VideoCompressor::Encode(const BYTE* data, LONG size, bool timed, REFERENCE_
     int64_t index = m_next;
     if (timed) index = std::max(m_next, (start + m_in.frameTime / 2) / m_in.frameTime);
     m_next = index + 1;
-    m_encoder->Encode(data, m_in.format, m_in.stride, m_in.bottomUp, index,
-                      [&](const media::EncodedPacket& p) { Send(p); });
+
+    media::FramePtr frame;
+    {
+        std::unique_lock<std::mutex> lock(m_jobLock);
+        m_jobWake.wait(lock, [&] { return m_quit || m_jobs.size() < kPendingPictures; });
+        if (m_quit) return;
+        if (!m_spareFrames.empty()) {
+            frame = std::move(m_spareFrames.back());
+            m_spareFrames.pop_back();
+        }
+    }
+    if (!frame) frame = media::MakeFrame();
+    m_encoder->Convert(data, m_in.format, m_in.stride, m_in.bottomUp, frame.get());
+    {
+        std::lock_guard<std::mutex> lock(m_jobLock);
+        m_jobs.push_back(Job{std::move(frame), index});
+    }
+    m_jobWake.notify_all();
 }
 
 void VideoCompressor::FinishEncoding() {
-    if (m_encoder) m_encoder->Finish([&](const media::EncodedPacket& p) { Send(p); });
+    if (!m_encoder) return;
+    // Every picture handed over is encoded, then the encoder's last
+    // packets, before the end of the stream goes on.
+    std::unique_lock<std::mutex> lock(m_jobLock);
+    m_flushed = false;
+    m_jobs.push_back(Job{});
+    m_jobWake.notify_all();
+    m_jobWake.wait(lock, [&] { return m_quit || m_flushed; });
 }
 
 }  // namespace plat

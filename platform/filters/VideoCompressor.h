@@ -4,9 +4,14 @@
 // BITMAPINFOHEADER, the encoder's extradata after it.
 #pragma once
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 #include "platform/core/CodecCatalog.h"
+#include "platform/dshow/WorkerThread.h"
 #include "platform/filters/Compressor.h"
 
 namespace plat {
@@ -31,7 +36,7 @@ public:
 protected:
     HRESULT AcceptInput(const AM_MEDIA_TYPE& mt) override;
     void OpenEncoder() override;
-    void CloseEncoder() override { m_encoder.reset(); }
+    void CloseEncoder() override;
     dshow::MediaType MakeOutputType() override;
     void Encode(const BYTE* data, LONG size, bool timed, REFERENCE_TIME start) override;
     void FinishEncoding() override;
@@ -39,7 +44,7 @@ protected:
     bool ApplySettingsBytes(const uint8_t* data, size_t size) override;
 
 private:
-    ~VideoCompressor() override = default;
+    ~VideoCompressor() override { CloseEncoder(); }
     struct Input {
         int width = 0, height = 0;
         bool bottomUp = true;
@@ -50,12 +55,28 @@ private:
     static bool ReadInput(const AM_MEDIA_TYPE& mt, Input& in);
     media::VideoEncodeSettings EncoderSettings(const Input& in) const;
     void Send(const media::EncodedPacket& p);
+    void EncodeLoop();
 
     const media::VideoCodecInfo& m_codec;
     media::VideoSettings m_settings;
     std::optional<media::VideoEncoder> m_encoder;
     Input m_in;
     int64_t m_next = 0;
+
+    // Pictures are encoded on a thread of their own while the delivering
+    // thread converts the next one to the encoder's format.
+    struct Job {
+        media::FramePtr frame;  // null: flush the encoder
+        int64_t index = 0;
+    };
+    std::mutex m_jobLock;
+    std::condition_variable m_jobWake;
+    std::deque<Job> m_jobs;
+    std::vector<media::FramePtr> m_spareFrames;
+    bool m_quit = false;
+    bool m_flushed = false;
+    bool m_failed = false;
+    dshow::WorkerThread m_encodeThread;
 };
 
 }  // namespace plat

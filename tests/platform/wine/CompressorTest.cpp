@@ -239,3 +239,51 @@ WT_TEST(Compressors, SettingsStateAndPageAreKept) {
     CHECK_EQ(s.bitRateKbps, 2345);
     CHECK_EQ(s.useQuality, false);
 }
+
+// The engine's preview puts a Smart Tee between the source and the
+// compressor, with a renderer on its preview pin; such filters share the
+// source's buffers, so the source must keep none of them waiting.
+WT_TEST(Compressors, ThroughASmartTeeWithAPreview) {
+    ComPtr<IBaseFilter> v = Compressor(CLSID_VideoCompressorCategory, "MPEG-4 Part 2 Video Compressor");
+    REQUIRE(v);
+    clipgen::ClipSpec spec;
+    spec.seconds = 2.0;
+    const std::u16string source = pt::Clip("compress-tee-src.avi", spec);
+    const std::string out = pt::OutputPath("mpeg4-tee.avi");
+    {
+        pt::FrontEnd fe = pt::BuildFrontEnd(source, 160, 120, 25.0, 2.0);
+        REQUIRE(fe.graph);
+        ComPtr<ICaptureGraphBuilder2> builder;
+        ComPtr<IBaseFilter> mux, tee, renderer;
+        REQUIRE_HR(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_ICaptureGraphBuilder2, builder.PutVoid()));
+        REQUIRE_HR(builder->SetFiltergraph(fe.graph.Get()));
+        DeleteFileW(com::W(pt::WindowsPath(out)));
+        REQUIRE_HR(builder->SetOutputFileName(&MEDIASUBTYPE_Avi, com::W(pt::WindowsPath(out)), mux.Put(), nullptr));
+        REQUIRE_HR(CoCreateInstance(CLSID_SmartTee, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, tee.PutVoid()));
+        REQUIRE_HR(CoCreateInstance(CLSID_VideoRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                    renderer.PutVoid()));
+        REQUIRE_HR(fe.graph->AddFilter(tee.Get(), L"Smart Tee"));
+        REQUIRE_HR(fe.graph->AddFilter(renderer.Get(), L"Video Renderer"));
+        REQUIRE_HR(fe.graph->AddFilter(v.Get(), L"Video Compressor"));
+        ComPtr<IPin> video, audio, capture, preview;
+        REQUIRE_HR(fe.engine->GetGroupOutputPin(0, video.Put()));
+        REQUIRE_HR(fe.engine->GetGroupOutputPin(1, audio.Put()));
+        REQUIRE_HR(fe.graph->Connect(audio.Get(), pt::FreePin(mux.Get(), PINDIR_INPUT).Get()));
+        REQUIRE_HR(fe.graph->Connect(video.Get(), pt::FreePin(tee.Get(), PINDIR_INPUT).Get()));
+        REQUIRE_HR(builder->FindPin(tee.Get(), PINDIR_OUTPUT, nullptr, nullptr, FALSE, 0, capture.Put()));
+        REQUIRE_HR(builder->FindPin(tee.Get(), PINDIR_OUTPUT, nullptr, nullptr, FALSE, 1, preview.Put()));
+        REQUIRE_HR(fe.graph->Connect(capture.Get(), pt::FreePin(v.Get(), PINDIR_INPUT).Get()));
+        REQUIRE_HR(fe.graph->Connect(pt::FreePin(v.Get(), PINDIR_OUTPUT).Get(), pt::FreePin(mux.Get(), PINDIR_INPUT).Get()));
+        REQUIRE_HR(builder->RenderStream(nullptr, nullptr, preview.Get(), nullptr, renderer.Get()));
+        ComPtr<IMediaControl> control;
+        REQUIRE_HR(fe.graph.As(IID_IMediaControl, control));
+        REQUIRE(SUCCEEDED(control->Run()));  // S_FALSE while the renderer waits for a picture
+        CHECK_EQ(pt::WaitForEnd(fe.graph.Get(), 20000), static_cast<LONG>(EC_COMPLETE));
+        control->Stop();
+        fe.engine->ScrapIt();
+    }
+    const pt::FileFacts f = pt::ReadBack(out);
+    CHECK_EQ(f.videoCodec, static_cast<int>(AV_CODEC_ID_MPEG4));
+    CHECK_EQ(f.videoFrames, 50LL);
+}
