@@ -55,8 +55,12 @@ const WireTraces kVideoTraces = {"m_pGraph->Connect(pVideoOutPin, pVideoCodecInP
 // refuses goes to the graph's intelligent connect instead.
 HRESULT WireThroughCodec(IGraphBuilder* graph, IPin* out, IPin* codecIn, IPin* codecOut, IPin* muxIn,
                          const WireTraces& traces) {
-    HRESULT hr = GuardedGraphCall([&] { return graph->Connect(out, codecIn); }, traces.connectToCodec);
+    // A codec without a free pin (a filter that is no compressor) gets no
+    // call with a null pin.
+    HRESULT hr = codecIn ? GuardedGraphCall([&] { return graph->Connect(out, codecIn); }, traces.connectToCodec)
+                         : E_POINTER;
     if (FAILED(hr)) return GuardedGraphCall([&] { return graph->Render(out); }, traces.render);
+    if (!codecOut || !muxIn) return E_POINTER;
     return GuardedGraphCall([&] { return graph->Connect(codecOut, muxIn); }, traces.connectToMux);
 }
 

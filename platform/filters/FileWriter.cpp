@@ -102,11 +102,8 @@ HRESULT FileWriter::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
 dshow::BasePin* FileWriter::PinAt(size_t) { return m_input.get(); }
 
 STDMETHODIMP FileWriter::SetFileName(LPCOLESTR name, const AM_MEDIA_TYPE*) {
-    if (!name) return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(StateLock());
-    if (State() != State_Stopped) return VFW_E_NOT_STOPPED;
-    m_name = com::U16(name);
-    return S_OK;
+    return m_name.Set(name, State());
 }
 
 STDMETHODIMP FileWriter::GetCurFile(LPOLESTR* name, AM_MEDIA_TYPE* mt) {
@@ -118,12 +115,7 @@ STDMETHODIMP FileWriter::GetCurFile(LPOLESTR* name, AM_MEDIA_TYPE* mt) {
         if (m_input->IsConnected()) m_input->ConnectedType().CopyTo(mt);
         else mt->majortype = MEDIATYPE_Stream;
     }
-    if (m_name.empty()) return E_FAIL;
-    const size_t bytes = (m_name.size() + 1) * sizeof(WCHAR);
-    *name = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
-    if (!*name) return E_OUTOFMEMORY;
-    memcpy(*name, m_name.c_str(), bytes);
-    return S_OK;
+    return m_name.CopyTo(name);
 }
 
 STDMETHODIMP FileWriter::SetMode(DWORD flags) {
@@ -146,7 +138,7 @@ HRESULT FileWriter::OnActivate() {
         m_file = INVALID_HANDLE_VALUE;
     }
     m_streamClient = false;
-    if (m_name.empty()) return m_input->IsConnected() ? E_FAIL : S_OK;
+    if (m_name.Empty()) return m_input->IsConnected() ? E_FAIL : S_OK;
     return OpenLocked();
 }
 
@@ -157,7 +149,7 @@ void FileWriter::OnDeactivate() {
 }
 
 HRESULT FileWriter::OpenLocked() {
-    m_file = dshow::OpenFileForWriting(m_name, (m_mode & AM_FILE_OVERWRITE) ? CREATE_ALWAYS : OPEN_ALWAYS);
+    m_file = dshow::OpenFileForWriting(m_name.Get(), (m_mode & AM_FILE_OVERWRITE) ? CREATE_ALWAYS : OPEN_ALWAYS);
     if (m_file == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(GetLastError());
     m_highWater = 0;
     return S_OK;

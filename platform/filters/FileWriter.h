@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/dshow/BaseFilter.h"
+#include "platform/dshow/FileSinkName.h"
 
 namespace plat {
 
@@ -57,7 +58,7 @@ private:
 
     std::unique_ptr<WriterInputPin> m_input;
     std::mutex m_fileLock;
-    std::u16string m_name;
+    dshow::FileSinkName m_name;
     DWORD m_mode = 0;
     HANDLE m_file = INVALID_HANDLE_VALUE;
     ULONGLONG m_highWater = 0;

@@ -82,8 +82,11 @@ struct Host {
         std::vector<DISPID> ids;
         for (const auto& c : log)
             if (c.id != kAboutToRun) ids.push_back(c.id);
-        if (ids != std::vector<DISPID>{kComplete, kError})
-            wt::ReportFailure(__FILE__, __LINE__, std::string(what) + ": expected Complete then Error");
+        if (ids != std::vector<DISPID>{kComplete, kError}) {
+            std::string got;
+            for (const auto& c : log) got += " " + std::to_string(c.id) + (c.args.size() > 1 ? "(" + c.args[1] + ")" : "");
+            wt::ReportFailure(__FILE__, __LINE__, std::string(what) + ": expected Complete then Error, got" + got);
+        }
     }
     std::u16string CodecId(LONG type, const char16_t* namePart) {
         const size_t before = log.size();
@@ -169,6 +172,7 @@ WT_TEST(Conversion, ProgressRisesToTheDuration) {
             host.control->get_Duration(&d);
             if (!host.Ended()) {
                 CHECK(p <= d + 0.05);
+                CHECK(p >= maxProgress);  // never goes back
                 if (p > maxProgress) maxProgress = p;
                 duration = d;
                 ++samples;
@@ -191,27 +195,35 @@ WT_TEST(Conversion, ProgressRisesToTheDuration) {
 
 WT_TEST(Conversion, StopMidwayCompletesOnceWithoutAHang) {
     Host host;
+    const std::u16string mpeg4 = host.CodecId(0, u"MPEG-4 Part 2");
+    const std::u16string mp3 = host.CodecId(1, u"MP3");
+    REQUIRE(!mpeg4.empty() && !mp3.empty());
     const std::u16string src = pt::Clip("conv_stop.avi", Spec(20.0, 640, 480));
     const std::string out = pt::OutputPath("conv_stop_out.avi");
-    host.Set(src, out);
-    host.log.clear();
-    CHECK_HR(host.control->StartConversion());
-    wt::PumpUntil(
-        [&] {
-            double p = 0;
-            host.control->get_Progress(&p);
-            return p > 0.5 || host.Ended();
-        },
-        kConversionTimeoutMs);
-    CHECK(!host.Ended());
-    const DWORD before = GetTickCount();
-    CHECK_HR(host.control->StopConversion());
-    CHECK(GetTickCount() - before < 10000);
-    wt::PumpMessages(300);
-    CHECK_EQ(host.Count(kComplete), 1);
-    CHECK_EQ(host.Count(kError), 0);
-    // The file is readable or absent, never a broken leftover that hangs.
-    if (Exists(out)) CHECK(pt::ReadBack(out).opened);
+    // Uncompressed, and through the compressors with their own threads.
+    for (const bool compressed : {false, true}) {
+        host.Set(src, out);
+        host.control->put_VideoCodec(Bstr(compressed ? mpeg4 : u"").Get());
+        host.control->put_AudioCodec(Bstr(compressed ? mp3 : u"").Get());
+        host.log.clear();
+        CHECK_HR(host.control->StartConversion());
+        wt::PumpUntil(
+            [&] {
+                double p = 0;
+                host.control->get_Progress(&p);
+                return p > 0.5 || host.Ended();
+            },
+            kConversionTimeoutMs);
+        CHECK(!host.Ended());
+        const DWORD before = GetTickCount();
+        CHECK_HR(host.control->StopConversion());
+        CHECK(GetTickCount() - before < 10000);
+        wt::PumpMessages(300);
+        CHECK_EQ(host.Count(kComplete), 1);
+        CHECK_EQ(host.Count(kError), 0);
+        // The file is readable or absent, never a broken leftover that hangs.
+        if (Exists(out)) CHECK(pt::ReadBack(out).opened);
+    }
     // The control converts again after a stop.
     host.Set(pt::Clip("conv_src.avi", Spec(2.0)), out);
     CHECK(host.Convert());
@@ -259,6 +271,13 @@ WT_TEST(Conversion, BadInputsAndOutputsEndWithCompleteThenError) {
     host.Set(good, pt::OutputPath("no_such_folder") + "/out.avi");
     host.ExpectFailedStart("output in a missing folder");
 
+    // No output name: the writer refuses it as the output is set up.
+    host.control->put_InputFile(Bstr(good).Get());
+    host.control->put_OutputFile(Bstr(u"").Get());
+    host.ExpectFailedStart("no output name");
+    for (const auto& c : host.log)
+        if (c.id == kError) CHECK_EQ(c.args.at(1), std::string("The output file could not be created"));
+
     const std::string readOnly = pt::OutputPath("read_only.avi");
     {
         const std::u16string p = pt::WindowsPath(readOnly);
@@ -274,25 +293,60 @@ WT_TEST(Conversion, BadInputsAndOutputsEndWithCompleteThenError) {
 
 WT_TEST(Conversion, ABadCompressorFailsAndTheOldOutputIsGone) {
     Host host;
+    const std::u16string mpeg4 = host.CodecId(0, u"MPEG-4 Part 2");
+    const std::u16string mp3 = host.CodecId(1, u"MP3");
+    REQUIRE(!mpeg4.empty() && !mp3.empty());
+    const std::u16string badVideo = u"@device:sw:{33D9A760-90C8-11D0-BD43-00A0C911CE86}\\no such codec";
+    const std::u16string badAudio = u"@device:sw:{33D9A761-90C8-11D0-BD43-00A0C911CE86}\\no such codec";
     std::string srcUnix;
     const std::u16string src = pt::Clip("conv_src.avi", Spec(2.0), &srcUnix);
     const std::string out = pt::OutputPath("conv_badcodec.avi");
-    {
-        const HANDLE h = CreateFileW(com::W(pt::WindowsPath(out)), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD n = 0;
-        WriteFile(h, "old", 3, &n, nullptr);
-        CloseHandle(h);
+    struct Case {
+        const char* what;
+        std::u16string video, audio;
+    };
+    // Any identifier given that does not bind fails the start: never an
+    // uncompressed stream in its place.
+    const Case cases[] = {{"bad video alone", badVideo, u""},
+                          {"bad video with good audio", badVideo, mp3},
+                          {"bad audio with good video", mpeg4, badAudio}};
+    for (const Case& c : cases) {
+        {
+            const HANDLE h =
+                CreateFileW(com::W(pt::WindowsPath(out)), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            DWORD n = 0;
+            WriteFile(h, "old", 3, &n, nullptr);
+            CloseHandle(h);
+        }
+        host.Set(src, out);
+        host.control->put_VideoCodec(Bstr(c.video).Get());
+        host.control->put_AudioCodec(Bstr(c.audio).Get());
+        const DWORD before = GetTickCount();
+        host.ExpectFailedStart(c.what);
+        // Binding stays in process: no wait for an out-of-process parser.
+        CHECK(GetTickCount() - before < 2500);
+        bool textOk = false;
+        for (const auto& e : host.log)
+            if (e.id == kError) textOk = e.args.at(1) == "The selected compression filters could not used";
+        if (!textOk) wt::ReportFailure(__FILE__, __LINE__, std::string(c.what) + ": wrong or no error text");
+        CHECK(!Exists(out));     // deleted at the start, and nothing written
+        CHECK(Exists(srcUnix));  // the source is never touched
     }
-    host.Set(src, out);
-    host.control->put_VideoCodec(Bstr(u"@device:sw:{33D9A760-90C8-11D0-BD43-00A0C911CE86}\\no such codec").Get());
-    const DWORD before = GetTickCount();
-    host.ExpectFailedStart("bad video compressor");
-    // Binding stays in process: no wait for an out-of-process parser.
-    CHECK(GetTickCount() - before < 2500);
+}
+
+WT_TEST(Conversion, AStreamThatCannotReachTheMultiplexerFailsTheStart) {
+    Host host;
+    // A filter that takes the video and has no output: the video would be
+    // lost from the file while the conversion looked successful.
+    const std::u16string nullRenderer =
+        u"@device:sw:{083863F1-70DE-11D0-BD40-00A0C911CE86}\\{C1F400A4-3F08-11D3-9F0B-006008039E37}";
+    const std::string out = pt::OutputPath("conv_novideo.avi");
+    host.Set(pt::Clip("conv_src.avi", Spec(2.0)), out);
+    host.control->put_VideoCodec(Bstr(nullRenderer).Get());
+    host.ExpectFailedStart("video that cannot reach the multiplexer");
     bool textOk = false;
-    for (const auto& c : host.log)
-        if (c.id == kError) textOk = c.args.at(1) == "The selected compression filters could not used";
+    for (const auto& e : host.log)
+        if (e.id == kError) textOk = e.args.at(1) == "The streams could not be connected to the multiplexer";
     CHECK(textOk);
-    CHECK(!Exists(out));     // deleted at the start
-    CHECK(Exists(srcUnix));  // the source is never touched
+    CHECK(!Exists(out));
 }

@@ -6,6 +6,7 @@
 #include "convctl/VantrexControl.h"
 #include "framework/com/ComPtr.h"
 #include "framework/com/WinText.h"
+#include "tests/platform/wine/GraphTestUtil.h"
 #include "tests/wine/harness/ComTestUtil.h"
 #include "tests/wine/harness/TestContainer.h"
 #include "tests/wine/harness/WineTest.h"
@@ -16,11 +17,13 @@ using wt::EventSink;
 
 namespace {
 
-// Platform objects that fail on demand.
+// Platform objects that fail on demand; the render engine handed out is
+// kept, so a test can reach the running graph.
 class FailingFactory final : public convctl::MediaObjectFactory {
 public:
     HRESULT timelineResult = S_OK;
     HRESULT renderEngineResult = S_OK;
+    ComPtr<IRenderEngine> lastRenderEngine;
     HRESULT CreateTimeline(IAMTimeline** out) override {
         if (FAILED(timelineResult)) {
             *out = nullptr;
@@ -33,7 +36,9 @@ public:
             *out = nullptr;
             return renderEngineResult;
         }
-        return MediaObjectFactory::CreateRenderEngine(out);
+        const HRESULT hr = MediaObjectFactory::CreateRenderEngine(out);
+        if (SUCCEEDED(hr)) lastRenderEngine = ComPtr<IRenderEngine>(*out);
+        return hr;
     }
 };
 
@@ -121,4 +126,38 @@ WT_TEST(Engine, OutputThatIsTheInputIsRefusedAndTheSourceKept) {
     CHECK(events[1].rfind("5|-2147024809|", 0) == 0);  // E_INVALIDARG
     CHECK(GetFileAttributesW(com::W(source)) != INVALID_FILE_ATTRIBUTES);
     DeleteFileW(com::W(source));
+}
+
+WT_TEST(Engine, GraphErrorEventEndsWithCompleteThenError) {
+    Rig rig;
+    FailingFactory factory;
+    rig.control->Engine().SetFactory(&factory);
+    clipgen::ClipSpec spec;
+    spec.seconds = 10.0;
+    spec.width = 320;
+    spec.height = 240;
+    rig.control->Engine().SetInputFile(pt::Clip("engine_long.avi", spec));
+    rig.control->Engine().SetOutputFile(pt::WindowsPath(pt::OutputPath("engine_error_out.avi")));
+    rig.control->Engine().SetPreview(false);
+    CHECK_HR(rig.control->StartConversion());
+    REQUIRE(rig.control->Engine().IsRunning());
+    // A filter that fails says so through the graph, as ours do.
+    ComPtr<IGraphBuilder> graph;
+    REQUIRE(factory.lastRenderEngine);
+    REQUIRE_HR(factory.lastRenderEngine->GetFilterGraph(graph.Put()));
+    ComPtr<IMediaEventSink> sink;
+    REQUIRE_HR(graph.As(IID_IMediaEventSink, sink));
+    CHECK_HR(sink->Notify(EC_ERRORABORT, E_OUTOFMEMORY, 0));
+    graph = nullptr;
+    sink = nullptr;
+    // The conversion ends by itself: Complete, then Error with the code.
+    CHECK(wt::PumpUntil([&] { return rig.Events().size() >= 3; }, 20000));
+    wt::PumpMessages(50);
+    const auto events = rig.Events();
+    REQUIRE(events.size() == 3);
+    CHECK_EQ(events[0], std::string("2"));  // AboutToRun
+    CHECK_EQ(events[1], std::string("4"));
+    CHECK(events[2].rfind("5|-2147024882|", 0) == 0);
+    CHECK(!rig.control->Engine().IsRunning());
+    rig.control->Engine().SetFactory(nullptr);
 }
