@@ -63,7 +63,10 @@ bool Describe(const AM_MEDIA_TYPE& mt, media::MuxStreamDesc& d) {
                       : d.codec == AV_CODEC_ID_MP2 ? 1152
                       : d.codec == AV_CODEC_ID_AC3 ? 1536
                                                    : 0;
-        // The muxer writes the MPEG audio header extensions itself.
+        // Frame-based audio: the muxer gives its own block size (a whole
+        // frame); one byte besides it would make a header that contradicts
+        // itself.
+        if (d.frameSize > 0) d.blockAlign = 0;
         if (d.codec != AV_CODEC_ID_MP3 && d.codec != AV_CODEC_ID_MP2 && mt.cbFormat >= sizeof(WAVEFORMATEX)) {
             const size_t extra = std::min<size_t>(wfx->cbSize, mt.cbFormat - sizeof(WAVEFORMATEX));
             const BYTE* p = mt.pbFormat + sizeof(WAVEFORMATEX);

@@ -167,6 +167,12 @@ WT_TEST(Compressors, EveryCompressorWritesItsFormat) {
         if (f.audioTag != c.formatTag) std::printf("  %s: tag %04x\n", c.key, f.audioTag);
         CHECK_EQ(f.audioTag, static_cast<unsigned>(c.formatTag));
         CHECK_EQ(f.channels, 2);
+        // Fixed-size samples are whole blocks; a header that says otherwise
+        // puts players that go by the header out of step.
+        if (f.audioSampleSize != 0 && f.audioSampleSize != f.audioBlockAlign)
+            std::printf("  %s: sample size %lld, block %lld\n", c.key, f.audioSampleSize, f.audioBlockAlign);
+        CHECK(f.audioBlockAlign > 0);
+        CHECK(f.audioSampleSize == 0 || f.audioSampleSize == f.audioBlockAlign);
     }
 }
 

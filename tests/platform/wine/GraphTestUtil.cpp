@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <fstream>
+
 #include <vector>
 
 #include "framework/com/Bstr.h"
@@ -185,8 +187,38 @@ LONG WaitForEnd(IGraphBuilder* graph, DWORD timeoutMs, LONG_PTR* param1) {
     return result;
 }
 
+namespace {
+
+uint32_t Le32(const std::string& b, size_t at) {
+    return at + 4 <= b.size() ? static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8 |
+                                    static_cast<uint8_t>(b[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24
+                              : 0;
+}
+
+// The audio stream's strh sample size and strf block size, from the
+// headers at the start of an AVI file.
+void ReadAviAudioHeader(const std::string& unixPath, FileFacts& f) {
+    std::ifstream in(unixPath, std::ios::binary);
+    std::string head(65536, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    for (size_t at = head.find("strh"); at != std::string::npos; at = head.find("strh", at + 4)) {
+        // "strh", its size, then the header: type first, dwSampleSize at 44.
+        const size_t data = at + 8;
+        if (head.compare(data, 4, "auds") != 0) continue;
+        f.audioSampleSize = Le32(head, data + 44);
+        const size_t strf = head.find("strf", data);
+        if (strf != std::string::npos && strf + 8 + 14 <= head.size())
+            f.audioBlockAlign = static_cast<uint8_t>(head[strf + 8 + 12]) | static_cast<uint8_t>(head[strf + 8 + 13]) << 8;
+        return;
+    }
+}
+
+}  // namespace
+
 FileFacts ReadBack(const std::string& unixPath) {
     FileFacts f;
+    ReadAviAudioHeader(unixPath, f);
     try {
         media::Demuxer demux(media::OpenFileSource(unixPath));
         f.opened = true;

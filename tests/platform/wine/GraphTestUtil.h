@@ -63,6 +63,9 @@ struct FileFacts {
     int width = 0, height = 0;
     int sampleRate = 0, channels = 0;
     long long videoFrames = 0;
+    // AVI only: the audio stream header's sample size and the block size
+    // of its WAVEFORMATEX (-1 when there is none).
+    long long audioSampleSize = -1, audioBlockAlign = -1;
     std::string error;
 };
 FileFacts ReadBack(const std::string& unixPath);
