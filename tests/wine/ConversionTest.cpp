@@ -107,7 +107,9 @@ bool Exists(const std::string& unixPath) {
 
 WT_TEST(Conversion, UncompressedAviKeepsTheSourceSizeAndRate) {
     Host host;
-    const std::u16string src = pt::Clip("conv_src.avi", Spec(2.0));
+    // 15 fps is not among the accepted rates: the file has it only when
+    // the source's rate is kept as it is.
+    const std::u16string src = pt::Clip("conv_src15.avi", Spec(2.0, 176, 144, AVRational{15, 1}));
     const std::string out = pt::OutputPath("conv_raw.avi");
     host.Set(src, out);
     REQUIRE(host.Convert());
@@ -118,9 +120,10 @@ WT_TEST(Conversion, UncompressedAviKeepsTheSourceSizeAndRate) {
     CHECK(f.opened);
     CHECK_EQ(f.streams, 2);
     CHECK_EQ(f.firstStreamType, static_cast<int>(AVMEDIA_TYPE_AUDIO));  // audio is the first stream
-    CHECK_EQ(f.width, 160);
-    CHECK_EQ(f.height, 120);
-    CHECK_EQ(f.videoFrames, 50);
+    CHECK_EQ(f.width, 176);
+    CHECK_EQ(f.height, 144);
+    CHECK_EQ(f.videoFrames, 30);
+    CHECK_EQ(f.frameRate, 15.0);
     CHECK_EQ(f.sampleRate, 44100);
     double fps = -1;
     host.control->get_OutputFramerate(&fps);
@@ -147,13 +150,16 @@ WT_TEST(Conversion, Mpeg4AndMp3AtAChosenSizeAndRate) {
     CHECK_EQ(f.width, 320);
     CHECK_EQ(f.height, 240);
     CHECK_EQ(f.videoFrames, 50);
+    CHECK_EQ(f.frameRate, 25.0);
     double fps = 0;
     host.control->get_OutputFramerate(&fps);
     CHECK_EQ(fps, 25.0);
 
     host.control->put_OutputFramerate(30.0);
     REQUIRE(host.Convert());
-    CHECK_EQ(pt::ReadBack(out).videoFrames, 60);
+    const pt::FileFacts at30 = pt::ReadBack(out);
+    CHECK_EQ(at30.videoFrames, 60);
+    CHECK_EQ(at30.frameRate, 30.0);
 }
 
 WT_TEST(Conversion, ProgressRisesToTheDuration) {

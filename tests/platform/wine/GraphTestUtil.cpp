@@ -231,6 +231,7 @@ FileFacts ReadBack(const std::string& unixPath) {
             f.videoTag = p->codec_tag;
             f.width = p->width;
             f.height = p->height;
+            f.frameRate = av_q2d(demux.Stream(v)->r_frame_rate);
         }
         if (a >= 0) {
             const AVCodecParameters* p = demux.Stream(a)->codecpar;

@@ -61,6 +61,7 @@ struct FileFacts {
     int videoCodec = 0, audioCodec = 0;
     unsigned videoTag = 0, audioTag = 0;
     int width = 0, height = 0;
+    double frameRate = 0;  // frames per second the video stream declares
     int sampleRate = 0, channels = 0;
     long long videoFrames = 0;
     // AVI only: the audio stream header's sample size and the block size
