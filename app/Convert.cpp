@@ -4,48 +4,12 @@
 #include "app/Main.h"
 #include "app/OptionSettings.h"
 #include "app/Progress.h"
-#include "app/QualitySlider.h"
 #include "app/option.h"
 #include "framework/forms/IniFiles.h"
 
 namespace app {
 
 TConvertForm* ConvertForm = nullptr;
-
-namespace {
-
-const char16_t* const kMpegFormats[] = {
-    u"Standard MPEG1",
-    u"MPEG1 with VCD extensions (NTSC)",
-    u"MPEG1 with VCD extensions (PAL)",
-    u"Standard MPEG2",
-    u"MPEG2 with SVCD extensions (NTSC)",
-    u"MPEG2 with SVCD extensions (PAL)",
-    u"MPEG2 with DVD extensions (NTSC)",
-    u"MPEG2 with DVD extensions (PAL)",
-};
-
-class LoadingScope {
-public:
-    explicit LoadingScope(bool& flag) : m_flag(flag), m_old(flag) { flag = true; }
-    ~LoadingScope() { m_flag = m_old; }
-
-private:
-    bool& m_flag;
-    bool m_old;
-};
-
-TComboBox* ComboBox(TComponent* owner, TWinControl* parent, const char16_t* name, int left, int top, int width,
-                    TComboBoxStyle style = TComboBoxStyle::csDropDownList) {
-    auto* c = new TComboBox(owner);
-    c->SetName(name);
-    c->SetStyle(style);
-    c->SetBounds(left, top, width, 21);
-    c->SetParent(parent);
-    return c;
-}
-
-}  // namespace
 
 TConvertForm::TConvertForm(TComponent* owner) : TForm(owner) {
     SetName(u"ConvertForm");
@@ -54,8 +18,9 @@ TConvertForm::TConvertForm(TComponent* owner) : TForm(owner) {
     SetPosition(TPosition::poScreenCenter);
     SetClientSize(480, 586);
     BuildOutputDirectory();
-    BuildFormat();
-    BuildBitrate();
+    BuildFormatGroup(this, this, 8, 134, 464, u"Multiplex (combine) video and audio files when conversion is complete",
+                     u"Delete temporary video and audio files when conversion is complete");
+    BuildBitrateGroup(this, this, 8, 336, 464, 116);
     BuildParameters();
     btnAdvance = Place<TButton>(this, this, u"btnAdvance", 8, 552, 75, 25, u"&Advance");
     btnStart = Place<TButton>(this, this, u"btnStart", 316, 552, 75, 25, u"&Start");
@@ -78,73 +43,6 @@ void TConvertForm::BuildOutputDirectory() {
     rdbCustom = Place<TRadioButton>(this, gpbOutputDir, u"rdbCustom", 12, 94, 100, 17, u"Custom Folder");
     edtCustomFolder = Place<TEdit>(this, gpbOutputDir, u"edtCustomFolder", 116, 92, 306, 21);
     btnBrowse = Place<TButton>(this, gpbOutputDir, u"btnBrowse", 426, 92, 26, 21, u"...");
-}
-
-void TConvertForm::BuildFormat() {
-    gpbFormat = Place<TGroupBox>(this, this, u"gpbFormat", 8, 134, 464, 196, u"Output Format && Profile");
-    rdbAVI = Place<TRadioButton>(this, gpbFormat, u"rdbAVI", 12, 20, 60, 17, u"AVI");
-    rdbMPEG = Place<TRadioButton>(this, gpbFormat, u"rdbMPEG", 80, 20, 60, 17, u"MPEG");
-    rdbWMV = Place<TRadioButton>(this, gpbFormat, u"rdbWMV", 150, 20, 60, 17, u"WMV");
-    auto panel = [&](const char16_t* name) {
-        auto* p = Place<TPanel>(this, gpbFormat, name, 8, 42, 448, 146);
-        p->SetBevelOuter(TBevelCut::bvNone);
-        return p;
-    };
-    panAvi = panel(u"panAvi");
-    labVideoCodec = Place<TLabel>(this, panAvi, u"labVideoCodec", 4, 4, 0, 0, u"Video Compression Codec:");
-    cmbVideoCodec = ComboBox(this, panAvi, u"cmbVideoCodec", 4, 20, 264);
-    btnVideoAbout = Place<TButton>(this, panAvi, u"btnVideoAbout", 276, 18, 75, 25, u"About");
-    btnVideoConfig = Place<TButton>(this, panAvi, u"btnVideoConfig", 357, 18, 85, 25, u"Configure...");
-    labAudioCodec = Place<TLabel>(this, panAvi, u"labAudioCodec", 4, 56, 0, 0, u"Audio Compression Codec:");
-    cmbAudioCodec = ComboBox(this, panAvi, u"cmbAudioCodec", 4, 72, 264);
-    btnAudioAbout = Place<TButton>(this, panAvi, u"btnAudioAbout", 276, 70, 75, 25, u"About");
-    btnAudioConfig = Place<TButton>(this, panAvi, u"btnAudioConfig", 357, 70, 85, 25, u"Configure...");
-    for (TButton* b : {btnVideoAbout, btnVideoConfig, btnAudioAbout, btnAudioConfig}) b->SetEnabled(false);
-
-    panMPEG = panel(u"panMPEG");
-    labMpegFormat = Place<TLabel>(this, panMPEG, u"labMpegFormat", 4, 4, 0, 0, u"MPEG Output Format");
-    cmbMpegFormat = ComboBox(this, panMPEG, u"cmbMpegFormat", 4, 20, 300);
-    for (const char16_t* f : kMpegFormats) cmbMpegFormat->Items().Add(f);
-    chkCombine = Place<TCheckBox>(this, panMPEG, u"chkCombine", 4, 56, 440, 17,
-                                  u"Multiplex (combine) video and audio files when conversion is complete");
-    chkDelTemp = Place<TCheckBox>(this, panMPEG, u"chkDelTemp", 4, 80, 440, 17,
-                                  u"Delete temporary video and audio files when conversion is complete");
-
-    panWMV = panel(u"panWMV");
-    labWmvProfile = Place<TLabel>(this, panWMV, u"labWmvProfile", 4, 4, 0, 0, u"Windows Media Profile");
-    cmbWmvProfile = ComboBox(this, panWMV, u"cmbWmvProfile", 4, 20, 438);
-    labDescription = Place<TLabel>(this, panWMV, u"labDescription", 4, 48, 0, 0, u"Discription:");
-    memDescription = new TMemo(this);
-    memDescription->SetName(u"memDescription");
-    memDescription->SetReadOnly(true);
-    memDescription->SetScrollBars(TScrollStyle::ssVertical);
-    memDescription->SetBounds(4, 64, 438, 42);
-    memDescription->SetParent(panWMV);
-    labWmvVideo = Place<TLabel>(this, panWMV, u"labWmvVideo", 4, 118, 0, 0, u"Video Codec:");
-    cmbWmvVideo = ComboBox(this, panWMV, u"cmbWmvVideo", 72, 114, 148);
-    labWmvAudio = Place<TLabel>(this, panWMV, u"labWmvAudio", 232, 118, 0, 0, u"Audio Codec:");
-    cmbWmvAudio = ComboBox(this, panWMV, u"cmbWmvAudio", 302, 114, 140);
-}
-
-void TConvertForm::BuildBitrate() {
-    gpbBitrate = Place<TGroupBox>(this, this, u"gpbBitrate", 8, 336, 464, 116, u"Output Bitrate");
-    labVideoBitrate = Place<TLabel>(this, gpbBitrate, u"labVideoBitrate", 12, 24, 0, 0, u"Video Bitrate");
-    edtVideoBitrate = Place<TEdit>(this, gpbBitrate, u"edtVideoBitrate", 90, 20, 70, 21, u"2000");
-    labAudioBitrate = Place<TLabel>(this, gpbBitrate, u"labAudioBitrate", 190, 24, 0, 0, u"Audio Bitrate");
-    edtAudioBitrate = Place<TEdit>(this, gpbBitrate, u"edtAudioBitrate", 268, 20, 70, 21, u"128");
-    rdbCBR = Place<TRadioButton>(this, gpbBitrate, u"rdbCBR", 12, 52, 200, 17, u"Use Constant Bitrate (CBR)");
-    rdbVBR = Place<TRadioButton>(this, gpbBitrate, u"rdbVBR", 220, 52, 200, 17, u"Use Variable Bitrate (VBR)");
-    labQuality = Place<TLabel>(this, gpbBitrate, u"labQuality", 12, 86, 0, 0, u"Quality:");
-    bvlQuality = Place<TBevel>(this, gpbBitrate, u"bvlQuality", kThumbLeftMin, 89, 150, 5);
-    btnThumb = Place<TButton>(this, gpbBitrate, u"btnThumb", ThumbLeftForQuality(90), 84, 10, 14);
-    btnThumb->SetTabStop(false);
-    spnQuality = new TSpinEdit(this);
-    spnQuality->SetName(u"spnQuality");
-    spnQuality->SetMinValue(0);
-    spnQuality->SetMaxValue(100);
-    spnQuality->SetBounds(240, 82, 56, 21);
-    spnQuality->SetParent(gpbBitrate);
-    spnQuality->SetValue(90);
 }
 
 void TConvertForm::BuildParameters() {
@@ -177,19 +75,7 @@ void TConvertForm::ConnectEvents() {
     };
     btnBrowse->OnClick = [this](TObject* s) { btnBrowseClick(s); };
     for (TRadioButton* r : {rdbAVI, rdbMPEG, rdbWMV}) r->OnClick = [this](TObject* s) { rdbFormatClick(s); };
-    cmbVideoCodec->OnChange = [this](TObject* s) { cmbVideoCodecChange(s); };
-    cmbAudioCodec->OnChange = [this](TObject* s) { cmbAudioCodecChange(s); };
-    cmbWmvProfile->OnChange = [this](TObject* s) { cmbWmvProfileChange(s); };
-    btnVideoAbout->OnClick = [this](TObject*) { CodecButtonClick(false, true); };
-    btnVideoConfig->OnClick = [this](TObject*) { CodecButtonClick(false, false); };
-    btnAudioAbout->OnClick = [this](TObject*) { CodecButtonClick(true, true); };
-    btnAudioConfig->OnClick = [this](TObject*) { CodecButtonClick(true, false); };
-    btnThumb->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-        btnThumbMouseDown(s, b, sh, x, y);
-    };
-    btnThumb->OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) { btnThumbMouseMove(s, sh, x, y); };
-    spnQuality->OnChange = [this](TObject* s) { spnQualityChange(s); };
-    spnQuality->OnClick = [this](TObject*) { rdbVBR->SetChecked(true); };
+    ConnectOutputEvents(this);
     edtVideoBitrate->OnClick = [this](TObject*) { rdbCBR->SetChecked(true); };
     edtAudioBitrate->OnClick = [this](TObject*) { rdbCBR->SetChecked(true); };
 }
@@ -217,27 +103,7 @@ void TConvertForm::LoadSettings() {
     rdbSource->SetChecked(s.Source);
     rdbCustom->SetChecked(s.Custom);
     edtCustomFolder->SetText(s.CustomFolder);
-    rdbAVI->SetChecked(s.AVI);
-    rdbMPEG->SetChecked(s.MPEG);
-    rdbWMV->SetChecked(s.WMV);
-    ShowFormatPanel();
-    cmbVideoCodec->SetItemIndex(s.AviVidCodec);
-    cmbAudioCodec->SetItemIndex(s.AviAudCodec);
-    cmbVideoCodecChange(cmbVideoCodec);
-    cmbAudioCodecChange(cmbAudioCodec);
-    cmbMpegFormat->SetItemIndex(s.MpegFormat);
-    chkCombine->SetChecked(s.CombineVidAud);
-    chkDelTemp->SetChecked(s.DelTempFile);
-    cmbWmvProfile->SetItemIndex(s.WmvProfile);
-    cmbWmvVideo->SetItemIndex(s.WmvVidCodec);
-    cmbWmvAudio->SetItemIndex(s.WmvAudCodec);
-    cmbWmvProfileChange(cmbWmvProfile);
-    rdbCBR->SetChecked(s.UseCBR);
-    rdbVBR->SetChecked(s.UseVBR);
-    edtVideoBitrate->SetText(s.VideoBitrate);
-    edtAudioBitrate->SetText(s.AudioBitrate);
-    spnQuality->SetValue(s.VBR);
-    if (s.VBR >= 0 && s.VBR <= 100) MoveThumbTo(s.VBR);
+    ShowOutputSettings(s);
 }
 
 void TConvertForm::SaveSettings() {
@@ -265,13 +131,6 @@ void TConvertForm::SaveSettings() {
     ini.UpdateFile();
 }
 
-void TConvertForm::ShowFormatPanel() {
-    TPanel* shown = rdbAVI->Checked() ? panAvi : rdbMPEG->Checked() ? panMPEG : panWMV;
-    for (TPanel* p : {panAvi, panMPEG, panWMV}) p->SetVisible(p == shown);
-}
-
-void TConvertForm::MoveThumbTo(int quality) { btnThumb->SetLeft(ThumbLeftForQuality(quality)); }
-
 // ---- Handlers --------------------------------------------------------------------------
 
 void TConvertForm::btnStartClick(TObject*) {
@@ -298,55 +157,8 @@ void TConvertForm::btnBrowseClick(TObject*) {
 
 void TConvertForm::rdbFormatClick(TObject* sender) {
     if (m_loading) return;
-    TPanel* shown = sender == rdbAVI ? panAvi : sender == rdbMPEG ? panMPEG : panWMV;
-    for (TPanel* p : {panAvi, panMPEG, panWMV}) p->SetVisible(p == shown);
+    ShowPanelOf(sender);
     if (sender == rdbWMV && MainForm) MainForm->CheckWindowsMediaRuntime();
-}
-
-void TConvertForm::cmbVideoCodecChange(TObject*) {
-    const int index = cmbVideoCodec->ItemIndex();
-    ICodecBoxes* codecs = OptionLinks.codecs;
-    btnVideoAbout->SetEnabled(index >= 0 && codecs && codecs->HasAboutBox(false, index));
-    btnVideoConfig->SetEnabled(index >= 0 && codecs && codecs->HasConfigBox(false, index));
-}
-
-void TConvertForm::cmbAudioCodecChange(TObject*) {
-    const int index = cmbAudioCodec->ItemIndex();
-    ICodecBoxes* codecs = OptionLinks.codecs;
-    btnAudioAbout->SetEnabled(index >= 0 && codecs && codecs->HasAboutBox(true, index));
-    btnAudioConfig->SetEnabled(index >= 0 && codecs && codecs->HasConfigBox(true, index));
-}
-
-void TConvertForm::CodecButtonClick(bool audio, bool about) {
-    const int index = (audio ? cmbAudioCodec : cmbVideoCodec)->ItemIndex();
-    ICodecBoxes* codecs = OptionLinks.codecs;
-    if (index < 0 || !codecs) return;
-    if (about) codecs->ShowAboutBox(audio, index, Handle());
-    else codecs->ShowConfigBox(audio, index, Handle());
-}
-
-void TConvertForm::cmbWmvProfileChange(TObject*) {
-    memDescription->SetText(OptionLinks.codecs ? OptionLinks.codecs->ProfileDescription(cmbWmvProfile->ItemIndex())
-                                               : String());
-}
-
-void TConvertForm::btnThumbMouseDown(TObject*, TMouseButton button, TShiftState, int x, int) {
-    if (button != TMouseButton::mbLeft) return;
-    m_thumbPressedX = x;
-    rdbVBR->SetChecked(true);
-}
-
-void TConvertForm::btnThumbMouseMove(TObject*, TShiftState shift, int x, int) {
-    if (!(shift & ssLeft)) return;
-    const int left = DragThumb(btnThumb->Left(), m_thumbPressedX, x);
-    btnThumb->SetLeft(left);
-    spnQuality->SetValue(QualityForThumbLeft(left));
-}
-
-void TConvertForm::spnQualityChange(TObject*) {
-    const int value = spnQuality->Value();
-    if (value >= 0 && value <= 100) MoveThumbTo(value);
-    if (!m_loading) rdbVBR->SetChecked(true);
 }
 
 }  // namespace app

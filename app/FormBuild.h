@@ -4,6 +4,7 @@
 
 #include "framework/forms/Controls.h"
 #include "framework/forms/Menus.h"
+#include "framework/forms/StdCtrls.h"
 
 namespace app {
 
@@ -19,6 +20,12 @@ T* Place(forms::TComponent* owner, forms::TWinControl* parent, const char16_t* n
     c->SetParent(parent);
     return c;
 }
+
+// A combo box of the form, named and placed (combo boxes keep their own
+// height).
+forms::TComboBox* ComboBox(forms::TComponent* owner, forms::TWinControl* parent, const char16_t* name, int left,
+                           int top, int width,
+                           forms::TComboBoxStyle style = forms::TComboBoxStyle::csDropDownList);
 
 // A menu item with a caption under a parent item.
 forms::TMenuItem* AddMenuItem(forms::TComponent* owner, forms::TMenuItem* parent, const char16_t* name,

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/QualitySlider.h"
+#include "app/FormBuild.h"
 #include "framework/com/WinText.h"
 
 namespace app {
@@ -13,45 +13,12 @@ TOptionForm* OptionForm = nullptr;
 
 namespace {
 
-const char16_t* const kMpegFormats[] = {
-    u"Standard MPEG1",
-    u"MPEG1 with VCD extensions (NTSC)",
-    u"MPEG1 with VCD extensions (PAL)",
-    u"Standard MPEG2",
-    u"MPEG2 with SVCD extensions (NTSC)",
-    u"MPEG2 with SVCD extensions (PAL)",
-    u"MPEG2 with DVD extensions (NTSC)",
-    u"MPEG2 with DVD extensions (PAL)",
-};
-
 bool FileExists(const String& path) {
     const DWORD a = GetFileAttributesW(com::W(path));
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Creates a component of the form, names it and places it.
-template <class T>
-T* Place(TComponent* owner, TWinControl* parent, const char16_t* name, int left, int top, int width, int height,
-         const String& caption = String()) {
-    T* c = new T(owner);
-    c->SetName(name);
-    c->SetBounds(left, top, width, height);
-    if (!caption.empty()) c->SetCaption(caption);
-    c->SetParent(parent);
-    return c;
-}
-
 String OptionFile() { return ProgramFolder + kOptionFileName; }
-
-class LoadingScope {
-public:
-    explicit LoadingScope(bool& flag) : m_flag(flag), m_old(flag) { flag = true; }
-    ~LoadingScope() { m_flag = m_old; }
-
-private:
-    bool& m_flag;
-    bool m_old;
-};
 
 }  // namespace
 
@@ -109,76 +76,9 @@ void TOptionForm::BuildGeneralPage() {
 }
 
 void TOptionForm::BuildOutputPage() {
-    gpbFormat = Place<TGroupBox>(this, tabOutput, u"gpbFormat", 8, 8, 440, 196, u"Output Format && Profile");
-    rdbAVI = Place<TRadioButton>(this, gpbFormat, u"rdbAVI", 12, 20, 60, 17, u"AVI");
-    rdbMPEG = Place<TRadioButton>(this, gpbFormat, u"rdbMPEG", 80, 20, 60, 17, u"MPEG");
-    rdbWMV = Place<TRadioButton>(this, gpbFormat, u"rdbWMV", 150, 20, 60, 17, u"WMV");
-    auto panel = [&](const char16_t* name) {
-        auto* p = Place<TPanel>(this, gpbFormat, name, 8, 42, 424, 146);
-        p->SetBevelOuter(TBevelCut::bvNone);
-        return p;
-    };
-    auto list = [&](TWinControl* parent, const char16_t* name, int left, int top, int width) {
-        auto* c = new TComboBox(this);
-        c->SetName(name);
-        c->SetStyle(TComboBoxStyle::csDropDownList);
-        c->SetBounds(left, top, width, 21);
-        c->SetParent(parent);
-        return c;
-    };
-    panAvi = panel(u"panAvi");
-    labVideoCodec = Place<TLabel>(this, panAvi, u"labVideoCodec", 4, 4, 0, 0, u"Video Compression Codec:");
-    cmbVideoCodec = list(panAvi, u"cmbVideoCodec", 4, 20, 240);
-    btnVideoAbout = Place<TButton>(this, panAvi, u"btnVideoAbout", 252, 18, 75, 25, u"About");
-    btnVideoConfig = Place<TButton>(this, panAvi, u"btnVideoConfig", 333, 18, 85, 25, u"Configure...");
-    labAudioCodec = Place<TLabel>(this, panAvi, u"labAudioCodec", 4, 56, 0, 0, u"Audio Compression Codec:");
-    cmbAudioCodec = list(panAvi, u"cmbAudioCodec", 4, 72, 240);
-    btnAudioAbout = Place<TButton>(this, panAvi, u"btnAudioAbout", 252, 70, 75, 25, u"About");
-    btnAudioConfig = Place<TButton>(this, panAvi, u"btnAudioConfig", 333, 70, 85, 25, u"Configure...");
-    for (TButton* b : {btnVideoAbout, btnVideoConfig, btnAudioAbout, btnAudioConfig}) b->SetEnabled(false);
-
-    panMPEG = panel(u"panMPEG");
-    labMpegFormat = Place<TLabel>(this, panMPEG, u"labMpegFormat", 4, 4, 0, 0, u"MPEG Output Format");
-    cmbMpegFormat = list(panMPEG, u"cmbMpegFormat", 4, 20, 300);
-    for (const char16_t* f : kMpegFormats) cmbMpegFormat->Items().Add(f);
-    chkCombine = Place<TCheckBox>(this, panMPEG, u"chkCombine", 4, 56, 416, 17,
-                                  u"Multiplex (combine) video and audio files when conversion is");
-    chkDelTemp = Place<TCheckBox>(this, panMPEG, u"chkDelTemp", 4, 80, 416, 17,
-                                  u"Delete temporary video and audio files when conversion is");
-
-    panWMV = panel(u"panWMV");
-    labWmvProfile = Place<TLabel>(this, panWMV, u"labWmvProfile", 4, 4, 0, 0, u"Windows Media Profile");
-    cmbWmvProfile = list(panWMV, u"cmbWmvProfile", 4, 20, 414);
-    labDescription = Place<TLabel>(this, panWMV, u"labDescription", 4, 46, 0, 0, u"Discription:");
-    memDescription = new TMemo(this);
-    memDescription->SetName(u"memDescription");
-    memDescription->SetReadOnly(true);
-    memDescription->SetScrollBars(TScrollStyle::ssVertical);
-    memDescription->SetBounds(4, 62, 414, 42);
-    memDescription->SetParent(panWMV);
-    labWmvVideo = Place<TLabel>(this, panWMV, u"labWmvVideo", 4, 110, 0, 0, u"Video Codec:");
-    cmbWmvVideo = list(panWMV, u"cmbWmvVideo", 4, 124, 204);
-    labWmvAudio = Place<TLabel>(this, panWMV, u"labWmvAudio", 214, 110, 0, 0, u"Audio Codec:");
-    cmbWmvAudio = list(panWMV, u"cmbWmvAudio", 214, 124, 204);
-
-    gpbBitrate = Place<TGroupBox>(this, tabOutput, u"gpbBitrate", 8, 212, 440, 124, u"Output Bitrate");
-    labVideoBitrate = Place<TLabel>(this, gpbBitrate, u"labVideoBitrate", 12, 24, 0, 0, u"Video Bitrate");
-    edtVideoBitrate = Place<TEdit>(this, gpbBitrate, u"edtVideoBitrate", 90, 20, 70, 21, u"2000");
-    labAudioBitrate = Place<TLabel>(this, gpbBitrate, u"labAudioBitrate", 190, 24, 0, 0, u"Audio Bitrate");
-    edtAudioBitrate = Place<TEdit>(this, gpbBitrate, u"edtAudioBitrate", 268, 20, 70, 21, u"128");
-    rdbCBR = Place<TRadioButton>(this, gpbBitrate, u"rdbCBR", 12, 52, 200, 17, u"Use Constant Bitrate (CBR)");
-    rdbVBR = Place<TRadioButton>(this, gpbBitrate, u"rdbVBR", 220, 52, 200, 17, u"Use Variable Bitrate (VBR)");
-    labQuality = Place<TLabel>(this, gpbBitrate, u"labQuality", 12, 86, 0, 0, u"Quality:");
-    bvlQuality = Place<TBevel>(this, gpbBitrate, u"bvlQuality", kThumbLeftMin, 89, 150, 5);
-    btnThumb = Place<TButton>(this, gpbBitrate, u"btnThumb", ThumbLeftForQuality(90), 84, 10, 14);
-    btnThumb->SetTabStop(false);
-    spnQuality = new TSpinEdit(this);
-    spnQuality->SetName(u"spnQuality");
-    spnQuality->SetMinValue(0);
-    spnQuality->SetMaxValue(100);
-    spnQuality->SetBounds(240, 82, 56, 21);
-    spnQuality->SetParent(gpbBitrate);
-    spnQuality->SetValue(90);
+    BuildFormatGroup(this, tabOutput, 8, 8, 440, u"Multiplex (combine) video and audio files when conversion is",
+                     u"Delete temporary video and audio files when conversion is");
+    BuildBitrateGroup(this, tabOutput, 8, 212, 440, 124);
 }
 
 void TOptionForm::BuildSkinsPage() {
@@ -255,20 +155,8 @@ void TOptionForm::ConnectEvents() {
     btnOK->OnClick = [this](TObject* s) { btnOKClick(s); };
     btnCancel->OnClick = [this](TObject* s) { btnCancelClick(s); };
     btnLoadDefault->OnClick = [this](TObject* s) { btnLoadDefaultClick(s); };
-    for (TRadioButton* r : {rdbAVI, rdbMPEG, rdbWMV}) r->OnClick = [this](TObject* s) { rdbFormatClick(s); };
-    cmbVideoCodec->OnChange = [this](TObject* s) { cmbVideoCodecChange(s); };
-    cmbAudioCodec->OnChange = [this](TObject* s) { cmbAudioCodecChange(s); };
-    cmbWmvProfile->OnChange = [this](TObject* s) { cmbWmvProfileChange(s); };
-    btnVideoAbout->OnClick = [this](TObject*) { CodecButtonClick(false, true); };
-    btnVideoConfig->OnClick = [this](TObject*) { CodecButtonClick(false, false); };
-    btnAudioAbout->OnClick = [this](TObject*) { CodecButtonClick(true, true); };
-    btnAudioConfig->OnClick = [this](TObject*) { CodecButtonClick(true, false); };
-    btnThumb->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-        btnThumbMouseDown(s, b, sh, x, y);
-    };
-    btnThumb->OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) { btnThumbMouseMove(s, sh, x, y); };
-    spnQuality->OnChange = [this](TObject* s) { spnQualityChange(s); };
-    spnQuality->OnClick = [this](TObject*) { rdbVBR->SetChecked(true); };
+    for (TRadioButton* r : {rdbAVI, rdbMPEG, rdbWMV}) r->OnClick = [this](TObject* s) { ShowPanelOf(s); };
+    ConnectOutputEvents(this);
     edtVideoBitrate->OnClick = [this](TObject*) { rdbCBR->SetChecked(true); };
     edtAudioBitrate->OnChange = [this](TObject*) {
         if (!m_loading) rdbCBR->SetChecked(true);
@@ -317,27 +205,7 @@ void TOptionForm::LoadOptions() {
 
 void TOptionForm::ShowSettings(const OptionSettings& s, bool fromFile) {
     LoadingScope loading(m_loading);
-    rdbAVI->SetChecked(s.AVI);
-    rdbMPEG->SetChecked(s.MPEG);
-    rdbWMV->SetChecked(s.WMV);
-    ShowFormatPanel();
-    cmbVideoCodec->SetItemIndex(s.AviVidCodec);
-    cmbAudioCodec->SetItemIndex(s.AviAudCodec);
-    cmbVideoCodecChange(cmbVideoCodec);
-    cmbAudioCodecChange(cmbAudioCodec);
-    cmbMpegFormat->SetItemIndex(s.MpegFormat);
-    chkCombine->SetChecked(s.CombineVidAud);
-    chkDelTemp->SetChecked(s.DelTempFile);
-    cmbWmvProfile->SetItemIndex(s.WmvProfile);
-    cmbWmvVideo->SetItemIndex(s.WmvVidCodec);
-    cmbWmvAudio->SetItemIndex(s.WmvAudCodec);
-    cmbWmvProfileChange(cmbWmvProfile);
-    rdbCBR->SetChecked(s.UseCBR);
-    rdbVBR->SetChecked(s.UseVBR);
-    edtVideoBitrate->SetText(s.VideoBitrate);
-    edtAudioBitrate->SetText(s.AudioBitrate);
-    spnQuality->SetValue(s.VBR);
-    if (s.VBR >= 0 && s.VBR <= 100) MoveThumbTo(s.VBR);
+    ShowOutputSettings(s);
 
     if (fromFile) ApplySkin(s.Skin);
 
@@ -420,13 +288,6 @@ void TOptionForm::SaveOptions() {
     ini.UpdateFile();
 }
 
-void TOptionForm::ShowFormatPanel() {
-    TPanel* shown = rdbAVI->Checked() ? panAvi : rdbMPEG->Checked() ? panMPEG : panWMV;
-    for (TPanel* p : {panAvi, panMPEG, panWMV}) p->SetVisible(p == shown);
-}
-
-void TOptionForm::MoveThumbTo(int quality) { btnThumb->SetLeft(ThumbLeftForQuality(quality)); }
-
 // ---- Window handlers --------------------------------------------------------------
 
 void TOptionForm::FormCreate(TObject*) {
@@ -500,56 +361,6 @@ void TOptionForm::btnLoadDefaultClick(TObject*) {
             break;
         }
     PreviewSkin();
-}
-
-void TOptionForm::rdbFormatClick(TObject* sender) {
-    TPanel* shown = sender == rdbAVI ? panAvi : sender == rdbMPEG ? panMPEG : panWMV;
-    for (TPanel* p : {panAvi, panMPEG, panWMV}) p->SetVisible(p == shown);
-}
-
-void TOptionForm::cmbVideoCodecChange(TObject*) {
-    const int index = cmbVideoCodec->ItemIndex();
-    ICodecBoxes* codecs = OptionLinks.codecs;
-    btnVideoAbout->SetEnabled(index >= 0 && codecs && codecs->HasAboutBox(false, index));
-    btnVideoConfig->SetEnabled(index >= 0 && codecs && codecs->HasConfigBox(false, index));
-}
-
-void TOptionForm::cmbAudioCodecChange(TObject*) {
-    const int index = cmbAudioCodec->ItemIndex();
-    ICodecBoxes* codecs = OptionLinks.codecs;
-    btnAudioAbout->SetEnabled(index >= 0 && codecs && codecs->HasAboutBox(true, index));
-    btnAudioConfig->SetEnabled(index >= 0 && codecs && codecs->HasConfigBox(true, index));
-}
-
-void TOptionForm::CodecButtonClick(bool audio, bool about) {
-    const int index = (audio ? cmbAudioCodec : cmbVideoCodec)->ItemIndex();
-    ICodecBoxes* codecs = OptionLinks.codecs;
-    if (index < 0 || !codecs) return;
-    if (about) codecs->ShowAboutBox(audio, index, Handle());
-    else codecs->ShowConfigBox(audio, index, Handle());
-}
-
-void TOptionForm::cmbWmvProfileChange(TObject*) {
-    memDescription->SetText(OptionLinks.codecs ? OptionLinks.codecs->ProfileDescription(cmbWmvProfile->ItemIndex())
-                                               : String());
-}
-
-void TOptionForm::btnThumbMouseDown(TObject*, TMouseButton, TShiftState, int x, int) {
-    m_thumbPressedX = x;
-    rdbVBR->SetChecked(true);
-}
-
-void TOptionForm::btnThumbMouseMove(TObject*, TShiftState shift, int x, int) {
-    if (!(shift & ssLeft)) return;
-    const int left = DragThumb(btnThumb->Left(), m_thumbPressedX, x);
-    btnThumb->SetLeft(left);
-    spnQuality->SetValue(QualityForThumbLeft(left));
-}
-
-void TOptionForm::spnQualityChange(TObject*) {
-    const int value = spnQuality->Value();
-    if (value >= 0 && value <= 100) MoveThumbTo(value);
-    if (!m_loading) rdbVBR->SetChecked(true);
 }
 
 // ---- Skins ------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "app/AppLinks.h"
 #include "app/OptionSettings.h"
+#include "app/OutputControls.h"
 #include "framework/forms/ComCtrls.h"
 #include "framework/forms/Dialogs.h"
 #include "framework/forms/ExtCtrls.h"
@@ -19,14 +20,13 @@ using namespace forms;
 // The skin last applied from the file or chosen with OK; empty at start.
 extern String LastSkinName;
 
-class TOptionForm : public TForm {
+class TOptionForm : public TForm, public TOutputControls {
 public:
     FORMS_CLASS(TOptionForm)
     explicit TOptionForm(TComponent* owner);
 
     void LoadOptions();
     void SaveOptions();
-    void ShowFormatPanel();
     void ListSkins();
     void PreviewSkin();
     // Program folder + "Skins\" + name + ".skn".
@@ -52,46 +52,6 @@ public:
     TRadioButton* rdbAutoRenaming;
     TEdit* edtRenamingRule;
     TLabel* labRenamingRule;
-
-    // Output settings
-    TGroupBox* gpbFormat;
-    TRadioButton* rdbAVI;
-    TRadioButton* rdbMPEG;
-    TRadioButton* rdbWMV;
-    TPanel* panAvi;
-    TLabel* labVideoCodec;
-    TComboBox* cmbVideoCodec;
-    TButton* btnVideoAbout;
-    TButton* btnVideoConfig;
-    TLabel* labAudioCodec;
-    TComboBox* cmbAudioCodec;
-    TButton* btnAudioAbout;
-    TButton* btnAudioConfig;
-    TPanel* panMPEG;
-    TLabel* labMpegFormat;
-    TComboBox* cmbMpegFormat;
-    TCheckBox* chkCombine;
-    TCheckBox* chkDelTemp;
-    TPanel* panWMV;
-    TLabel* labWmvProfile;
-    TComboBox* cmbWmvProfile;
-    TLabel* labDescription;
-    TMemo* memDescription;
-    TLabel* labWmvVideo;
-    TComboBox* cmbWmvVideo;
-    TLabel* labWmvAudio;
-    TComboBox* cmbWmvAudio;
-    TGroupBox* gpbBitrate;
-    TLabel* labVideoBitrate;
-    TEdit* edtVideoBitrate;
-    TLabel* labAudioBitrate;
-    TEdit* edtAudioBitrate;
-    TRadioButton* rdbCBR;
-    TRadioButton* rdbVBR;
-    TLabel* labQuality;
-    TBevel* bvlQuality;
-    TButton* btnThumb;
-    TSpinEdit* spnQuality;
 
     // Skins
     TLabel* labSkins;
@@ -148,7 +108,6 @@ private:
     void ShowSettings(const OptionSettings& s, bool fromFile);
     OptionSettings CollectSettings();
     void ApplySkin(const String& name);
-    void MoveThumbTo(int quality);
 
     void FormCreate(TObject* sender);
     void FormShow(TObject* sender);
@@ -156,14 +115,6 @@ private:
     void btnOKClick(TObject* sender);
     void btnCancelClick(TObject* sender);
     void btnLoadDefaultClick(TObject* sender);
-    void rdbFormatClick(TObject* sender);
-    void cmbVideoCodecChange(TObject* sender);
-    void cmbAudioCodecChange(TObject* sender);
-    void cmbWmvProfileChange(TObject* sender);
-    void CodecButtonClick(bool audio, bool about);
-    void btnThumbMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
-    void btnThumbMouseMove(TObject* sender, TShiftState shift, int x, int y);
-    void spnQualityChange(TObject* sender);
     void ltbSkinClick(TObject* sender);
     void btnImportSkinClick(TObject* sender);
     void btnExportSkinClick(TObject* sender);
@@ -174,11 +125,6 @@ private:
     void btnPauseClick(TObject* sender);
     void btnStopClick(TObject* sender);
     void labMoreClick(TObject* sender);
-
-    int m_thumbPressedX = 0;
-    // While settings are put into the controls, the reactions meant for the
-    // user's edits (checking CBR or VBR) stay quiet.
-    bool m_loading = false;
 };
 
 extern TOptionForm* OptionForm;
