@@ -36,6 +36,8 @@ int64_t Demuxer::Origin() const { return m_fmt->start_time == AV_NOPTS_VALUE ? 0
 
 int64_t Demuxer::Duration() const { return m_fmt->duration == AV_NOPTS_VALUE ? -1 : m_fmt->duration; }
 
+int64_t Demuxer::BitRate() const { return m_fmt->bit_rate > 0 ? m_fmt->bit_rate : 0; }
+
 void Demuxer::KeepOnly(int stream) {
     m_kept = stream;
     for (unsigned i = 0; i < m_fmt->nb_streams; ++i)

@@ -26,6 +26,9 @@ public:
     int64_t Origin() const;
     // Length in AV_TIME_BASE units, or -1 when the container does not say.
     int64_t Duration() const;
+    // The whole source's bits per second (as the container says, or its
+    // size over its length), 0 when unknown.
+    int64_t BitRate() const;
 
     // Packets of other streams are dropped inside the demuxer.
     void KeepOnly(int stream);

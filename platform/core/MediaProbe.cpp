@@ -1,6 +1,7 @@
 #include "platform/core/MediaProbe.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -23,6 +24,31 @@ double RateOf(const AVStream& s) {
     const AVRational r = s.avg_frame_rate.num > 0 && s.avg_frame_rate.den > 0 ? s.avg_frame_rate : s.r_frame_rate;
     return r.num > 0 && r.den > 0 ? av_q2d(r) : 0.0;
 }
+
+// MPEG video headers that leave the rate open write the largest value the
+// field holds (0x3FFFF units of 400 bit/s): no rate at all.
+constexpr int64_t kMpegVariableRate = 0x3FFFFll * 400;
+
+// A video stream whose headers give no rate gets the whole source's rate
+// less what the other streams declare; a guess that includes the
+// container's overhead, but near what the pictures take.
+void EstimateVideoRates(SourceFacts& facts, int64_t sourceRate) {
+    if (sourceRate <= 0) return;
+    int64_t declared = 0;
+    int unknownVideo = 0;
+    for (const StreamFacts& s : facts.streams) {
+        if (s.kind == StreamFacts::Kind::Video && s.bitRate <= 0) ++unknownVideo;
+        else if (s.bitRate > 0) declared += s.bitRate;
+    }
+    // Shared between several unknown streams the guess would mean nothing.
+    if (unknownVideo != 1 || declared >= sourceRate) return;
+    for (StreamFacts& s : facts.streams)
+        if (s.kind == StreamFacts::Kind::Video && s.bitRate <= 0) s.bitRate = sourceRate - declared;
+}
+
+// How far before a poster's time reading starts, in seconds: more than a
+// seek is ever off by.
+constexpr double kPosterSeekMargin = 5.0;
 
 size_t Stride24(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3); }
 
@@ -49,7 +75,7 @@ SourceFacts ProbeSource(const SourceOpener& open) {
         StreamFacts f;
         f.length = Seconds(s.duration, s.time_base);
         if (f.length <= 0.0) f.length = containerLength;
-        f.bitRate = par.bit_rate;
+        f.bitRate = par.bit_rate == kMpegVariableRate ? 0 : par.bit_rate;
         if (par.codec_type == AVMEDIA_TYPE_VIDEO && !(s.disposition & AV_DISPOSITION_ATTACHED_PIC)) {
             f.kind = StreamFacts::Kind::Video;
             f.frameRate = RateOf(s);
@@ -63,6 +89,7 @@ SourceFacts ProbeSource(const SourceOpener& open) {
         }
         facts.streams.push_back(f);
     }
+    EstimateVideoRates(facts, demux.BitRate());
     return facts;
 }
 
@@ -71,14 +98,20 @@ std::vector<uint8_t> PosterFrame(const SourceOpener& open, double seconds, int w
     const VideoTarget target{width, height, AVRational{25, 1}};
     std::vector<uint8_t> bgra(static_cast<size_t>(width) * height * 4);
     bool got = false;
-    // One frame at the time; past the end, the last frame of the stream.
+    // Seeking lands only near a time in some containers (MPEG program
+    // streams overshoot by a few frames): start a little before it and
+    // decode forward to the picture due at the time. Past the end of the
+    // stream, the last picture stands.
+    const double wanted = std::max(0.0, seconds);
+    const double from = std::max(0.0, wanted - kPosterSeekMargin);
+    const int64_t steps = std::llround((wanted - from) * av_q2d(target.rate));
     {
-        const ClipRange range{static_cast<int64_t>(std::max(0.0, seconds) * AV_TIME_BASE), AV_TIME_BASE / 25};
-        VideoTrackReader reader(open, target, range);
+        VideoTrackReader reader(open, target, ClipRange{static_cast<int64_t>(from * AV_TIME_BASE), 0});
         if (!reader.HasSourceStream()) Fail(ErrorKind::NotMedia, "the source has no video");
-        got = reader.Next(bgra.data());
+        for (int64_t i = 0; i <= steps && reader.Next(bgra.data()); ++i) got = true;
     }
     if (!got) {
+        // A seek past the end gives nothing: the stream's last picture.
         VideoTrackReader reader(open, target, ClipRange{});
         std::vector<uint8_t> frame(bgra.size());
         while (reader.Next(frame.data())) {

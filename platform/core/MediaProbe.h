@@ -17,7 +17,7 @@ struct StreamFacts {
     double length = 0.0;     // seconds; the container's length when the stream gives none
     int width = 0;           // video
     int height = 0;
-    int64_t bitRate = 0;     // bits per second, 0 when unknown
+    int64_t bitRate = 0;     // bits per second, 0 when unknown; video: estimated when headers do not say
     uint32_t fourcc = 0;     // video: the codec's four-character code, 0 when it has none
     int sampleRate = 0;      // audio
     int channels = 0;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/core/Demuxer.h"
 #include "platform/core/MediaError.h"
 #include "platform/core/MediaProbe.h"
 #include "tests/platform/native/TestClips.h"
@@ -68,6 +69,38 @@ TEST(MediaProbe, StreamsOfEachContainer) {
         EXPECT_EQ(video->height, 144) << c.container;
         EXPECT_NEAR(audio->length, 2.0, 0.15) << c.container;
         EXPECT_EQ(audio->sampleRate, 44100) << c.container;
+    }
+}
+
+namespace {
+
+// Bits per second the video packets of a file take over its length.
+double MeasuredVideoRate(const std::string& path, double seconds) {
+    media::Demuxer demux(media::OpenFileSource(path));
+    const int v = demux.BestStream(AVMEDIA_TYPE_VIDEO);
+    demux.KeepOnly(v);
+    media::PacketPtr pkt = media::MakePacket();
+    double bytes = 0;
+    while (demux.Read(pkt.get())) {
+        bytes += pkt->size;
+        av_packet_unref(pkt.get());
+    }
+    return bytes * 8 / seconds;
+}
+
+}  // namespace
+
+TEST(MediaProbe, VideoBitRateNearWhatThePicturesTake) {
+    // MPEG headers of variable-rate video and ASF give no video rate: it
+    // is then estimated from the source's, never the headers' marker.
+    for (const char* container : {"avi", "mpg", "mpeg2", "wmv"}) {
+        const std::string path =
+            testclips::Clip(std::string("rate.") + container, Spec(container, 320, 240, {25, 1}, 3.0));
+        const media::SourceFacts facts = media::ProbeSource(media::FileOpener(path));
+        const StreamFacts* video = First(facts, StreamFacts::Kind::Video);
+        ASSERT_NE(video, nullptr) << container;
+        const double measured = MeasuredVideoRate(path, 3.0);
+        EXPECT_NEAR(static_cast<double>(video->bitRate), measured, measured * 0.15) << container;
     }
 }
 
