@@ -171,27 +171,58 @@ bool CodecHasBox(const std::u16string& codecGuid, bool about) {
     return false;
 }
 
+// Keeps the owner disabled while a box runs its own message loop: Wine's
+// property frame takes no owner, so without this the host's windows
+// would stay usable under a box that is meant to be modal.
+class ModalOwner {
+public:
+    // A dialog's owner is its parent's top-level window, as on Windows.
+    explicit ModalOwner(HWND parent) {
+        const HWND root = parent && IsWindow(parent) ? GetAncestor(parent, GA_ROOT) : nullptr;
+        if (root && IsWindowEnabled(root)) {
+            m_owner = root;
+            EnableWindow(m_owner, FALSE);
+        }
+    }
+    ~ModalOwner() {
+        if (m_owner && IsWindow(m_owner)) EnableWindow(m_owner, TRUE);
+    }
+    ModalOwner(const ModalOwner&) = delete;
+    ModalOwner& operator=(const ModalOwner&) = delete;
+
+private:
+    HWND m_owner = nullptr;
+};
+
 // The About box shows the first property page only; Configure shows all.
 void ShowCodecBox(HWND parent, const std::u16string& codecGuid, bool about) {
     ComPtr<IBaseFilter> filter;
-    if (FAILED(BindFilterByDisplayName(codecGuid, filter)) || !filter) return;
+    std::u16string listedName;
+    if (FAILED(BindFilterByDisplayName(codecGuid, filter, &listedName)) || !filter) return;
     ComPtr<ISpecifyPropertyPages> pages;
     if (SUCCEEDED(filter.As(IID_ISpecifyPropertyPages, pages))) {
         FILTER_INFO info{};
         filter->QueryFilterInfo(&info);
+        // A filter outside a graph has no name of its own yet: the caption
+        // is then the name the compressor is listed under.
+        std::u16string caption = com::U16(info.achName);
+        if (caption.empty()) caption = listedName;
         CAUUID uuids{};
         if (SUCCEEDED(pages->GetPages(&uuids)) && uuids.cElems > 0 && uuids.pElems) {
             IUnknown* object = filter.Get();
-            OleCreatePropertyFrame(parent, 0, 0, info.achName, 1, &object, about ? 1 : uuids.cElems, uuids.pElems,
-                                   0, 0, nullptr);
+            const ModalOwner modal(parent);
+            OleCreatePropertyFrame(parent, 0, 0, com::W(caption), 1, &object, about ? 1 : uuids.cElems,
+                                   uuids.pElems, 0, 0, nullptr);
         }
         CoTaskMemFree(uuids.pElems);
         if (info.pGraph) info.pGraph->Release();
         return;
     }
     ComPtr<IAMVfwCompressDialogs> dialogs;
-    if (SUCCEEDED(filter.As(IID_IAMVfwCompressDialogs, dialogs)))
+    if (SUCCEEDED(filter.As(IID_IAMVfwCompressDialogs, dialogs))) {
+        const ModalOwner modal(parent);
         dialogs->ShowDialog(about ? VfwCompressDialog_About : VfwCompressDialog_Config, parent);
+    }
 }
 
 }  // namespace

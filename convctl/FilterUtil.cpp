@@ -1,12 +1,16 @@
 #include "convctl/FilterUtil.h"
 
+#include <ocidl.h>
+
+#include "framework/com/Bstr.h"
 #include "framework/com/WinText.h"
 
 namespace convctl {
 
 using com::ComPtr;
 
-HRESULT BindFilterByDisplayName(const std::u16string& name, ComPtr<IBaseFilter>& filter) {
+HRESULT BindFilterByDisplayName(const std::u16string& name, ComPtr<IBaseFilter>& filter,
+                                std::u16string* friendlyName) {
     ComPtr<IBindCtx> bindCtx;
     HRESULT hr = CreateBindCtx(0, bindCtx.Put());
     if (FAILED(hr)) return hr;
@@ -28,7 +32,18 @@ HRESULT BindFilterByDisplayName(const std::u16string& name, ComPtr<IBaseFilter>&
     hr = MkParseDisplayName(bindCtx.Get(), com::W(text.data()), &eaten, moniker.Put());
     if (FAILED(hr)) return hr;
     if (!moniker) return E_FAIL;
-    return moniker->BindToObject(bindCtx.Get(), nullptr, IID_IBaseFilter, filter.PutVoid());
+    hr = moniker->BindToObject(bindCtx.Get(), nullptr, IID_IBaseFilter, filter.PutVoid());
+    if (SUCCEEDED(hr) && friendlyName) {
+        friendlyName->clear();
+        ComPtr<IPropertyBag> bag;
+        if (SUCCEEDED(moniker->BindToStorage(bindCtx.Get(), nullptr, IID_IPropertyBag, bag.PutVoid()))) {
+            com::Variant value;
+            V_VT(value.Ptr()) = VT_BSTR;
+            if (SUCCEEDED(bag->Read(L"FriendlyName", value.Ptr(), nullptr)) && V_VT(value.Ptr()) == VT_BSTR)
+                *friendlyName = com::U16FromBstr(V_BSTR(value.Ptr()));
+        }
+    }
+    return hr;
 }
 
 ComPtr<IPin> FindUnconnectedPin(IBaseFilter* filter, PIN_DIRECTION direction, int n) {

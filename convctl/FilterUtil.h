@@ -10,8 +10,10 @@
 
 namespace convctl {
 
-// Parses a moniker display name and binds it to a filter.
-HRESULT BindFilterByDisplayName(const std::u16string& name, com::ComPtr<IBaseFilter>& filter);
+// Parses a moniker display name and binds it to a filter; when asked,
+// also reads the moniker's "FriendlyName" (left empty when it has none).
+HRESULT BindFilterByDisplayName(const std::u16string& name, com::ComPtr<IBaseFilter>& filter,
+                                std::u16string* friendlyName = nullptr);
 
 // The n-th pin of the wanted direction that is not connected yet (its
 // ConnectedTo answers VFW_E_NOT_CONNECTED); null when there is none.

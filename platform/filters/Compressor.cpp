@@ -250,8 +250,9 @@ STDMETHODIMP Compressor::GetPages(CAUUID* pages) {
         pages->cElems = 0;
         return E_OUTOFMEMORY;
     }
-    pages->pElems[0] = m_settingsPage;
-    pages->pElems[1] = CLSID_CompressorAboutPage;
+    // The About page first: a host's About box shows the first page alone.
+    pages->pElems[0] = CLSID_CompressorAboutPage;
+    pages->pElems[1] = m_settingsPage;
     return S_OK;
 }
 

@@ -27,7 +27,7 @@ class CompressorOutputPin;
 
 class Compressor : public dshow::BaseFilter, public ISpecifyPropertyPages, public IAMVfwCompressDialogs {
 public:
-    // ISpecifyPropertyPages: the settings page, then the about page.
+    // ISpecifyPropertyPages: the about page, then the settings page.
     STDMETHODIMP GetPages(CAUUID* pages) override;
     // IAMVfwCompressDialogs
     STDMETHODIMP ShowDialog(int dialog, HWND parent) override;

@@ -205,10 +205,10 @@ WT_TEST(Compressors, SettingsStateAndPageAreKept) {
     CAUUID pages{};
     REQUIRE_HR(specify->GetPages(&pages));
     REQUIRE(pages.cElems == 2);
-    ComPtr<IPropertyPage> page;
-    CHECK_HR(CoCreateInstance(pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.PutVoid()));
     ComPtr<IPropertyPage> about;
-    CHECK_HR(CoCreateInstance(pages.pElems[1], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, about.PutVoid()));
+    CHECK_HR(CoCreateInstance(pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, about.PutVoid()));
+    ComPtr<IPropertyPage> page;
+    CHECK_HR(CoCreateInstance(pages.pElems[1], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.PutVoid()));
     CoTaskMemFree(pages.pElems);
     REQUIRE(page);
 
