@@ -101,18 +101,23 @@ void ConversionEngine::GetFileInfo(const std::u16string& fileName, const FileInf
     if (r.bitRate) *r.bitRate = 0;
 
     ComPtr<IMediaDet> det;
-    if (FAILED(m_factory->CreateMediaDetector(det.Put())) || !det) return;
     Bstr name(fileName);
-    if (FAILED(det->put_Filename(name.Get()))) return;
-
-    const StreamScan scan = ScanStreams(det.Get(), r.frameRate, r.duration, r.width, r.height, r.bitRate);
-    if (r.hasVideo) *r.hasVideo = scan.hasVideo ? VARIANT_TRUE : VARIANT_FALSE;
-    if (r.hasAudio) *r.hasAudio = scan.hasAudio ? VARIANT_TRUE : VARIANT_FALSE;
+    const bool opened = SUCCEEDED(m_factory->CreateMediaDetector(det.Put())) && det &&
+                        SUCCEEDED(det->put_Filename(name.Get()));
+    StreamScan scan;
+    if (opened) {
+        scan = ScanStreams(det.Get(), r.frameRate, r.duration, r.width, r.height, r.bitRate);
+        if (r.hasVideo) *r.hasVideo = scan.hasVideo ? VARIANT_TRUE : VARIANT_FALSE;
+        if (r.hasAudio) *r.hasAudio = scan.hasAudio ? VARIANT_TRUE : VARIANT_FALSE;
+    }
 
     if (!r.posterPath) return;
+    // The path comes back even for a file the detector cannot open, with
+    // no file behind it: an earlier file's poster must never stand for it.
     const std::u16string poster = PosterPath();
     DeleteFileW(com::W(poster));
     *r.posterPath = com::AllocBstr(poster);
+    if (!opened) return;
     if (scan.hasVideo) {
         const std::u16string lower = com::FromAnsi(core::AsciiLower(com::ToAnsi(fileName)));
         const bool windowsMedia = (scan.haveSubtype && IsEqualGUID(scan.videoSubtype, MEDIASUBTYPE_Asf)) ||
