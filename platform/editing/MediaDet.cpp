@@ -1,5 +1,6 @@
 #include "platform/editing/MediaDet.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "framework/com/Bstr.h"
@@ -18,6 +19,17 @@ GUID SubtypeOfFourcc(uint32_t fourcc) {
     GUID g = MEDIASUBTYPE_PCM;  // the base GUID with tag 1
     g.Data1 = fourcc;
     return g;
+}
+
+// Bytes of a 24-bit DIB with its header; false when the size does not fit
+// the 32-bit count callers allocate by.
+bool DibBytes(LONG width, LONG height, LONG* bytes) {
+    if (width <= 0 || height <= 0) return false;
+    const int64_t stride = (static_cast<int64_t>(width) * 3 + 3) & ~int64_t{3};
+    const int64_t total = static_cast<int64_t>(sizeof(BITMAPINFOHEADER)) + stride * height;
+    if (total > 0x7FFFFFFF) return false;
+    *bytes = static_cast<LONG>(total);
+    return true;
 }
 
 // A DIB of the poster: header then bottom-up 24-bit rows.
@@ -125,8 +137,8 @@ STDMETHODIMP MediaDet::put_Filename(BSTR name) {
 
 STDMETHODIMP MediaDet::GetBitmapBits(double time, LONG* bufferSize, char* buffer, LONG width, LONG height) {
     if (!m_open) return E_INVALIDARG;
-    if (width <= 0 || height <= 0) return E_INVALIDARG;
-    const LONG needed = static_cast<LONG>(sizeof(BITMAPINFOHEADER) + ((width * 3 + 3) & ~3) * height);
+    LONG needed = 0;
+    if (!DibBytes(width, height, &needed)) return E_INVALIDARG;
     if (!buffer) {
         if (!bufferSize) return E_POINTER;
         *bufferSize = needed;
@@ -143,7 +155,8 @@ STDMETHODIMP MediaDet::GetBitmapBits(double time, LONG* bufferSize, char* buffer
 
 STDMETHODIMP MediaDet::WriteBitmapBits(double time, LONG width, LONG height, BSTR fileName) {
     if (!m_open) return E_INVALIDARG;
-    if (!fileName || width <= 0 || height <= 0) return E_INVALIDARG;
+    LONG bytes = 0;
+    if (!fileName || !DibBytes(width, height, &bytes)) return E_INVALIDARG;
     BITMAPINFOHEADER header;
     std::vector<uint8_t> rows;
     HRESULT hr = Poster(m_fileName, time, width, height, header, rows);
