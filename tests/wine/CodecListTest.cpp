@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "convctl/FilterUtil.h"
 #include "framework/com/Bstr.h"
 #include "framework/com/ComPtr.h"
 #include "framework/com/WinText.h"
@@ -47,14 +48,8 @@ std::vector<Listed> List(ControlHost& host, LONG type) {
 }
 
 ComPtr<IBaseFilter> Bind(const std::u16string& display) {
-    ComPtr<IBindCtx> ctx;
-    ComPtr<IMoniker> moniker;
     ComPtr<IBaseFilter> filter;
-    ULONG eaten = 0;
-    std::u16string text = display;
-    CreateBindCtx(0, ctx.Put());
-    if (SUCCEEDED(MkParseDisplayName(ctx.Get(), com::W(text.data()), &eaten, moniker.Put())) && moniker)
-        moniker->BindToObject(ctx.Get(), nullptr, IID_IBaseFilter, filter.PutVoid());
+    convctl::BindFilterByDisplayName(display, filter);
     return filter;
 }
 
