@@ -62,16 +62,6 @@ Info Ask(IVantrexObj* control, const std::u16string& file, bool withPoster = tru
     return i;
 }
 
-clipgen::ClipSpec Spec(const char* container, int w, int h, AVRational rate, double seconds) {
-    clipgen::ClipSpec s;
-    s.container = container;
-    s.width = w;
-    s.height = h;
-    s.rate = rate;
-    s.seconds = seconds;
-    return s;
-}
-
 std::u16string TempPoster() {
     WCHAR folder[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH, folder);
@@ -201,7 +191,7 @@ WT_TEST(MediaInfo, ClipsOfEveryContainer) {
                           {"info.wmv", "wmv", {15, 1}, 15.0, 0}};
     for (const Case& c : cases) {
         std::string unixPath;
-        const std::u16string clip = pt::Clip(c.file, Spec(c.container, 176, 144, c.rate, 2.0), &unixPath);
+        const std::u16string clip = pt::Clip(c.file, clipgen::SpecOf(c.container, 176, 144, c.rate, 2.0), &unixPath);
         const Info i = Ask(control.Get(), clip);
         const std::string what = c.file;
         if (std::fabs(i.rate - c.expectedRate) > 0.01)
@@ -227,7 +217,7 @@ WT_TEST(MediaInfo, PosterTimeFollowsTheLowerCasedName) {
     ComPtr<IVantrexObj> control = CreateControl();
     REQUIRE(control);
     std::string unixPath;
-    pt::Clip("poster_time.avi", Spec("avi", 176, 144, {25, 1}, 2.0), &unixPath);
+    pt::Clip("poster_time.avi", clipgen::SpecOf("avi", 176, 144, {25, 1}, 2.0), &unixPath);
     const std::u16string source = pt::WindowsPath(unixPath);
     // The same AVI under names that speak of Windows Media: the first picture.
     const std::u16string folder = pt::WindowsPath(pt::OutputPath("Clips ASF"));
@@ -244,10 +234,10 @@ WT_TEST(MediaInfo, FilesThatAreNoClips) {
     ComPtr<IVantrexObj> control = CreateControl();
     REQUIRE(control);
     const std::u16string poster = TempPoster();
-    const std::u16string video = pt::Clip("info.avi", Spec("avi", 176, 144, {25, 1}, 2.0));
+    const std::u16string video = pt::Clip("info.avi", clipgen::SpecOf("avi", 176, 144, {25, 1}, 2.0));
 
     // Sound only: its length when a poster is asked for, 0 without one.
-    clipgen::ClipSpec toneSpec = Spec("avi", 176, 144, {25, 1}, 1.5);
+    clipgen::ClipSpec toneSpec = clipgen::SpecOf("avi", 176, 144, {25, 1}, 1.5);
     toneSpec.video = false;
     const std::u16string tone = pt::Clip("info_tone.avi", toneSpec);
     CHECK(FileExists(Ask(control.Get(), video).poster));

@@ -24,6 +24,17 @@ struct ClipSpec {
     std::string audioEncoder;
 };
 
+// A clip of this container, size, frame rate and length; the rest as above.
+inline ClipSpec SpecOf(const std::string& container, int width, int height, AVRational rate, double seconds) {
+    ClipSpec s;
+    s.container = container;
+    s.width = width;
+    s.height = height;
+    s.rate = rate;
+    s.seconds = seconds;
+    return s;
+}
+
 // Writes the clip to a file (UTF-8 path); throws media::MediaError.
 void WriteClip(const std::string& path, const ClipSpec& spec);
 

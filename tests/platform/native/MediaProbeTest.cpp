@@ -17,12 +17,7 @@ namespace {
 
 clipgen::ClipSpec Spec(const std::string& container, int w, int h, AVRational rate, double seconds, bool audio = true,
                        bool video = true) {
-    clipgen::ClipSpec s;
-    s.container = container;
-    s.width = w;
-    s.height = h;
-    s.rate = rate;
-    s.seconds = seconds;
+    clipgen::ClipSpec s = clipgen::SpecOf(container, w, h, rate, seconds);
     s.audio = audio;
     s.video = video;
     return s;
