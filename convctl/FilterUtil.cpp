@@ -11,6 +11,14 @@ using com::ComPtr;
 
 HRESULT BindFilterByDisplayName(const std::u16string& name, ComPtr<IBaseFilter>& filter,
                                 std::u16string* friendlyName) {
+    // Other texts would be tried as file names, and Wine looks those up in
+    // the running object table of its RPC service: seconds each time the
+    // service is not up, for a text that names no compressor anyway.
+    static const char16_t kDevice[] = u"@device:";
+    const size_t prefix = sizeof kDevice / sizeof kDevice[0] - 1;
+    if (name.size() <= prefix ||
+        CompareStringOrdinal(com::W(name.data()), prefix, com::W(kDevice), prefix, TRUE) != CSTR_EQUAL)
+        return MK_E_SYNTAX;
     ComPtr<IBindCtx> bindCtx;
     HRESULT hr = CreateBindCtx(0, bindCtx.Put());
     if (FAILED(hr)) return hr;

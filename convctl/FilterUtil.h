@@ -10,8 +10,10 @@
 
 namespace convctl {
 
-// Parses a moniker display name and binds it to a filter; when asked,
-// also reads the moniker's "FriendlyName" (left empty when it has none).
+// Parses a device moniker's display name ("@device:...", as the compressor
+// listings give them) and binds it to a filter; when asked, also reads the
+// moniker's "FriendlyName" (left empty when it has none). Any other text is
+// refused with MK_E_SYNTAX.
 HRESULT BindFilterByDisplayName(const std::u16string& name, com::ComPtr<IBaseFilter>& filter,
                                 std::u16string* friendlyName = nullptr);
 

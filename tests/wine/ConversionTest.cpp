@@ -322,7 +322,8 @@ WT_TEST(Conversion, ABadCompressorFailsAndTheOldOutputIsGone) {
     // uncompressed stream in its place.
     const Case cases[] = {{"bad video alone", badVideo, u""},
                           {"bad video with good audio", badVideo, mp3},
-                          {"bad audio with good video", mpeg4, badAudio}};
+                          {"bad audio with good video", mpeg4, badAudio},
+                          {"a name that is no identifier", u"MPEG-4 Part 2", u""}};
     for (const Case& c : cases) {
         {
             const HANDLE h =
