@@ -215,8 +215,10 @@ void TCustomForm::ApplyPosition() {
 }
 
 void TCustomForm::FocusFirstControl() {
+    // The form itself holding the focus does not count: activation gives
+    // it to the top-level window first, and a control takes it from there.
     const HWND focus = GetFocus();
-    if (focus && (focus == m_handle || IsChild(m_handle, focus))) return;
+    if (focus && IsChild(m_handle, focus)) return;
     if (m_activeControl && m_activeControl->CanFocus() && m_activeControl->HandleAllocated()) {
         ::SetFocus(m_activeControl->Handle());
         return;

@@ -156,6 +156,35 @@ WT_TEST(Forms, ModalFormsPositionsAndStayOnTop) {
     CHECK(mainWasDisabled);
 }
 
+WT_TEST(Forms, TheFocusedControlHasTheFocusAgainWhenItsFormComesBack) {
+    ft::TestApp app;
+    TFirstForm* main = nullptr;
+    TSecondForm* dialog = nullptr;
+    app.App().CreateForm(main);
+    app.App().CreateForm(dialog);
+    main->Show();
+    dialog->Show();
+    ft::Pump(50);
+    dialog->edit->SetFocus();
+    CHECK(dialog->edit->Focused());
+    // Other tests' windows share the display: a form is brought forward
+    // until it holds the foreground.
+    const auto bringForward = [](TCustomForm* form) {
+        return ft::PumpUntil(
+            [&] {
+                if (GetForegroundWindow() != form->Handle()) SetForegroundWindow(form->Handle());
+                return form->Active();
+            },
+            3000);
+    };
+    for (int round = 0; round < 2; ++round) {
+        CHECK(bringForward(main));
+        CHECK(bringForward(dialog));
+        CHECK(ft::PumpUntil([&] { return GetFocus() == dialog->edit->Handle(); }, 500));
+    }
+    dialog->Close();
+}
+
 WT_TEST(Forms, CloseQueryAndCloseActions) {
     ft::TestApp app;
     TFirstForm* main = nullptr;
