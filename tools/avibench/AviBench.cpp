@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "convctl/FilterUtil.h"
 #include "convctl/Tromvex.h"
 #include "framework/com/Bstr.h"
 #include "framework/com/ComObject.h"
@@ -106,34 +107,12 @@ std::u16string CompressorId(const CLSID& category, const char* friendlyName) {
 }
 
 ComPtr<IBaseFilter> BindCompressor(const std::u16string& id) {
-    ComPtr<IBindCtx> ctx;
-    ComPtr<IMoniker> m;
     ComPtr<IBaseFilter> filter;
-    if (FAILED(CreateBindCtx(0, ctx.Put()))) return filter;
-    BIND_OPTS2 options{};
-    options.cbStruct = sizeof options;
-    ctx->GetBindOptions(reinterpret_cast<BIND_OPTS*>(&options));
-    options.dwClassContext = CLSCTX_INPROC_SERVER;
-    ctx->SetBindOptions(reinterpret_cast<BIND_OPTS*>(&options));
-    std::u16string text = id;
-    ULONG eaten = 0;
-    if (SUCCEEDED(MkParseDisplayName(ctx.Get(), com::W(text.data()), &eaten, m.Put())) && m)
-        m->BindToObject(ctx.Get(), nullptr, IID_IBaseFilter, filter.PutVoid());
+    convctl::BindFilterByDisplayName(id, filter);
     return filter;
 }
 
-ComPtr<IPin> FreePin(IBaseFilter* filter, PIN_DIRECTION wanted) {
-    ComPtr<IEnumPins> pins;
-    ComPtr<IPin> pin;
-    if (FAILED(filter->EnumPins(pins.Put()))) return nullptr;
-    while (pins->Next(1, pin.Put(), nullptr) == S_OK) {
-        PIN_DIRECTION dir;
-        ComPtr<IPin> peer;
-        pin->QueryDirection(&dir);
-        if (dir == wanted && pin->ConnectedTo(peer.Put()) == VFW_E_NOT_CONNECTED) return pin;
-    }
-    return nullptr;
-}
+ComPtr<IPin> FreePin(IBaseFilter* filter, PIN_DIRECTION wanted) { return convctl::FindUnconnectedPin(filter, wanted); }
 
 #define STEP(call)                                                                           \
     do {                                                                                     \
