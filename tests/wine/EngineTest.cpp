@@ -7,6 +7,7 @@
 #include "framework/com/ComPtr.h"
 #include "framework/com/WinText.h"
 #include "tests/platform/wine/GraphTestUtil.h"
+#include "tests/wine/EngineRig.h"
 #include "tests/wine/harness/ComTestUtil.h"
 #include "tests/wine/harness/TestContainer.h"
 #include "tests/wine/harness/WineTest.h"
@@ -42,31 +43,7 @@ public:
     }
 };
 
-struct Rig {
-    convctl::VantrexControl* control = new convctl::VantrexControl();
-    std::vector<EventCall> log;
-    ComPtr<EventSink> sink = ComPtr<EventSink>::Adopt(new EventSink(DIID__IVantrexObjEvents, "S", &log));
-    wt::TestContainer* container = new wt::TestContainer(400, 300);
-
-    Rig() {
-        CHECK(wt::Connect(static_cast<IVantrexObj*>(control), DIID__IVantrexObjEvents, sink.Get()) != 0);
-        CHECK_HR(container->Host(static_cast<IVantrexObj*>(control), RECT{10, 10, 330, 250}));
-    }
-    ~Rig() {
-        container->Close();
-        container->Release();
-        CHECK_EQ(control->Release(), 0u);
-    }
-    std::vector<std::string> Events() const {
-        std::vector<std::string> out;
-        for (const auto& c : log) {
-            std::string s = std::to_string(c.id);
-            for (const auto& a : c.args) s += "|" + a;
-            out.push_back(s);
-        }
-        return out;
-    }
-};
+using Rig = wt::EngineRig;
 
 std::u16string TempFile(const char16_t* name) {
     WCHAR dir[MAX_PATH] = {};

@@ -16,6 +16,7 @@
 #include "platform/include/MpegEncoder.h"
 #include "tests/mpeg/common/MpegExpect.h"
 #include "tests/mpeg/common/MpegProbe.h"
+#include "tests/wine/EngineRig.h"
 #include "tests/wine/harness/ComTestUtil.h"
 #include "tests/wine/harness/TestContainer.h"
 #include "tests/wine/harness/WineTest.h"
@@ -80,37 +81,7 @@ public:
     HRESULT CreateMpegEncoder(IBaseFilter** out) override;
 };
 
-struct Rig {
-    convctl::VantrexControl* control = new convctl::VantrexControl();
-    std::vector<EventCall> log;
-    ComPtr<EventSink> sink = ComPtr<EventSink>::Adopt(new EventSink(DIID__IVantrexObjEvents, "S", &log));
-    wt::TestContainer* container = new wt::TestContainer(400, 300);
-
-    Rig() {
-        CHECK(wt::Connect(static_cast<IVantrexObj*>(control), DIID__IVantrexObjEvents, sink.Get()) != 0);
-        CHECK_HR(container->Host(static_cast<IVantrexObj*>(control), RECT{10, 10, 330, 250}));
-    }
-    ~Rig() {
-        control->Engine().SetFactory(nullptr);
-        container->Close();
-        container->Release();
-        CHECK_EQ(control->Release(), 0u);
-    }
-    convctl::ConversionEngine& Engine() { return control->Engine(); }
-    std::vector<std::string> Events() const {
-        std::vector<std::string> out;
-        for (const auto& c : log) {
-            std::string s = std::to_string(c.id);
-            for (const auto& a : c.args) s += "|" + a;
-            out.push_back(s);
-        }
-        return out;
-    }
-    bool Has(DISPID id) const {
-        for (const auto& c : log)
-            if (c.id == id) return true;
-        return false;
-    }
+struct Rig : wt::EngineRig {
     LONG Fps() {
         LONG fps = -1;
         CHECK_HR(control->get_EncodeFPS(&fps));
