@@ -176,19 +176,19 @@ bool MakePlan(const Settings& s, const InputFacts& input, Plan& plan, const char
         *reason = "neither video nor audio is enabled";
         return false;
     }
-    const PresetSpec& spec = kSpecs[s.preset];
+    const PresetSpec& desc = kSpecs[s.preset];
     plan = Plan{};
     plan.video = s.videoEnabled;
     plan.audio = s.audioEnabled;
 
     // Video.
-    plan.videoCodec = spec.mpeg2 ? "mpeg2video" : "mpeg1video";
-    if (spec.disc) {
-        plan.width = spec.width;
-        plan.height = spec.height;
-        plan.frameRate = spec.rate;
+    plan.videoCodec = desc.mpeg2 ? "mpeg2video" : "mpeg1video";
+    if (desc.disc) {
+        plan.width = desc.width;
+        plan.height = desc.height;
+        plan.frameRate = desc.rate;
         // Disc pictures are shown at 4:3.
-        plan.sampleAspect = Reduced(4 * spec.height, 3 * spec.width);
+        plan.sampleAspect = Reduced(4 * desc.height, 3 * desc.width);
     } else {
         plan.width = EvenDown(s.width > 0 ? s.width : input.width);
         plan.height = EvenDown(s.height > 0 ? s.height : input.height);
@@ -196,55 +196,55 @@ bool MakePlan(const Settings& s, const InputFacts& input, Plan& plan, const char
         plan.frameRate = SnapFrameRate(fps);
         plan.sampleAspect = {1, 1};
     }
-    const int maxSide = spec.mpeg2 ? 16383 : 4095;
+    const int maxSide = desc.mpeg2 ? 16383 : 4095;
     if (plan.video && (plan.width < 16 || plan.height < 16 || plan.width > maxSide || plan.height > maxSide)) {
         *reason = "the picture size is out of range";
         return false;
     }
-    plan.gopSize = spec.gopSize;
+    plan.gopSize = desc.gopSize;
     plan.maxBFrames = 2;
 
-    const bool vbr = s.vbr && !spec.cbrOnly;
-    int videoKbps = spec.cbrOnly || s.videoKbps <= 0 ? spec.videoKbps : s.videoKbps;
-    if (spec.videoMaxKbps > 0) videoKbps = std::min(videoKbps, spec.videoMaxKbps);
-    if (vbr && !spec.disc && s.videoKbps <= 0) {
+    const bool vbr = s.vbr && !desc.cbrOnly;
+    int videoKbps = desc.cbrOnly || s.videoKbps <= 0 ? desc.videoKbps : s.videoKbps;
+    if (desc.videoMaxKbps > 0) videoKbps = std::min(videoKbps, desc.videoMaxKbps);
+    if (vbr && !desc.disc && s.videoKbps <= 0) {
         // Constant quality: 100 gives the finest quantizer, 0 the coarsest.
         const int quality = std::clamp(s.quality, 0, 100);
         plan.qscale = 2 + (100 - quality) * 29 / 100;
     } else {
         plan.bitRate = static_cast<int64_t>(videoKbps) * 1000;
         if (vbr) {
-            plan.maxRate = static_cast<int64_t>(spec.videoMaxKbps) * 1000;
+            plan.maxRate = static_cast<int64_t>(desc.videoMaxKbps) * 1000;
         } else {
             plan.maxRate = plan.minRate = plan.bitRate;
         }
         if (plan.maxRate > 0)
             plan.vbvBufferBits =
-                spec.vbvBits ? spec.vbvBits : static_cast<int>(std::clamp<int64_t>(plan.bitRate / 2, kVcdVbv, kMainLevelVbv));
+                desc.vbvBits ? desc.vbvBits : static_cast<int>(std::clamp<int64_t>(plan.bitRate / 2, kVcdVbv, kMainLevelVbv));
     }
-    if (spec.mpeg2) {
+    if (desc.mpeg2) {
         plan.profile = kProfileMain;
         const double fps = static_cast<double>(plan.frameRate.num) / plan.frameRate.den;
         plan.level = ChooseMpeg2Level(s.mpeg2Level, plan.width, plan.height, fps, std::max(plan.bitRate, plan.maxRate));
     }
-    plan.scanOffset = spec.scanOffset;
+    plan.scanOffset = desc.scanOffset;
 
     // Audio.
-    plan.audioCodec = spec.audioCodec;
-    if (spec.sampleRate) plan.sampleRate = spec.sampleRate;
-    else plan.sampleRate = MpegAudioRate(input.sampleRate) ? input.sampleRate : spec.fallbackSampleRate;
-    plan.channels = spec.disc || input.channels >= 2 || input.channels <= 0 ? 2 : 1;
-    int audioKbps = spec.audioFixed || s.audioKbps <= 0 ? spec.audioKbps : s.audioKbps;
-    audioKbps = std::string_view(spec.audioCodec) == "ac3" ? SnapAc3BitRate(audioKbps, spec.audioMaxKbps)
-                                                           : SnapMp2BitRate(std::min(audioKbps, spec.audioMaxKbps),
+    plan.audioCodec = desc.audioCodec;
+    if (desc.sampleRate) plan.sampleRate = desc.sampleRate;
+    else plan.sampleRate = MpegAudioRate(input.sampleRate) ? input.sampleRate : desc.fallbackSampleRate;
+    plan.channels = desc.disc || input.channels >= 2 || input.channels <= 0 ? 2 : 1;
+    int audioKbps = desc.audioFixed || s.audioKbps <= 0 ? desc.audioKbps : s.audioKbps;
+    audioKbps = std::string_view(desc.audioCodec) == "ac3" ? SnapAc3BitRate(audioKbps, desc.audioMaxKbps)
+                                                           : SnapMp2BitRate(std::min(audioKbps, desc.audioMaxKbps),
                                                                             plan.channels);
     plan.audioBitRate = static_cast<int64_t>(audioKbps) * 1000;
 
     // Multiplexer.
-    plan.muxer = spec.muxer;
-    plan.packetSize = spec.packetSize;
-    plan.muxRate = spec.muxRate;
-    plan.preloadMicroseconds = spec.preloadMicroseconds;
+    plan.muxer = desc.muxer;
+    plan.packetSize = desc.packetSize;
+    plan.muxRate = desc.muxRate;
+    plan.preloadMicroseconds = desc.preloadMicroseconds;
     return true;
 }
 

@@ -73,22 +73,22 @@ bool FourCCFromSubtype(REFGUID subtype, DWORD* fourcc) {
     return true;
 }
 
-MediaType VideoMediaType(const VideoStreamSpec& spec) {
+MediaType VideoMediaType(const VideoStreamSpec& desc) {
     VIDEOINFOHEADER vih{};
-    vih.rcSource = RECT{0, 0, static_cast<LONG>(spec.width), static_cast<LONG>(spec.height)};
+    vih.rcSource = RECT{0, 0, static_cast<LONG>(desc.width), static_cast<LONG>(desc.height)};
     vih.rcTarget = vih.rcSource;
-    vih.dwBitRate = spec.bitRate;
-    vih.AvgTimePerFrame = spec.fps ? kUnitsPerSecond / spec.fps : 0;
+    vih.dwBitRate = desc.bitRate;
+    vih.AvgTimePerFrame = desc.fps ? kUnitsPerSecond / desc.fps : 0;
     vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih.bmiHeader.biWidth = static_cast<LONG>(spec.width);
-    vih.bmiHeader.biHeight = static_cast<LONG>(spec.height);
+    vih.bmiHeader.biWidth = static_cast<LONG>(desc.width);
+    vih.bmiHeader.biHeight = static_cast<LONG>(desc.height);
     vih.bmiHeader.biPlanes = 1;
     vih.bmiHeader.biBitCount = 24;
-    vih.bmiHeader.biCompression = VideoCodecs()[spec.codec].fourcc;
+    vih.bmiHeader.biCompression = VideoCodecs()[desc.codec].fourcc;
 
     WM_MEDIA_TYPE mt{};
     mt.majortype = WMMEDIATYPE_Video;
-    mt.subtype = SubtypeFromFourCC(VideoCodecs()[spec.codec].fourcc);
+    mt.subtype = SubtypeFromFourCC(VideoCodecs()[desc.codec].fourcc);
     mt.bFixedSizeSamples = FALSE;
     mt.bTemporalCompression = TRUE;
     mt.formattype = FORMAT_VideoInfo;

@@ -50,7 +50,7 @@ GUID SubtypeFromFourCC(DWORD fourcc);
 // The FourCC of such a subtype; false for any other GUID.
 bool FourCCFromSubtype(REFGUID subtype, DWORD* fourcc);
 
-MediaType VideoMediaType(const VideoStreamSpec& spec);
+MediaType VideoMediaType(const VideoStreamSpec& desc);
 MediaType AudioMediaType(const AudioCodecInfo& codec, const AudioFormat& format);
 
 // Media types a stream may hold: the kind matches its stream type and the

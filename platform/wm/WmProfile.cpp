@@ -11,19 +11,19 @@ HRESULT Profile::CreateEmpty(WMT_VERSION version, IWMProfile** out) {
     return com::CreateAndQuery<Profile>(IID_IWMProfile, reinterpret_cast<void**>(out), version);
 }
 
-HRESULT Profile::CreateSystem(const SystemProfileSpec& spec, IWMProfile** out) {
+HRESULT Profile::CreateSystem(const SystemProfileSpec& desc, IWMProfile** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     return com::ComGuard([&]() -> HRESULT {
         ComPtr<Profile> profile = ComPtr<Profile>::Adopt(new Profile(WMT_VER_7_0));
-        profile->m_name = com::U16(spec.name);
-        profile->m_description = com::U16(ProfileDescription(spec));
+        profile->m_name = com::U16(desc.name);
+        profile->m_description = com::U16(ProfileDescription(desc));
 
-        StreamSettings video = VideoStreamSettings(spec.video);
+        StreamSettings video = VideoStreamSettings(desc.video);
         video.number = 1;
         video.name = u"Video Stream";
         video.connection = u"Video";
-        StreamSettings audio = AudioStreamSettings(spec.audio);
+        StreamSettings audio = AudioStreamSettings(desc.audio);
         audio.number = 2;
         audio.name = u"Audio Stream";
         audio.connection = u"Audio";

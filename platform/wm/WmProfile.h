@@ -18,7 +18,7 @@ public:
     explicit Profile(WMT_VERSION version) : m_version(version) {}
 
     // A profile built from one of the catalog's system profiles.
-    static HRESULT CreateSystem(const SystemProfileSpec& spec, IWMProfile** out);
+    static HRESULT CreateSystem(const SystemProfileSpec& desc, IWMProfile** out);
     static HRESULT CreateEmpty(WMT_VERSION version, IWMProfile** out);
 
     COM_BEGIN_QI()

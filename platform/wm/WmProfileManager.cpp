@@ -37,14 +37,14 @@ HRESULT CheckFormat(REFGUID type, DWORD codec, DWORD format) {
 
 StreamSettings FormatSettings(REFGUID type, DWORD codec, DWORD format) {
     if (IsVideo(type)) {
-        VideoStreamSpec spec = DefaultVideoStream();
-        spec.codec = codec;
-        return VideoStreamSettings(spec);
+        VideoStreamSpec desc = DefaultVideoStream();
+        desc.codec = codec;
+        return VideoStreamSettings(desc);
     }
-    AudioStreamSpec spec = DefaultAudioStream();
-    spec.codec = codec;
-    spec.format = AudioFormats()[format];
-    return AudioStreamSettings(spec);
+    AudioStreamSpec desc = DefaultAudioStream();
+    desc.codec = codec;
+    desc.format = AudioFormats()[format];
+    return AudioStreamSettings(desc);
 }
 
 // Attribute values: with no buffer the size in *size; a short buffer gets

@@ -26,23 +26,23 @@ HRESULT ReadText(Getter get, std::u16string& out) {
 
 }  // namespace
 
-StreamSettings VideoStreamSettings(const VideoStreamSpec& spec) {
+StreamSettings VideoStreamSettings(const VideoStreamSpec& desc) {
     StreamSettings s;
     s.type = WMMEDIATYPE_Video;
-    s.bitRate = spec.bitRate;
-    s.bufferWindowMs = spec.bufferMs;
-    s.mediaType = VideoMediaType(spec);
-    s.maxKeyFrameSpacing = static_cast<LONGLONG>(spec.keyFrameSeconds) * kUnitsPerSecond;
-    s.quality = spec.quality;
+    s.bitRate = desc.bitRate;
+    s.bufferWindowMs = desc.bufferMs;
+    s.mediaType = VideoMediaType(desc);
+    s.maxKeyFrameSpacing = static_cast<LONGLONG>(desc.keyFrameSeconds) * kUnitsPerSecond;
+    s.quality = desc.quality;
     return s;
 }
 
-StreamSettings AudioStreamSettings(const AudioStreamSpec& spec) {
+StreamSettings AudioStreamSettings(const AudioStreamSpec& desc) {
     StreamSettings s;
     s.type = WMMEDIATYPE_Audio;
-    s.bitRate = spec.format.bitRate;
-    s.bufferWindowMs = spec.bufferMs;
-    s.mediaType = AudioMediaType(AudioCodecs()[spec.codec], spec.format);
+    s.bitRate = desc.format.bitRate;
+    s.bufferWindowMs = desc.bufferMs;
+    s.mediaType = AudioMediaType(AudioCodecs()[desc.codec], desc.format);
     return s;
 }
 

@@ -30,8 +30,8 @@ struct StreamSettings {
     bool IsVideo() const { return IsEqualGUID(type, WMMEDIATYPE_Video); }
 };
 
-StreamSettings VideoStreamSettings(const VideoStreamSpec& spec);
-StreamSettings AudioStreamSettings(const AudioStreamSpec& spec);
+StreamSettings VideoStreamSettings(const VideoStreamSpec& desc);
+StreamSettings AudioStreamSettings(const AudioStreamSpec& desc);
 
 // Reads a stream configuration through its public interfaces, so that a
 // configuration of any origin can be copied.

@@ -25,7 +25,7 @@ namespace {
 constexpr DISPID kAboutToRun = 2, kCodecListed = 3, kComplete = 4, kError = 5;
 constexpr DWORD kConversionTimeoutMs = 60000;
 
-clipgen::ClipSpec Spec(double seconds, int w = 160, int h = 120, AVRational rate = {25, 1}) {
+clipgen::ClipSpec ClipOf(double seconds, int w = 160, int h = 120, AVRational rate = {25, 1}) {
     clipgen::ClipSpec s;
     s.container = "avi";
     s.width = w;
@@ -109,7 +109,7 @@ WT_TEST(Conversion, UncompressedAviKeepsTheSourceSizeAndRate) {
     Host host;
     // 15 fps is not among the accepted rates: the file has it only when
     // the source's rate is kept as it is.
-    const std::u16string src = pt::Clip("conv_src15.avi", Spec(2.0, 176, 144, AVRational{15, 1}));
+    const std::u16string src = pt::Clip("conv_src15.avi", ClipOf(2.0, 176, 144, AVRational{15, 1}));
     const std::string out = pt::OutputPath("conv_raw.avi");
     host.Set(src, out);
     REQUIRE(host.Convert());
@@ -135,7 +135,7 @@ WT_TEST(Conversion, Mpeg4AndMp3AtAChosenSizeAndRate) {
     const std::u16string video = host.CodecId(0, u"MPEG-4 Part 2");
     const std::u16string audio = host.CodecId(1, u"MP3");
     REQUIRE(!video.empty() && !audio.empty());
-    const std::u16string src = pt::Clip("conv_src.avi", Spec(2.0));
+    const std::u16string src = pt::Clip("conv_src.avi", ClipOf(2.0));
     const std::string out = pt::OutputPath("conv_mp4.avi");
     host.Set(src, out);
     host.control->put_VideoCodec(Bstr(video).Get());
@@ -164,7 +164,7 @@ WT_TEST(Conversion, Mpeg4AndMp3AtAChosenSizeAndRate) {
 
 WT_TEST(Conversion, ProgressRisesToTheDuration) {
     Host host;
-    const std::u16string src = pt::Clip("conv_long.avi", Spec(6.0, 320, 240));
+    const std::u16string src = pt::Clip("conv_long.avi", ClipOf(6.0, 320, 240));
     const std::string out = pt::OutputPath("conv_progress.avi");
     host.Set(src, out);
     host.log.clear();
@@ -211,7 +211,7 @@ WT_TEST(Conversion, StopMidwayCompletesOnceWithoutAHang) {
     const std::u16string mpeg4 = host.CodecId(0, u"MPEG-4 Part 2");
     const std::u16string mp3 = host.CodecId(1, u"MP3");
     REQUIRE(!mpeg4.empty() && !mp3.empty());
-    const std::u16string src = pt::Clip("conv_stop.avi", Spec(20.0, 640, 480));
+    const std::u16string src = pt::Clip("conv_stop.avi", ClipOf(20.0, 640, 480));
     const std::string out = pt::OutputPath("conv_stop_out.avi");
     // Uncompressed, and through the compressors with their own threads.
     for (const bool compressed : {false, true}) {
@@ -238,13 +238,13 @@ WT_TEST(Conversion, StopMidwayCompletesOnceWithoutAHang) {
         if (Exists(out)) CHECK(pt::ReadBack(out).opened);
     }
     // The control converts again after a stop.
-    host.Set(pt::Clip("conv_src.avi", Spec(2.0)), out);
+    host.Set(pt::Clip("conv_src.avi", ClipOf(2.0)), out);
     CHECK(host.Convert());
 }
 
 WT_TEST(Conversion, BadInputsAndOutputsEndWithCompleteThenError) {
     Host host;
-    const std::u16string good = pt::Clip("conv_src.avi", Spec(2.0));
+    const std::u16string good = pt::Clip("conv_src.avi", ClipOf(2.0));
     const std::string out = pt::OutputPath("conv_bad_out.avi");
 
     host.Set(pt::WindowsPath(pt::OutputPath("does_not_exist.avi")), out);
@@ -262,7 +262,7 @@ WT_TEST(Conversion, BadInputsAndOutputsEndWithCompleteThenError) {
     host.ExpectFailedStart("text input");
 
     std::string full;
-    pt::Clip("conv_src.avi", Spec(2.0), &full);
+    pt::Clip("conv_src.avi", ClipOf(2.0), &full);
     const std::string cut = pt::OutputPath("truncated.avi");
     {
         const std::u16string from = pt::WindowsPath(full), to = pt::WindowsPath(cut);
@@ -312,7 +312,7 @@ WT_TEST(Conversion, ABadCompressorFailsAndTheOldOutputIsGone) {
     const std::u16string badVideo = u"@device:sw:{33D9A760-90C8-11D0-BD43-00A0C911CE86}\\no such codec";
     const std::u16string badAudio = u"@device:sw:{33D9A761-90C8-11D0-BD43-00A0C911CE86}\\no such codec";
     std::string srcUnix;
-    const std::u16string src = pt::Clip("conv_src.avi", Spec(2.0), &srcUnix);
+    const std::u16string src = pt::Clip("conv_src.avi", ClipOf(2.0), &srcUnix);
     const std::string out = pt::OutputPath("conv_badcodec.avi");
     struct Case {
         const char* what;
@@ -355,7 +355,7 @@ WT_TEST(Conversion, AStreamThatCannotReachTheMultiplexerFailsTheStart) {
     const std::u16string nullRenderer =
         u"@device:sw:{083863F1-70DE-11D0-BD40-00A0C911CE86}\\{C1F400A4-3F08-11D3-9F0B-006008039E37}";
     const std::string out = pt::OutputPath("conv_novideo.avi");
-    host.Set(pt::Clip("conv_src.avi", Spec(2.0)), out);
+    host.Set(pt::Clip("conv_src.avi", ClipOf(2.0)), out);
     host.control->put_VideoCodec(Bstr(nullRenderer).Get());
     host.ExpectFailedStart("video that cannot reach the multiplexer");
     bool textOk = false;

@@ -109,11 +109,11 @@ WT_TEST(Engine, GraphErrorEventEndsWithCompleteThenError) {
     Rig rig;
     FailingFactory factory;
     rig.control->Engine().SetFactory(&factory);
-    clipgen::ClipSpec spec;
-    spec.seconds = 10.0;
-    spec.width = 320;
-    spec.height = 240;
-    rig.control->Engine().SetInputFile(pt::Clip("engine_long.avi", spec));
+    clipgen::ClipSpec desc;
+    desc.seconds = 10.0;
+    desc.width = 320;
+    desc.height = 240;
+    rig.control->Engine().SetInputFile(pt::Clip("engine_long.avi", desc));
     rig.control->Engine().SetOutputFile(pt::WindowsPath(pt::OutputPath("engine_error_out.avi")));
     rig.control->Engine().SetPreview(false);
     CHECK_HR(rig.control->StartConversion());

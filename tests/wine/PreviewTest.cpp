@@ -22,7 +22,7 @@ using wt::ControlHost;
 
 namespace {
 
-clipgen::ClipSpec Spec(double seconds, int w = 160, int h = 120) {
+clipgen::ClipSpec ClipOf(double seconds, int w = 160, int h = 120) {
     clipgen::ClipSpec s;
     s.container = "avi";
     s.width = w;
@@ -62,7 +62,7 @@ StreamDigest Digest(const std::string& unixPath, AVMediaType type) {
 }  // namespace
 
 WT_TEST(Preview, TheSameAviWithAndWithoutThePreview) {
-    const std::u16string src = pt::Clip("preview_src.avi", Spec(2.0));
+    const std::u16string src = pt::Clip("preview_src.avi", ClipOf(2.0));
     const std::string plain = pt::OutputPath("preview_off.avi"), shown = pt::OutputPath("preview_on.avi");
     {
         ControlHost host(false);
@@ -125,7 +125,7 @@ WT_TEST(Preview, TheSameAviWithAndWithoutThePreview) {
 
 WT_TEST(Preview, CompressorsBehindTheTeeAsWithout) {
     // The program converts with the preview on, mostly through compressors.
-    const std::u16string src = pt::Clip("preview_src.avi", Spec(2.0));
+    const std::u16string src = pt::Clip("preview_src.avi", ClipOf(2.0));
     std::string outs[2] = {pt::OutputPath("preview_mp4_off.avi"), pt::OutputPath("preview_mp4_on.avi")};
     for (int preview = 0; preview < 2; ++preview) {
         ControlHost host(preview != 0);
@@ -161,7 +161,7 @@ WT_TEST(Preview, ABranchThatCannotBeBuiltFailsTheStartAloud) {
     const std::u16string dv = host.CodecId(0, u"DV Video");
     REQUIRE(!dv.empty());
     const std::string out = pt::OutputPath("preview_dv.avi");
-    host.SetFiles(pt::Clip("preview_src.avi", Spec(2.0)), out);
+    host.SetFiles(pt::Clip("preview_src.avi", ClipOf(2.0)), out);
     host.Control()->put_VideoCodec(Bstr(dv).Get());
     const std::string text = host.ExpectFailedStart("preview with a compressor that refuses the size");
     CHECK_EQ(text, std::string("The preview could not be built"));

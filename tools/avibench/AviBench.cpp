@@ -567,13 +567,13 @@ int main(int argc, char** argv) {
     const std::u16string shortSource = temp + u"avibench_short.avi";
     int failures = 0;
     {
-        clipgen::ClipSpec spec;
-        spec.width = kWidth;
-        spec.height = kHeight;
-        spec.rate = {kRate, 1};
-        spec.seconds = kSeconds;
+        clipgen::ClipSpec desc;
+        desc.width = kWidth;
+        desc.height = kHeight;
+        desc.rate = {kRate, 1};
+        desc.seconds = kSeconds;
         std::printf("writing the 30-second 640x480 clip...\n");
-        clipgen::WriteClip(UnixPath(source), spec);
+        clipgen::WriteClip(UnixPath(source), desc);
         clipgen::ClipSpec brief;
         brief.seconds = 1.0;
         clipgen::WriteClip(UnixPath(shortSource), brief);
@@ -630,12 +630,12 @@ int main(int argc, char** argv) {
         // long as the benchmark's and for the benchmark's own: streamed
         // conversion keeps it flat.
         const std::u16string tenSeconds = temp + u"avibench_10s.avi";
-        clipgen::ClipSpec spec;
-        spec.width = kWidth;
-        spec.height = kHeight;
-        spec.rate = {kRate, 1};
-        spec.seconds = kSeconds / 3;
-        clipgen::WriteClip(UnixPath(tenSeconds), spec);
+        clipgen::ClipSpec desc;
+        desc.width = kWidth;
+        desc.height = kHeight;
+        desc.rate = {kRate, 1};
+        desc.seconds = kSeconds / 3;
+        clipgen::WriteClip(UnixPath(tenSeconds), desc);
         Control c;
         if (c.Create()) {
             c.obj->put_ConvertPreview(VARIANT_FALSE);

@@ -83,12 +83,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     app::OptionForm->LoadOptions();
 
     std::printf("writing %d one-second clips...\n", kFiles);
-    clipgen::ClipSpec spec;
-    spec.container = "mpg";
-    spec.seconds = 1.0;
+    clipgen::ClipSpec desc;
+    desc.container = "mpg";
+    desc.seconds = 1.0;
     for (int i = 0; i < kFiles; ++i) {
         const std::u16string path = clips + u"clip" + forms::IntToStr(i) + u".mpg";
-        clipgen::WriteClip(UnixPath(path), spec);
+        clipgen::WriteClip(UnixPath(path), desc);
         app::MainForm->AddTaskItem(path);
     }
     // The codec lists come first, as in the program.

@@ -22,28 +22,28 @@ int Usage() {
 
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
-    clipgen::ClipSpec spec;
+    clipgen::ClipSpec desc;
     const std::string out = argv[1];
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
         const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (a == "--no-audio") spec.audio = false;
-        else if (a == "--no-video") spec.video = false;
+        if (a == "--no-audio") desc.audio = false;
+        else if (a == "--no-video") desc.video = false;
         else if (!next) return Usage();
-        else if (a == "--format") spec.container = argv[++i];
+        else if (a == "--format") desc.container = argv[++i];
         else if (a == "--size") {
-            if (std::sscanf(argv[++i], "%dx%d", &spec.width, &spec.height) != 2) return Usage();
+            if (std::sscanf(argv[++i], "%dx%d", &desc.width, &desc.height) != 2) return Usage();
         } else if (a == "--rate") {
             int num = 0, den = 1;
             if (std::sscanf(argv[++i], "%d/%d", &num, &den) < 1 || num <= 0 || den <= 0) return Usage();
-            spec.rate = AVRational{num, den};
-        } else if (a == "--seconds") spec.seconds = std::atof(argv[++i]);
-        else if (a == "--vcodec") spec.videoEncoder = argv[++i];
-        else if (a == "--acodec") spec.audioEncoder = argv[++i];
+            desc.rate = AVRational{num, den};
+        } else if (a == "--seconds") desc.seconds = std::atof(argv[++i]);
+        else if (a == "--vcodec") desc.videoEncoder = argv[++i];
+        else if (a == "--acodec") desc.audioEncoder = argv[++i];
         else return Usage();
     }
     try {
-        clipgen::WriteClip(out, spec);
+        clipgen::WriteClip(out, desc);
     } catch (const media::MediaError& e) {
         std::fprintf(stderr, "clipgen: %s\n", e.what());
         return 1;

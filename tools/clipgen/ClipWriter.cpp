@@ -45,11 +45,11 @@ void DrawPattern(unsigned char* bgra, int width, int height, long long n) {
     }
 }
 
-void WriteClip(const std::string& path, const ClipSpec& spec) {
+void WriteClip(const std::string& path, const ClipSpec& desc) {
     const ContainerDefaults* c = nullptr;
     for (const auto& d : kContainers)
-        if (spec.container == d.name) c = &d;
-    if (!c) media::Fail(media::ErrorKind::Unsupported, "Unknown clip container " + spec.container);
+        if (desc.container == d.name) c = &d;
+    if (!c) media::Fail(media::ErrorKind::Unsupported, "Unknown clip container " + desc.container);
 
     auto sink = media::CreateFileSink(path);
     media::Muxer mux(c->muxer, *sink);
@@ -57,23 +57,23 @@ void WriteClip(const std::string& path, const ClipSpec& spec) {
     std::optional<media::VideoEncoder> venc;
     std::optional<media::AudioEncoder> aenc;
     int vstream = -1, astream = -1;
-    if (spec.video) {
+    if (desc.video) {
         media::VideoEncodeSettings v;
-        v.encoder = spec.videoEncoder.empty() ? c->video : spec.videoEncoder;
-        v.width = spec.width;
-        v.height = spec.height;
-        v.rate = spec.rate;
+        v.encoder = desc.videoEncoder.empty() ? c->video : desc.videoEncoder;
+        v.width = desc.width;
+        v.height = desc.height;
+        v.rate = desc.rate;
         v.bitRate = c->videoBitRate;
         v.keyInterval = 12;
         v.threads = 1;
         venc.emplace(v);
         vstream = mux.AddStream(*venc->Context());
     }
-    if (spec.audio) {
+    if (desc.audio) {
         media::AudioEncodeSettings a;
-        a.encoder = spec.audioEncoder.empty() ? c->audio : spec.audioEncoder;
-        a.inputRate = spec.sampleRate;
-        a.inputChannels = spec.channels;
+        a.encoder = desc.audioEncoder.empty() ? c->audio : desc.audioEncoder;
+        a.inputRate = desc.sampleRate;
+        a.inputChannels = desc.channels;
         a.bitRate = 128000;
         aenc.emplace(a);
         astream = mux.AddStream(*aenc->Context());
@@ -87,26 +87,26 @@ void WriteClip(const std::string& path, const ClipSpec& spec) {
         mux.Write(astream, p.data, p.size, p.pts, p.duration, p.key);
     };
 
-    const long long frames = std::llround(spec.seconds * av_q2d(spec.rate));
-    const long long samples = std::llround(spec.seconds * spec.sampleRate);
-    std::vector<unsigned char> picture(static_cast<size_t>(spec.width) * spec.height * 4);
+    const long long frames = std::llround(desc.seconds * av_q2d(desc.rate));
+    const long long samples = std::llround(desc.seconds * desc.sampleRate);
+    std::vector<unsigned char> picture(static_cast<size_t>(desc.width) * desc.height * 4);
     std::vector<int16_t> pcm;
     long long sampleDone = 0;
     // Video and audio advance together, so the file is interleaved.
     for (long long n = 0; n < frames || sampleDone < samples; ++n) {
         if (venc && n < frames) {
-            DrawPattern(picture.data(), spec.width, spec.height, n);
-            venc->Encode(picture.data(), AV_PIX_FMT_BGRA, spec.width * 4, false, n, writeVideo);
+            DrawPattern(picture.data(), desc.width, desc.height, n);
+            venc->Encode(picture.data(), AV_PIX_FMT_BGRA, desc.width * 4, false, n, writeVideo);
         }
-        const long long until = spec.video ? std::min(samples, std::llround((n + 1) / av_q2d(spec.rate) * spec.sampleRate))
+        const long long until = desc.video ? std::min(samples, std::llround((n + 1) / av_q2d(desc.rate) * desc.sampleRate))
                                            : std::min(samples, sampleDone + 4096);
         if (aenc && until > sampleDone) {
             const int count = static_cast<int>(until - sampleDone);
-            pcm.resize(static_cast<size_t>(count) * spec.channels);
+            pcm.resize(static_cast<size_t>(count) * desc.channels);
             for (int i = 0; i < count; ++i) {
-                const double t = static_cast<double>(sampleDone + i) / spec.sampleRate;
+                const double t = static_cast<double>(sampleDone + i) / desc.sampleRate;
                 const auto v = static_cast<int16_t>(std::lround(9000.0 * std::sin(2 * M_PI * 440.0 * t)));
-                for (int ch = 0; ch < spec.channels; ++ch) pcm[static_cast<size_t>(i) * spec.channels + ch] = v;
+                for (int ch = 0; ch < desc.channels; ++ch) pcm[static_cast<size_t>(i) * desc.channels + ch] = v;
             }
             aenc->Encode(pcm.data(), count, writeAudio);
         }

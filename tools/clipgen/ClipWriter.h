@@ -36,7 +36,7 @@ inline ClipSpec SpecOf(const std::string& container, int width, int height, AVRa
 }
 
 // Writes the clip to a file (UTF-8 path); throws media::MediaError.
-void WriteClip(const std::string& path, const ClipSpec& spec);
+void WriteClip(const std::string& path, const ClipSpec& desc);
 
 // The pattern's picture of frame n as top-down BGRA (width * 4 per row).
 void DrawPattern(unsigned char* bgra, int width, int height, long long n);

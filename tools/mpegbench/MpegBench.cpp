@@ -164,13 +164,13 @@ int main() {
     GetTempPathW(MAX_PATH, dir);
     const std::u16string temp = com::U16(dir);
     const std::u16string source = temp + u"mpegbench_source.avi";
-    clipgen::ClipSpec spec;
-    spec.width = 640;
-    spec.height = 480;
-    spec.rate = {kRate, 1};
-    spec.seconds = 30.0;
+    clipgen::ClipSpec desc;
+    desc.width = 640;
+    desc.height = 480;
+    desc.rate = {kRate, 1};
+    desc.seconds = 30.0;
     std::printf("writing the 30-second 640x480 clip...\n");
-    clipgen::WriteClip(UnixPath(source), spec);
+    clipgen::WriteClip(UnixPath(source), desc);
 
     struct Case {
         const char* name;

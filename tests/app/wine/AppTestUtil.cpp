@@ -85,9 +85,9 @@ std::string ReadUnixFile(const std::string& path) {
     return text.str();
 }
 
-bool MakeClip(const std::string& unixPath, const clipgen::ClipSpec& spec) {
+bool MakeClip(const std::string& unixPath, const clipgen::ClipSpec& desc) {
     try {
-        clipgen::WriteClip(unixPath, spec);
+        clipgen::WriteClip(unixPath, desc);
         return true;
     } catch (const std::exception& e) {
         wt::ReportFailure(__FILE__, __LINE__, "cannot write " + unixPath + ": " + e.what());

@@ -47,7 +47,7 @@ String WindowsPathOf(const std::string& unixPath);
 std::string ReadUnixFile(const std::string& path);
 
 // Writes a clip, reporting a failure to the test.
-bool MakeClip(const std::string& unixPath, const clipgen::ClipSpec& spec);
+bool MakeClip(const std::string& unixPath, const clipgen::ClipSpec& desc);
 
 // True when the media detector that GetFileInfo uses is the project's own
 // stand-in (registered by mediaplat.dll); Wine's own misses streams and

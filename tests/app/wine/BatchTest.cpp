@@ -141,8 +141,8 @@ struct Batch {
                        advanced);
         app::OptionForm->LoadOptions();
     }
-    void Add(const std::string& name, const clipgen::ClipSpec& spec) {
-        REQUIRE(at::MakeClip(Src(name), spec));
+    void Add(const std::string& name, const clipgen::ClipSpec& desc) {
+        REQUIRE(at::MakeClip(Src(name), desc));
         REQUIRE(MainForm->AddTaskItem(w.Folder().WindowsPath("src/" + name)));
     }
     // Convert, then Start; returns once the run has ended. during runs on
@@ -177,7 +177,7 @@ struct Batch {
     }
 };
 
-clipgen::ClipSpec Spec(const std::string& container, int w, int h, double seconds) {
+clipgen::ClipSpec ClipOf(const std::string& container, int w, int h, double seconds) {
     clipgen::ClipSpec s;
     s.container = container;
     s.width = w;
@@ -195,9 +195,9 @@ bool Exists(const std::string& unixPath) {
 WT_TEST(Batch, ThreeClipsToAviWithLogAndScreenshots) {
     Batch b("batch-avi");
     b.Options("Overwrite=1\r\nQuery=0\r\n", "AVI=1\r\nMPEG=0\r\nWMV=0\r\nAviVidCodec=0\r\nAviAudCodec=0\r\n");
-    b.Add("a.avi", Spec("avi", 160, 120, 1.0));
-    b.Add("b.mpg", Spec("mpg", 176, 144, 1.0));
-    b.Add("c.wmv", Spec("wmv", 160, 120, 1.0));
+    b.Add("a.avi", ClipOf("avi", 160, 120, 1.0));
+    b.Add("b.mpg", ClipOf("mpg", 176, 144, 1.0));
+    b.Add("c.wmv", ClipOf("wmv", 160, 120, 1.0));
 
     // The first entry of both compressor lists is no compression.
     REQUIRE(ProgressForm->AudioCodecIds.Count() > 0);
@@ -314,9 +314,9 @@ WT_TEST(Batch, WmvCustomProfileThenMpegVcd) {
     Batch b("batch-wmv-mpg");
     b.Options("Overwrite=1\r\nQuery=0\r\n", "AVI=0\r\nMPEG=0\r\nWMV=1\r\nWmvProfile=0\r\n",
               "QueryWindowsMediaRuntime=0\r\n");
-    b.Add("a.avi", Spec("avi", 160, 120, 1.0));
-    b.Add("b.mpg", Spec("mpg", 176, 144, 1.0));
-    b.Add("c.avi", Spec("avi", 320, 240, 1.0));
+    b.Add("a.avi", ClipOf("avi", 160, 120, 1.0));
+    b.Add("b.mpg", ClipOf("mpg", 176, 144, 1.0));
+    b.Add("c.avi", ClipOf("avi", 320, 240, 1.0));
     b.Run();
     CHECK(Statuses() == (std::vector<std::string>{"Done", "Done", "Done"}));
     CHECK_TEXT(StatusText(0, 5), "WMV");
@@ -354,10 +354,10 @@ WT_TEST(Batch, WmvCustomProfileThenMpegVcd) {
 WT_TEST(Batch, ABrokenFileFailsInRedAndTheRunGoesOn) {
     Batch b("batch-broken");
     b.Options("Overwrite=1\r\nQuery=0\r\n", "AVI=1\r\nMPEG=0\r\nWMV=0\r\n", "DeleteSourceFile=1\r\n");
-    b.Add("a.avi", Spec("avi", 160, 120, 1.0));
+    b.Add("a.avi", ClipOf("avi", 160, 120, 1.0));
     b.w.Folder().WriteFile("src/broken.avi", std::string(4096, 'x'));
     REQUIRE(MainForm->AddTaskItem(b.w.Folder().WindowsPath("src/broken.avi")));
-    b.Add("c.mpg", Spec("mpg", 160, 120, 1.0));
+    b.Add("c.mpg", ClipOf("mpg", 160, 120, 1.0));
     b.Run();
     CHECK(Statuses() == (std::vector<std::string>{"Done", "Error", "Done"}));
     CHECK_EQ(StateImage(1), 3);
@@ -385,8 +385,8 @@ WT_TEST(Batch, CollisionsOnRealFiles) {
         "[General]\r\nDefault=0\r\nSource=1\r\nCustom=0\r\nSkip=0\r\nOverwrite=0\r\nQuery=0\r\nAutoRenaming=1\r\n"
         "RenamingRule=%_copy\r\n[OutputFormat]\r\nAVI=1\r\nMPEG=0\r\nWMV=0\r\n[Advanced]\r\nPlaySound=0\r\n");
     app::OptionForm->LoadOptions();
-    b.Add("CLIP.AVI", Spec("avi", 160, 120, 1.0));
-    b.Add("b.mpg", Spec("mpg", 160, 120, 1.0));
+    b.Add("CLIP.AVI", ClipOf("avi", 160, 120, 1.0));
+    b.Add("b.mpg", ClipOf("mpg", 160, 120, 1.0));
     b.w.Folder().WriteFile("src/b.avi", "taken");
     b.w.Folder().WriteFile("src/b_copy.avi", "taken too");
     const std::string clip = at::ReadUnixFile(b.Src("CLIP.AVI"));
@@ -424,10 +424,10 @@ WT_TEST(Batch, CollisionsOnRealFiles) {
 WT_TEST(Batch, PauseResumeAndStop) {
     Batch b("batch-pause");
     b.Options("Overwrite=1\r\nQuery=0\r\n", "AVI=1\r\nMPEG=0\r\nWMV=0\r\n");
-    b.Add("a.avi", Spec("avi", 160, 120, 1.0));
+    b.Add("a.avi", ClipOf("avi", 160, 120, 1.0));
     // Long enough for the Stop to land while it converts.
-    b.Add("b.avi", Spec("avi", 160, 120, 8.0));
-    b.Add("c.avi", Spec("avi", 160, 120, 1.0));
+    b.Add("b.avi", ClipOf("avi", 160, 120, 8.0));
+    b.Add("c.avi", ClipOf("avi", 160, 120, 1.0));
 
     enum class Step { PauseFirst, WaitPaused, Resume, StopSecond, Done } step = Step::PauseFirst;
     std::chrono::steady_clock::time_point pausedAt;

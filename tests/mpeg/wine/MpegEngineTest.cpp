@@ -46,27 +46,27 @@ std::string UnixPath(const std::u16string& path) {
 }
 
 // A generated clip, written once per test program.
-std::u16string Clip(const std::u16string& name, const clipgen::ClipSpec& spec) {
+std::u16string Clip(const std::u16string& name, const clipgen::ClipSpec& desc) {
     static std::map<std::u16string, bool> written;
     const std::u16string path = TempPath(name);
     if (!written[name]) {
-        clipgen::WriteClip(UnixPath(path), spec);
+        clipgen::WriteClip(UnixPath(path), desc);
         written[name] = true;
     }
     return path;
 }
 
 std::u16string ClipWithAudio() {
-    clipgen::ClipSpec spec;
-    spec.seconds = 1.0;
-    return Clip(u"mpeg_src_av.avi", spec);
+    clipgen::ClipSpec desc;
+    desc.seconds = 1.0;
+    return Clip(u"mpeg_src_av.avi", desc);
 }
 
 std::u16string ClipWithoutAudio() {
-    clipgen::ClipSpec spec;
-    spec.seconds = 1.0;
-    spec.audio = false;
-    return Clip(u"mpeg_src_v.avi", spec);
+    clipgen::ClipSpec desc;
+    desc.seconds = 1.0;
+    desc.audio = false;
+    return Clip(u"mpeg_src_v.avi", desc);
 }
 
 // Platform objects replaced where a test needs a failure.
@@ -347,9 +347,9 @@ WT_TEST(MpegEngine, BackEndFailuresEndWithCompleteThenError) {
 // A pause holds the encoder's inputs; a stop part-way leaves a file that
 // plays up to where it stopped.
 WT_TEST(MpegEngine, PauseHoldsAndStopLeavesAPlayableFile) {
-    clipgen::ClipSpec spec;
-    spec.seconds = 4.0;
-    const std::u16string source = Clip(u"mpeg_src_long.avi", spec);
+    clipgen::ClipSpec desc;
+    desc.seconds = 4.0;
+    const std::u16string source = Clip(u"mpeg_src_long.avi", desc);
     const std::u16string out = TempPath(u"mpeg_out_stopped.mpg");
     Rig rig;
     rig.Engine().SetInputFile(source);

@@ -28,14 +28,14 @@ namespace {
 
 constexpr int64_t kSecond = AV_TIME_BASE;
 
-clipgen::ClipSpec Spec(const std::string& container, double seconds = 2.0) {
+clipgen::ClipSpec ClipDesc(const std::string& container, double seconds = 2.0) {
     clipgen::ClipSpec s;
     s.container = container;
     s.seconds = seconds;
     return s;
 }
 
-std::string ClipOf(const std::string& container) { return testclips::Clip("src." + container, Spec(container)); }
+std::string ClipOf(const std::string& container) { return testclips::Clip("src." + container, ClipDesc(container)); }
 
 struct VideoRun {
     int64_t frames = 0;
@@ -153,7 +153,7 @@ TEST(FrameRate, LaterStartSkipsTheBeginning) {
 }
 
 TEST(MissingStreams, BlackFramesAndSilence) {
-    clipgen::ClipSpec audioOnly = Spec("avi");
+    clipgen::ClipSpec audioOnly = ClipDesc("avi");
     audioOnly.video = false;
     const std::string a = testclips::Clip("audio-only.avi", audioOnly);
     VideoTrackReader black(media::FileOpener(a), {64, 48, {25, 1}}, {0, 2 * kSecond});
@@ -167,7 +167,7 @@ TEST(MissingStreams, BlackFramesAndSilence) {
     EXPECT_EQ(frames, 50);
     EXPECT_EQ(ReadAllAudio(a, {44100, 2}, {0, 2 * kSecond}), 88200);
 
-    clipgen::ClipSpec videoOnly = Spec("mpg");
+    clipgen::ClipSpec videoOnly = ClipDesc("mpg");
     videoOnly.audio = false;
     const std::string v = testclips::Clip("video-only.mpg", videoOnly);
     double rms = 1;

@@ -15,7 +15,7 @@ using media::StreamFacts;
 
 namespace {
 
-clipgen::ClipSpec Spec(const std::string& container, int w, int h, AVRational rate, double seconds, bool audio = true,
+clipgen::ClipSpec ClipOf(const std::string& container, int w, int h, AVRational rate, double seconds, bool audio = true,
                        bool video = true) {
     clipgen::ClipSpec s = clipgen::SpecOf(container, w, h, rate, seconds);
     s.audio = audio;
@@ -52,7 +52,7 @@ TEST(MediaProbe, StreamsOfEachContainer) {
                           {"wmv", {15, 1}, 15.0}};
     for (const auto& c : cases) {
         const std::string path =
-            testclips::Clip(std::string("probe.") + c.container, Spec(c.container, 176, 144, c.rate, 2.0));
+            testclips::Clip(std::string("probe.") + c.container, ClipOf(c.container, 176, 144, c.rate, 2.0));
         const media::SourceFacts facts = media::ProbeSource(media::FileOpener(path));
         const StreamFacts* video = First(facts, StreamFacts::Kind::Video);
         const StreamFacts* audio = First(facts, StreamFacts::Kind::Audio);
@@ -90,7 +90,7 @@ TEST(MediaProbe, VideoBitRateNearWhatThePicturesTake) {
     // is then estimated from the source's, never the headers' marker.
     for (const char* container : {"avi", "mpg", "mpeg2", "wmv"}) {
         const std::string path =
-            testclips::Clip(std::string("rate.") + container, Spec(container, 320, 240, {25, 1}, 3.0));
+            testclips::Clip(std::string("rate.") + container, ClipOf(container, 320, 240, {25, 1}, 3.0));
         const media::SourceFacts facts = media::ProbeSource(media::FileOpener(path));
         const StreamFacts* video = First(facts, StreamFacts::Kind::Video);
         ASSERT_NE(video, nullptr) << container;
@@ -101,13 +101,13 @@ TEST(MediaProbe, VideoBitRateNearWhatThePicturesTake) {
 
 TEST(MediaProbe, AudioOnlyAndVideoOnly) {
     const auto audioOnly = media::ProbeSource(
-        media::FileOpener(testclips::Clip("probe_audio.avi", Spec("avi", 160, 120, {25, 1}, 1.5, true, false))));
+        media::FileOpener(testclips::Clip("probe_audio.avi", ClipOf("avi", 160, 120, {25, 1}, 1.5, true, false))));
     EXPECT_EQ(First(audioOnly, StreamFacts::Kind::Video), nullptr);
     ASSERT_NE(First(audioOnly, StreamFacts::Kind::Audio), nullptr);
     EXPECT_NEAR(First(audioOnly, StreamFacts::Kind::Audio)->length, 1.5, 0.1);
 
     const auto videoOnly = media::ProbeSource(
-        media::FileOpener(testclips::Clip("probe_video.avi", Spec("avi", 160, 120, {25, 1}, 1.5, false, true))));
+        media::FileOpener(testclips::Clip("probe_video.avi", ClipOf("avi", 160, 120, {25, 1}, 1.5, false, true))));
     EXPECT_NE(First(videoOnly, StreamFacts::Kind::Video), nullptr);
     EXPECT_EQ(First(videoOnly, StreamFacts::Kind::Audio), nullptr);
 }
@@ -120,7 +120,7 @@ TEST(MediaProbe, BadInputsGiveAClearError) {
 }
 
 TEST(MediaProbe, PosterFrameIsADibOfTheAskedSize) {
-    const std::string path = testclips::Clip("poster.avi", Spec("avi", 320, 240, {25, 1}, 2.0));
+    const std::string path = testclips::Clip("poster.avi", ClipOf("avi", 320, 240, {25, 1}, 2.0));
     const auto rows = media::PosterFrame(media::FileOpener(path), 1.0, 163, 112);
     const size_t stride = (163 * 3 + 3) & ~3u;
     ASSERT_EQ(rows.size(), stride * 112);
@@ -144,7 +144,7 @@ TEST(MediaProbe, PosterFrameIsADibOfTheAskedSize) {
     EXPECT_EQ(h, 112);
     EXPECT_EQ(bits, 24);
 
-    const std::string audioOnly = testclips::Clip("poster_audio.avi", Spec("avi", 160, 120, {25, 1}, 1.0, true, false));
+    const std::string audioOnly = testclips::Clip("poster_audio.avi", ClipOf("avi", 160, 120, {25, 1}, 1.0, true, false));
     try {
         media::PosterFrame(media::FileOpener(audioOnly), 0.0, 163, 112);
         ADD_FAILURE() << "a poster from a clip without video";

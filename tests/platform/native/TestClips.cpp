@@ -17,7 +17,7 @@ std::string Dir() {
     return dir;
 }
 
-std::string Clip(const std::string& name, const clipgen::ClipSpec& spec) {
+std::string Clip(const std::string& name, const clipgen::ClipSpec& desc) {
     const std::string path = Dir() + "/" + name;
     // Always written anew: a clip from an older build may differ.
     static std::vector<std::string> written;
@@ -26,7 +26,7 @@ std::string Clip(const std::string& name, const clipgen::ClipSpec& spec) {
     // Test programs run side by side: write aside, then rename into place
     // so no reader sees a half-written clip.
     const std::string temp = path + ".part" + std::to_string(getpid());
-    clipgen::WriteClip(temp, spec);
+    clipgen::WriteClip(temp, desc);
     std::filesystem::rename(temp, path);
     written.push_back(path);
     return path;

@@ -8,8 +8,8 @@
 
 namespace testclips {
 
-// Path of a clip made from spec under the given name (written on first use).
-std::string Clip(const std::string& name, const clipgen::ClipSpec& spec);
+// Path of a clip made from desc under the given name (written on first use).
+std::string Clip(const std::string& name, const clipgen::ClipSpec& desc);
 // A file of the given bytes.
 std::string FileWith(const std::string& name, const std::string& bytes);
 std::string Dir();
@@ -46,6 +46,6 @@ struct TranscodeSpec {
 
 // Converts a clip the way the compressors and the AVI writer do: group
 // formats in, one encoder per stream, the AVI muxer out.
-void Transcode(const std::string& src, const std::string& dst, const TranscodeSpec& spec);
+void Transcode(const std::string& src, const std::string& dst, const TranscodeSpec& desc);
 
 }  // namespace testclips

@@ -22,7 +22,7 @@ using com::ComPtr;
 
 namespace {
 
-clipgen::ClipSpec Spec(const std::string& container, double seconds) {
+clipgen::ClipSpec ClipOf(const std::string& container, double seconds) {
     clipgen::ClipSpec s;
     s.container = container;
     s.seconds = seconds;
@@ -34,7 +34,7 @@ clipgen::ClipSpec Spec(const std::string& container, double seconds) {
 WT_TEST(AviGraph, ConvertsUncompressedWithExactFrames) {
     std::string unixSource;
     // A non-ASCII name checks the Windows path on its way to the media core.
-    const std::u16string source = pt::Clip("quelle-\xc3\xa4.mpg", Spec("mpg", 2.0), &unixSource);
+    const std::u16string source = pt::Clip("quelle-\xc3\xa4.mpg", ClipOf("mpg", 2.0), &unixSource);
     const std::string out = pt::OutputPath("uncompressed.avi");
     {
         pt::AviGraph g(source, out, 96, 64, 15.0, 2.0);
@@ -66,7 +66,7 @@ WT_TEST(AviGraph, ConvertsUncompressedWithExactFrames) {
 }
 
 WT_TEST(AviGraph, StopMidwayLeavesReadableFile) {
-    const std::u16string source = pt::Clip("long.avi", Spec("avi", 3.0));
+    const std::u16string source = pt::Clip("long.avi", ClipOf("avi", 3.0));
     const std::string out = pt::OutputPath("stopped.avi");
     {
         pt::AviGraph g(source, out, 320, 240, 25.0, 3.0);
@@ -103,9 +103,9 @@ WT_TEST(AviGraph, BadSourcesFailTheFrontEnd) {
 }
 
 WT_TEST(AviGraph, AudioOnlySourceGivesBlackVideo) {
-    clipgen::ClipSpec spec = Spec("avi", 1.0);
-    spec.video = false;
-    const std::u16string source = pt::Clip("tone.avi", spec);
+    clipgen::ClipSpec desc = ClipOf("avi", 1.0);
+    desc.video = false;
+    const std::u16string source = pt::Clip("tone.avi", desc);
     const std::string out = pt::OutputPath("black.avi");
     {
         pt::AviGraph g(source, out, 64, 48, 10.0, 1.0);

@@ -252,9 +252,9 @@ WT_TEST(Compressors, SettingsStateAndPageAreKept) {
 WT_TEST(Compressors, ThroughASmartTeeWithAPreview) {
     ComPtr<IBaseFilter> v = Compressor(CLSID_VideoCompressorCategory, "MPEG-4 Part 2 Video Compressor");
     REQUIRE(v);
-    clipgen::ClipSpec spec;
-    spec.seconds = 2.0;
-    const std::u16string source = pt::Clip("compress-tee-src.avi", spec);
+    clipgen::ClipSpec desc;
+    desc.seconds = 2.0;
+    const std::u16string source = pt::Clip("compress-tee-src.avi", desc);
     const std::string out = pt::OutputPath("mpeg4-tee.avi");
     {
         pt::FrontEnd fe = pt::BuildFrontEnd(source, 160, 120, 25.0, 2.0);

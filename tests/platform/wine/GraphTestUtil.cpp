@@ -30,14 +30,14 @@ std::string OutputPath(const std::string& name) {
     return dir + "/" + name;
 }
 
-std::u16string Clip(const std::string& name, const clipgen::ClipSpec& spec, std::string* unixPath) {
+std::u16string Clip(const std::string& name, const clipgen::ClipSpec& desc, std::string* unixPath) {
     const std::string path = OutputPath(name);
     static std::vector<std::string> written;
     bool done = false;
     for (const auto& w : written) done = done || w == path;
     if (!done) {
         const std::string temp = path + ".part" + std::to_string(getpid());
-        clipgen::WriteClip(temp, spec);
+        clipgen::WriteClip(temp, desc);
         MoveFileExW(com::W(WindowsPath(temp)), com::W(WindowsPath(path)), MOVEFILE_REPLACE_EXISTING);
         written.push_back(path);
     }

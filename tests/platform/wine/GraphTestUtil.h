@@ -17,7 +17,7 @@ namespace pt {
 
 // A clip written once per test program; unixPath for the media core,
 // the return value is the same file as Windows sees it.
-std::u16string Clip(const std::string& name, const clipgen::ClipSpec& spec, std::string* unixPath = nullptr);
+std::u16string Clip(const std::string& name, const clipgen::ClipSpec& desc, std::string* unixPath = nullptr);
 std::u16string WindowsPath(const std::string& unixPath);
 std::string OutputPath(const std::string& name);  // Unix path in the build tree
 

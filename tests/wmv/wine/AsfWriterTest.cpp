@@ -24,9 +24,9 @@ namespace {
 constexpr double kSeconds = 1.0;
 
 std::u16string SourceClip() {
-    clipgen::ClipSpec spec;  // 160 x 120, 25 fps, 44.1 kHz stereo
-    spec.seconds = kSeconds;
-    return pt::Clip("asfwriter_source.avi", spec);
+    clipgen::ClipSpec desc;  // 160 x 120, 25 fps, 44.1 kHz stereo
+    desc.seconds = kSeconds;
+    return pt::Clip("asfwriter_source.avi", desc);
 }
 
 ComPtr<IWMProfile> SystemProfile(DWORD index) {
@@ -145,7 +145,7 @@ WT_TEST(AsfWriter, ProfileDecidesThePins) {
 }
 
 WT_TEST(AsfWriter, WritesTheWholeRunBeforeItCompletes) {
-    const wm::SystemProfileSpec& spec = wm::SystemProfiles()[3];
+    const wm::SystemProfileSpec& desc = wm::SystemProfiles()[3];
     WriterGraph g("asfwriter_whole.wmv", SystemProfile(3).Get());
     REQUIRE_HR(g.ConnectGroups());
     ComPtr<IMediaSeeking> seeking;
@@ -166,8 +166,8 @@ WT_TEST(AsfWriter, WritesTheWholeRunBeforeItCompletes) {
     REQUIRE(file.Video() && file.Audio());
     CHECK_EQ(file.Video()->codec, std::string("wmv2"));
     CHECK_EQ(file.Video()->packets, 25);
-    CHECK_EQ(file.Audio()->sampleRate, static_cast<int>(spec.audio.format.sampleRate));
-    CHECK_EQ(file.declaredBitRate, spec.video.bitRate + spec.audio.format.bitRate);
+    CHECK_EQ(file.Audio()->sampleRate, static_cast<int>(desc.audio.format.sampleRate));
+    CHECK_EQ(file.declaredBitRate, desc.video.bitRate + desc.audio.format.bitRate);
 }
 
 WT_TEST(AsfWriter, StopHalfwayLeavesAReadableFile) {

@@ -28,10 +28,10 @@ const std::string kWmv1 = "1,{31564D57-0000-0010-8000-00AA00389B71}";
 const std::string kWma1 = "1,{00000160-0000-0010-8000-00AA00389B71}";
 
 std::u16string SourceClip(bool audio = true) {
-    clipgen::ClipSpec spec;  // 160 x 120, 25 fps
-    spec.seconds = kClipSeconds;
-    spec.audio = audio;
-    return pt::Clip(audio ? "wmv_source.avi" : "wmv_source_silent.avi", spec);
+    clipgen::ClipSpec desc;  // 160 x 120, 25 fps
+    desc.seconds = kClipSeconds;
+    desc.audio = audio;
+    return pt::Clip(audio ? "wmv_source.avi" : "wmv_source_silent.avi", desc);
 }
 
 // One engine with a window for its preview, converting to WMV.
@@ -111,16 +111,16 @@ WT_TEST(WmvConversion, ProfileNumbersCountFromTheFirstSystemProfile) {
     const auto& table = wm::SystemProfiles();
     struct Case {
         LONG number;
-        const wm::SystemProfileSpec* spec;
+        const wm::SystemProfileSpec* desc;
         const char* name;
     };
     for (const Case& k : {Case{1, &table.front(), "wmv_first.wmv"},
                           Case{static_cast<LONG>(table.size()), &table.back(), "wmv_last.wmv"}}) {
         Conversion c(SourceClip(), k.name, k.number);
         CHECK_EQ(Joined(c.Run()), kCompleted);
-        ExpectWmv(c.out, wm::VideoCodecs()[k.spec->video.codec].encoderName,
-                  wm::AudioCodecs()[k.spec->audio.codec].encoderName, k.spec->video.bitRate,
-                  k.spec->audio.format.bitRate);
+        ExpectWmv(c.out, wm::VideoCodecs()[k.desc->video.codec].encoderName,
+                  wm::AudioCodecs()[k.desc->audio.codec].encoderName, k.desc->video.bitRate,
+                  k.desc->audio.format.bitRate);
     }
 }
 
