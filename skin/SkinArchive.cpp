@@ -96,13 +96,15 @@ bool TSkinReader::LoadFromStream(forms::TMemoryStream& source) {
 
 bool TSkinReader::LoadFromBytes(const uint8_t* data, size_t size) {
     std::vector<uint8_t> decoded;
+    return Decode(data, size, decoded, m_result) && LoadDecoded(decoded);
+}
+
+bool TSkinReader::LoadDecoded(const std::vector<uint8_t>& decoded) {
     std::vector<std::string> names;
     std::vector<int32_t> sizes;
     int32_t header[4] = {};
     size_t entryStart = 0;
-    if (!Decode(data, size, decoded, m_result) ||
-        !ReadDirectory(decoded, names, sizes, header, entryStart, m_result))
-        return false;
+    if (!ReadDirectory(decoded, names, sizes, header, entryStart, m_result)) return false;
 
     m_names = std::move(names);
     m_sizes = std::move(sizes);

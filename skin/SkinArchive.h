@@ -39,6 +39,8 @@ public:
     // True on success; on failure nothing of the reader changes.
     bool LoadFromStream(forms::TMemoryStream& source);
     bool LoadFromBytes(const uint8_t* data, size_t size);
+    // The same from an archive already decoded (its LZHUF stream undone).
+    bool LoadDecoded(const std::vector<uint8_t>& decoded);
     SkinLoadResult LastResult() const { return m_result; }
 
     // Copies the entry whose lowercased name equals name, lowercased (the

@@ -167,3 +167,33 @@ std::vector<uint8_t> WriteSkinArchive(const std::vector<SkinEntry>& entries, con
 }
 
 }  // namespace skinkit
+
+namespace skinkit {
+
+std::vector<uint8_t> WrapAsLhaArchive(const std::string& memberName, const std::vector<uint8_t>& original,
+                                      const std::vector<uint8_t>& stream) {
+    uint16_t crc = 0;  // CRC-16, reflected polynomial 0xA001
+    for (uint8_t b : original) {
+        crc ^= b;
+        for (int i = 0; i < 8; ++i) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
+    }
+    std::vector<uint8_t> body = {'-', 'l', 'h', '1', '-'};
+    PutInt32(body, static_cast<int32_t>(stream.size()));
+    PutInt32(body, static_cast<int32_t>(original.size()));
+    PutInt32(body, 0x5A2B0000);  // a DOS time stamp
+    body.push_back(0x20);        // archive attribute
+    body.push_back(0);           // header level
+    body.push_back(static_cast<uint8_t>(memberName.size()));
+    body.insert(body.end(), memberName.begin(), memberName.end());
+    body.push_back(static_cast<uint8_t>(crc));
+    body.push_back(static_cast<uint8_t>(crc >> 8));
+    uint8_t sum = 0;
+    for (uint8_t b : body) sum = static_cast<uint8_t>(sum + b);
+    std::vector<uint8_t> out = {static_cast<uint8_t>(body.size()), sum};
+    out.insert(out.end(), body.begin(), body.end());
+    out.insert(out.end(), stream.begin(), stream.end());
+    out.push_back(0);
+    return out;
+}
+
+}  // namespace skinkit

@@ -41,3 +41,13 @@ std::vector<uint8_t> BuildDirectory(const std::vector<SkinEntry>& entries, const
 std::vector<uint8_t> WriteSkinArchive(const std::vector<SkinEntry>& entries, const WriterFaults& faults = {});
 
 }  // namespace skinkit
+
+namespace skinkit {
+
+// The same stream as the one member of an LHA archive (level-0 header,
+// method "-lh1-", whose coding is the same LZHUF), so that an independent
+// archiver can check it and race the decoder.
+std::vector<uint8_t> WrapAsLhaArchive(const std::string& memberName, const std::vector<uint8_t>& original,
+                                      const std::vector<uint8_t>& stream);
+
+}  // namespace skinkit

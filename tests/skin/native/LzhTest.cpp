@@ -3,7 +3,9 @@
 // decoding in pieces of any size.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <unistd.h>
 #include <random>
 
 #include "skin/Lzh.h"
@@ -172,6 +174,34 @@ TEST(Lzh, RoundTripsAtTheEdgesOfTheRingAndLookahead) {
     }
     // The patterned input really is compressed.
     EXPECT_LT(skinkit::LzhEncode(Patterned(200 * 1024)).size(), 20u * 1024);
+}
+
+// lha's "-lh1-" method is this coding: the archiver, written by others,
+// checks our encoder (and so the tree both sides share) bit for bit.
+TEST(Lzh, AnIndependentArchiverReadsOurStreams) {
+    if (std::system("command -v lha > /dev/null 2>&1") != 0) GTEST_SKIP() << "lha (lhasa) is not installed";
+    char dir[] = "/tmp/lzhXXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    const std::string archive = std::string(dir) + "/test.lzh", member = std::string(dir) + "/member.out";
+    for (const Bytes& in : {Patterned(200 * 1024), Random(30000, 4), Bytes{'A'}}) {
+        const Bytes lzh = skinkit::WrapAsLhaArchive("member.out", in, skinkit::LzhEncode(in));
+        FILE* f = std::fopen(archive.c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fwrite(lzh.data(), 1, lzh.size(), f);
+        std::fclose(f);
+        const std::string cmd = "cd " + std::string(dir) + " && lha xqf test.lzh";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << in.size();
+        f = std::fopen(member.c_str(), "rb");
+        ASSERT_TRUE(f);
+        Bytes out(in.size() + 1);
+        const size_t n = std::fread(out.data(), 1, out.size(), f);
+        std::fclose(f);
+        out.resize(n);
+        EXPECT_EQ(out, in) << in.size() << " bytes";
+        std::remove(member.c_str());
+    }
+    std::remove(archive.c_str());
+    rmdir(dir);
 }
 
 TEST(Lzh, DecodingInPiecesGivesTheSameBytes) {
