@@ -21,6 +21,10 @@ namespace app {
 
 TMainForm* MainForm = nullptr;
 
+extern const unsigned char kStoredSkinStream[];
+extern const size_t kStoredSkinStreamSize;
+StoredSkin MainSkinStream = {kStoredSkinStream, kStoredSkinStreamSize};
+
 namespace {
 
 const char16_t kDecoderFile[] = u"\\ffdshow.ax";
@@ -46,6 +50,19 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
     imlTools = new TImageList(this);
     imlTools->SetName(u"imlTools");
     imlTools->AddResource(GetModuleHandleW(nullptr), u"TOOLBUTTONS", clFuchsia);
+    // The skin component with the values stored for it; its built-in skin
+    // loads as the stream is read, and it reaches the skin manager once the
+    // window is built.
+    SkinData1 = new skin::TSkinData(this);
+    SkinData1->SetName(u"SkinData1");
+    SkinData1->SetActive(true);
+    SkinData1->DisableTag = 99;
+    SkinData1->SkinFormtype = skin::TSkinFormType::sfMainform;
+    SkinData1->MenuUpdate = true;
+    {
+        TMemoryStream stored(std::vector<uint8_t>(MainSkinStream.data, MainSkinStream.data + MainSkinStream.size));
+        SkinData1->ReadSkinStream(stored);
+    }
     BuildMenus();
     BuildToolBar();
     BuildNote();
@@ -66,6 +83,11 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
     // The conversion control comes into being with the window; without it
     // the program cannot answer any question about a file.
     Vantrex1->HandleNeeded();
+}
+
+TMainForm::~TMainForm() {
+    // The options window must not reach a window that is gone.
+    if (OptionLinks.skin == &m_skinSwitch) OptionLinks.skin = nullptr;
 }
 
 void TMainForm::BuildMenus() {
@@ -299,6 +321,7 @@ void TMainForm::FormCreate(TObject*) {
 
     OptionLinks.mainForm = this;
     OptionLinks.explorer = this;
+    OptionLinks.skin = &m_skinSwitch;
     LayoutPanes(true);
 }
 

@@ -18,6 +18,7 @@
 #include "framework/forms/StdCtrls.h"
 #include "shellbrowse/FolderDialog.h"
 #include "shellbrowse/ShellExplorer.h"
+#include "skin/SkinData.h"
 
 namespace app {
 
@@ -26,10 +27,33 @@ using shellbrowse::TBrowseFolderDialog;
 using shellbrowse::TDirTree;
 using shellbrowse::TFileListView;
 
+// The main window's built-in skin as stored with the window: the skin
+// component's SkinStream property (drawn at build time). Tests may point it
+// at other bytes before the window is made.
+struct StoredSkin {
+    const unsigned char* data;
+    size_t size;
+};
+extern StoredSkin MainSkinStream;
+
+// The skin component as the options window drives it.
+class SkinDataSwitch final : public ISkinSwitch {
+public:
+    explicit SkinDataSwitch(skin::TSkinData*& data) : m_data(data) {}
+    String SkinFile() const override { return m_data->SkinFile(); }
+    void SetSkinFile(const String& path) override { m_data->SetSkinFile(path); }
+    bool Active() const override { return m_data->Active(); }
+    void SetActive(bool on) override { m_data->SetActive(on); }
+
+private:
+    skin::TSkinData*& m_data;
+};
+
 class TMainForm : public TForm, public IExplorerPane {
 public:
     FORMS_CLASS(TMainForm)
     explicit TMainForm(TComponent* owner);
+    ~TMainForm() override;
 
     // The task list.
     bool AddTaskItem(const String& path);
@@ -59,6 +83,7 @@ public:
     bool SearchCancelled = true;
 
     TImageList* imlTools;
+    skin::TSkinData* SkinData1;
     TMainMenu* mnuMain;
     TMenuItem* mnuFile;
     TMenuItem* mnuAddFile;
@@ -147,6 +172,7 @@ private:
     void btnCancelClick(TObject* sender);
 
     WinFolderSystem m_folders;
+    SkinDataSwitch m_skinSwitch{SkinData1};
 };
 
 extern TMainForm* MainForm;

@@ -93,6 +93,7 @@ void TOptionForm::BuildSkinsPage() {
     btnMoreSkins = Place<TButton>(this, tabSkins, u"btnMoreSkins", 240, 154, 110, 25, u"&More Skins");
     flbSkins = Place<TFileListBox>(this, tabSkins, u"flbSkins", 360, 26, 80, 60);
     flbSkins->SetVisible(false);
+    flbSkins->SetMask(u"*.skn");
     dlgImportSkin = new TOpenDialog(this);
     dlgImportSkin->SetName(u"dlgImportSkin");
     dlgImportSkin->SetTitle(u"Select skin files to import");
@@ -372,10 +373,12 @@ void TOptionForm::ListSkins() {
     items.BeginUpdate();
     items.Clear();
     items.Add(u"None");
+    // Skin archives only, each by its name without the final ".skn", so that
+    // the name leads back to exactly that file ("a.b.skn" is "a.b").
     for (int i = 0; i < flbSkins->Items().Count(); ++i) {
         const String file = flbSkins->Items()[i];
-        const size_t dot = file.find(u'.');
-        items.Add(dot == String::npos ? String() : file.substr(0, dot));
+        if (file.size() > 4 && SameText(file.substr(file.size() - 4), u".skn"))
+            items.Add(file.substr(0, file.size() - 4));
     }
     items.EndUpdate();
     if (ltbSkin->CanFocus()) ltbSkin->SetFocus();
@@ -409,12 +412,21 @@ void TOptionForm::ltbSkinClick(TObject*) {
 void TOptionForm::btnImportSkinClick(TObject*) {
     if (!dlgImportSkin->Execute()) return;
     const String folder = ProgramFolder + u"Skins\\";
+    // Each file that was not copied is named, with the reason: a skin of the
+    // same name is never overwritten.
+    String failed;
     for (int i = 0; i < dlgImportSkin->Files().Count(); ++i) {
         const String source = dlgImportSkin->Files()[i];
-        if (FileExists(source)) CopyFileW(com::W(source), com::W(folder + ExtractFileName(source)), TRUE);
+        if (!FileExists(source)) continue;
+        const String name = ExtractFileName(source);
+        const String target = folder + name;
+        if (FileExists(target)) failed += u"\r\n" + name + u" (a skin of that name is already there)";
+        else if (!CopyFileW(com::W(source), com::W(target), TRUE)) failed += u"\r\n" + name + u" (it could not be copied)";
     }
     ListSkins();
-    Application->MessageBox(Handle(), u"Import skin successfully", u"Information", MB_ICONINFORMATION);
+    Application->MessageBox(Handle(), failed.empty() ? String(u"Import skin successfully")
+                                                     : u"These skin files were not imported:" + failed,
+                            u"Information", MB_ICONINFORMATION);
 }
 
 void TOptionForm::btnExportSkinClick(TObject*) {

@@ -6,16 +6,30 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
+
+#include <unistd.h>
 
 #include "tools/skinkit/DefaultSkin.h"
 
 namespace {
 
+// Each file appears whole: several targets of a parallel build may run
+// this generator at once, and a compiler must never read a half-written
+// file.
+bool Publish(const std::string& path, const std::string& bytes) {
+    const std::string temporary = path + ".tmp" + std::to_string(getpid());
+    {
+        std::ofstream out(temporary, std::ios::binary);
+        out << bytes;
+        if (!out) return false;
+    }
+    return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return Publish(path, std::string(bytes.begin(), bytes.end()));
 }
 
 // The stored form of the skin data component's SkinStream property: the
@@ -25,7 +39,7 @@ bool WriteStoredStream(const std::string& path, const std::vector<uint8_t>& arch
     const uint32_t n = static_cast<uint32_t>(archive.size());
     for (int i = 0; i < 4; ++i) stream.push_back(static_cast<uint8_t>(n >> (8 * i)));
     stream.insert(stream.end(), archive.begin(), archive.end());
-    std::ofstream out(path);
+    std::ostringstream out;
     out << "// Drawn by tools/skingen at build time: the main window's built-in skin,\n"
            "// as the skin data component's stored SkinStream property.\n"
            "#include <cstddef>\n\nnamespace app {\n\nextern const unsigned char kStoredSkinStream[];\n"
@@ -35,7 +49,7 @@ bool WriteStoredStream(const std::string& path, const std::vector<uint8_t>& arch
         out << ' ' << static_cast<unsigned>(stream[i]) << ',';
     }
     out << "\n};\nconst size_t kStoredSkinStreamSize = sizeof kStoredSkinStream;\n\n}  // namespace app\n";
-    return static_cast<bool>(out);
+    return Publish(path, out.str());
 }
 
 }  // namespace

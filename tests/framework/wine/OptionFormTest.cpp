@@ -477,20 +477,22 @@ WT_TEST(OptionForm, TheQualityThumbFollowsTheMouseAndStopsAtTheEnds) {
 
 WT_TEST(OptionForm, TheSkinPageListsPreviewsImportsAndDeletes) {
     Fixture fx;
-    for (const char16_t* name : {u"Skins\\macos.skn", u"Skins\\a.b.skn", u"Skins\\aqua.skn"}) fx.Write(name, "skin");
+    for (const char16_t* name : {u"Skins\\macos.skn", u"Skins\\a.b.skn", u"Skins\\aqua.skn", u"Skins\\notes.txt"})
+        fx.Write(name, "skin");
     fx.Write(u"Option.ini", "[Skin]\r\nSkin=aqua\r\n");
     TOptionForm* f = fx.Create();
     ShowAndWait(f);
     f->pgcOptions->SetActivePage(f->tabSkins);
     forms::TStrings& items = f->ltbSkin->Items();
     REQUIRE(items.Count() == 4);
-    CHECK(items[0] == u"None" && items[1] == u"a" && items[2] == u"aqua" && items[3] == u"macos");
+    // Only skin archives, each by its name without the final ".skn".
+    CHECK(items[0] == u"None" && items[1] == u"a.b" && items[2] == u"aqua" && items[3] == u"macos");
     CHECK_EQ(f->ltbSkin->ItemIndex(), 2);
     fx.skin.calls.clear();
-    // A click with Auto Preview previews; "a" means a.skn, which is missing.
+    // A click with Auto Preview previews exactly that file.
     f->ltbSkin->SetItemIndex(1);
     f->ltbSkin->Click();
-    CHECK(fx.skin.calls == std::vector<std::string>(1, "on"));
+    CHECK(fx.skin.calls == (std::vector<std::string>{"file a.b.skn", "on"}));
     f->ltbSkin->SetItemIndex(0);
     f->ltbSkin->Click();
     CHECK(fx.skin.calls.back() == "off");
@@ -525,11 +527,12 @@ WT_TEST(OptionForm, TheSkinPageListsPreviewsImportsAndDeletes) {
         ft::ClickButton(*f->btnImportSkin);
         CHECK(ft::FileDialogFiller::Title() == u"Select skin files to import");
         REQUIRE(answers.Texts().size() == 1);
-        CHECK(answers.Texts()[0] == u"Import skin successfully");
+        // The one that was not copied is named.
+        CHECK(answers.Texts()[0] == u"These skin files were not imported:\r\nmacos.skn (a skin of that name is already there)");
     }
     CHECK(fx.Read(u"Skins\\new.skn") == "new");
     CHECK(fx.Read(u"Skins\\macos.skn") == "skin");
-    CHECK_EQ(items.Count(), 4);  // listed again: None, a, macos, new
+    CHECK_EQ(items.Count(), 4);  // listed again: None, a.b, macos, new
     CHECK(items[3] == u"new");
     DeleteFileW(com::W(fx.folder + u"in\\new.skn"));
     DeleteFileW(com::W(fx.folder + u"in\\macos.skn"));
