@@ -182,6 +182,31 @@ WT_TEST(SkinData, AFileThatCannotBeUsedChangesNothing) {
     CHECK(Log().Calls.empty());
 }
 
+// The description is parsed where it lies: a file in the temporary folder
+// with the entry's name is neither overwritten nor deleted.
+WT_TEST(SkinData, TheDescriptionNeverPassesThroughTheTemporaryFolder) {
+    WCHAR temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const String bystander = com::U16(temp) + u"default.ini";
+    const HANDLE f = CreateFileW(com::W(bystander), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(f, "keep me", 7, &written, nullptr);
+    CloseHandle(f);
+    {
+        const Bytes stream = Stored(Archive());
+        Rig rig(&stream);
+        CHECK(!rig.data->NoSkinLoaded());
+    }
+    char text[16] = {};
+    DWORD read = 0;
+    const HANDLE g = CreateFileW(com::W(bystander), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    REQUIRE(g != INVALID_HANDLE_VALUE);
+    ReadFile(g, text, sizeof text, &read, nullptr);
+    CloseHandle(g);
+    CHECK(std::string(text, read) == "keep me");
+    DeleteFileW(com::W(bystander));
+}
+
 WT_TEST(SkinData, DialogComponentsAttachAtOnceAndQueueNothing) {
     const Bytes stream = Stored(Archive());
     Rig rig(&stream, false, skin::TSkinFormType::sfDialog);
