@@ -91,7 +91,7 @@ ISkinManager& TSkinData::Manager() {
 bool TSkinData::LoadFrom(const uint8_t* data, size_t size) {
     TSkinReader reader;
     if (!reader.LoadFromBytes(data, size)) {
-        if (reader.LastResult() == SkinLoadResult::OldVersion)
+        if (reader.LastResult() == SkinLoadResult::OldVersion && forms::Application)
             forms::Application->MessageBox(kOldSkinMessage, forms::Application->Title(), MB_OK);
         return false;
     }
