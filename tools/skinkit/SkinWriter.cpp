@@ -189,7 +189,10 @@ std::vector<uint8_t> WrapAsLhaArchive(const std::string& memberName, const std::
     body.push_back(static_cast<uint8_t>(crc >> 8));
     uint8_t sum = 0;
     for (uint8_t b : body) sum = static_cast<uint8_t>(sum + b);
-    std::vector<uint8_t> out = {static_cast<uint8_t>(body.size()), sum};
+    std::vector<uint8_t> out;
+    out.reserve(2 + body.size() + stream.size() + 1);
+    out.push_back(static_cast<uint8_t>(body.size()));
+    out.push_back(sum);
     out.insert(out.end(), body.begin(), body.end());
     out.insert(out.end(), stream.begin(), stream.end());
     out.push_back(0);
