@@ -134,7 +134,8 @@ void TGIFSubImage::PreparePackedFields() {
         m_descriptor[9] &= 0x40 | 0x10 | 0x08;
         return;
     }
-    uint8_t packed = 0x80;
+    // The interlace flag stays: the data is written in the order it names.
+    uint8_t packed = static_cast<uint8_t>(0x80 | (m_descriptor[9] & 0x40));
     if (m_colourMap.UsageSorted()) packed |= 0x20;
     packed |= static_cast<uint8_t>(FrameColourResolution() & 7);
     m_descriptor[9] = packed;

@@ -85,7 +85,8 @@ public:
     int TransparentIndex() const;
 
     void ReadExtensions(forms::TStream& stream) { m_extensions.LoadFromStream(stream); }
-    // Keeps only the table's own bits: its presence, sort flag and size.
+    // The table's presence, sort flag and size from the table; the
+    // interlace flag is kept.
     void PreparePackedFields();
     // Extensions, then (unless empty) descriptor, local table and data.
     void SaveToStream(forms::TStream& stream) override;

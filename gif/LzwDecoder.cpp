@@ -13,6 +13,7 @@ namespace {
 constexpr int kTableSize = 4096;
 constexpr int kStackSize = 8192;
 constexpr int kMaxCodeSize = 11;  // 12-bit codes leave no room for larger alphabets
+constexpr int64_t kPlausiblePixels = int64_t{1} << 24;
 
 // The state of one frame's decoding; it lives on the caller's stack.
 class LzwDecoder {
@@ -85,6 +86,9 @@ private:
             m_byteCount = 2 + count;
             m_curBit = m_curBit - m_lastBit + 16;
             m_lastBit = m_byteCount * 8;
+            // A code cut off by the end of the data is no code: the bytes
+            // beyond it are left over from the sub-block before.
+            if (m_curBit + width > m_lastBit) return -1;
         }
         const int at = m_curBit >> 3;
         const uint32_t bits = m_buffer[at] | (m_buffer[at + 1] << 8) | (static_cast<uint32_t>(m_buffer[at + 2]) << 16);
@@ -212,6 +216,12 @@ void DecodeLzwData(forms::TStream& stream, uint8_t* pixels, int width, int heigh
 }
 
 void DecodeFrameData(TGIFSubImage& frame, forms::TStream& stream) {
+    // No code stands for more than 4096 pixels, and codes take at least a
+    // bit each below that: a frame far larger than the data left could
+    // fill is refused before its pixels are allocated, so that a few bytes
+    // cannot claim gigabytes.
+    const int64_t pixels = static_cast<int64_t>(frame.Width()) * frame.Height();
+    if (pixels > kPlausiblePixels && pixels / 4096 > BytesLeft(stream)) RaiseGIFError(msg::PrematureEnd);
     const int t = frame.TransparentIndex();
     frame.FillPixels(static_cast<uint8_t>(t >= 0 ? t : 0));
     const TDecodeWarning warn = [&frame](const std::string& message) { frame.Warn(kWarningSeverity, message); };

@@ -82,7 +82,11 @@ void CollectExtensions(RefGif& ref, const ExtensionBlock* blocks, int count) {
     for (int i = 0; i < count; ++i) {
         const ExtensionBlock& b = blocks[i];
         if (b.Function == COMMENT_EXT_FUNC_CODE) {
-            ref.Comments.emplace_back(reinterpret_cast<const char*>(b.Bytes), b.ByteCount);
+            // Further sub-blocks of the comment follow as continuations.
+            std::string text(reinterpret_cast<const char*>(b.Bytes), static_cast<size_t>(b.ByteCount));
+            for (int k = i + 1; k < count && blocks[k].Function == CONTINUE_EXT_FUNC_CODE; ++k)
+                text.append(reinterpret_cast<const char*>(blocks[k].Bytes), static_cast<size_t>(blocks[k].ByteCount));
+            ref.Comments.push_back(text);
         } else if (b.Function == APPLICATION_EXT_FUNC_CODE && b.ByteCount == 11 &&
                    (std::memcmp(b.Bytes, "NETSCAPE2.0", 11) == 0 || std::memcmp(b.Bytes, "ANIMEXTS1.0", 11) == 0) &&
                    i + 1 < count && blocks[i + 1].Function == CONTINUE_EXT_FUNC_CODE &&
