@@ -74,6 +74,11 @@ int64_t AlignedRowBytes(int64_t pixels, int bits, int alignment);
 // 0 for 0; else the smallest n >= 1 with 2^n >= count.
 int BitsForColourCount(int count);
 
+// A frame may take this many pixels whatever data follows it (a damaged
+// file keeps what was decoded); beyond it, pixels need data that could
+// fill them.
+constexpr int64_t kPlausibleFramePixels = int64_t{1} << 20;
+
 // Severity of every warning the GIF code gives.
 constexpr uint8_t kWarningSeverity = 1;
 

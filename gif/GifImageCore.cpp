@@ -35,6 +35,13 @@ int TGIFImageCore::ImageBitsPerPixel() const {
     return bits;
 }
 
+bool TGIFImageCore::ClaimFramePixels(int64_t pixels) {
+    if (m_pixelAllowance < 0) return true;
+    if (pixels > m_pixelAllowance) return false;
+    m_pixelAllowance -= pixels;
+    return true;
+}
+
 void TGIFImageCore::ResetImage() {
     m_frames->RemoveAll();
     m_header->Reset();
@@ -53,11 +60,14 @@ void TGIFImageCore::LoadFromStream(forms::TStream& stream) {
     try {
         ResetImage();
         m_header->LoadFromStream(stream);
+        m_pixelAllowance = kPlausibleFramePixels + 4096 * BytesLeft(stream);
         m_frames->LoadFromStream(stream);
+        m_pixelAllowance = -1;
         uint8_t trailer;
         if (ReadByteFrom(stream, trailer) && trailer != 0x3B)
             ReportWarning(this, kWarningSeverity, msg::InvalidTrailer);
     } catch (...) {
+        m_pixelAllowance = -1;
         stream.SetPosition(start);
         ResetImage();
         ReportProgress(this, TGIFProgressStage::Ending, 0, true, "Loading...");

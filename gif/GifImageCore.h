@@ -61,7 +61,13 @@ public:
     uint8_t EncoderKind = kEncoderLZW;
     TWarningEvent OnGIFWarning;
 
+    // While a stream loads, the frames together may take a million pixels (2^20)
+    // plus 4096 (the longest string one code stands for) per byte of the
+    // stream; a frame beyond that is refused. False when over.
+    bool ClaimFramePixels(int64_t pixels);
+
 private:
+    int64_t m_pixelAllowance = -1;  // -1: no load running
     std::unique_ptr<TGIFHeader> m_header;
     std::unique_ptr<TGIFImageList> m_frames;
 };

@@ -5,6 +5,7 @@
 
 #include "gif/GifExtensions.h"
 #include "gif/GifFrame.h"
+#include "gif/GifImageCore.h"
 
 namespace gif {
 
@@ -13,7 +14,6 @@ namespace {
 constexpr int kTableSize = 4096;
 constexpr int kStackSize = 8192;
 constexpr int kMaxCodeSize = 11;  // 12-bit codes leave no room for larger alphabets
-constexpr int64_t kPlausiblePixels = int64_t{1} << 24;
 
 // The state of one frame's decoding; it lives on the caller's stack.
 class LzwDecoder {
@@ -221,7 +221,8 @@ void DecodeFrameData(TGIFSubImage& frame, forms::TStream& stream) {
     // fill is refused before its pixels are allocated, so that a few bytes
     // cannot claim gigabytes.
     const int64_t pixels = static_cast<int64_t>(frame.Width()) * frame.Height();
-    if (pixels > kPlausiblePixels && pixels / 4096 > BytesLeft(stream)) RaiseGIFError(msg::PrematureEnd);
+    const bool fillable = pixels <= kPlausibleFramePixels || pixels / 4096 <= BytesLeft(stream);
+    if (!fillable || (frame.Image() && !frame.Image()->ClaimFramePixels(pixels))) RaiseGIFError(msg::PrematureEnd);
     const int t = frame.TransparentIndex();
     frame.FillPixels(static_cast<uint8_t>(t >= 0 ? t : 0));
     const TDecodeWarning warn = [&frame](const std::string& message) { frame.Warn(kWarningSeverity, message); };

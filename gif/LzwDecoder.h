@@ -26,8 +26,9 @@ void DecodeLzwData(forms::TStream& stream, uint8_t* pixels, int width, int heigh
 
 // Gives the frame pixels of its size, filled with its transparent index
 // (0 when it is not transparent), and decodes its data into them. A frame
-// of more than 16 million pixels that the rest of the stream could never
-// fill raises "Premature end of data" before anything is allocated.
+// of more than a million pixels (2^20) that the rest of the stream could never
+// fill, or one beyond what its picture's load allows (ClaimFramePixels),
+// raises "Premature end of data" before anything is allocated.
 void DecodeFrameData(TGIFSubImage& frame, forms::TStream& stream);
 
 }  // namespace gif

@@ -125,11 +125,7 @@ void TGIFEncoder::EmitClear() {
     EmitCode(m_clearCode);
 }
 
-bool TGIFEncoder::StepPixel() {
-    if (--m_left > 0) {
-        ++m_pixel;
-        return true;
-    }
+bool TGIFEncoder::NextRow() {
     if (!m_interlaced) return false;
     m_left = m_width;
     static const int kStart[4] = {0, 4, 2, 1};
@@ -180,7 +176,7 @@ void TLZWEncoder::CompressPixels() {
             prefix = code;
             continue;
         }
-        EmitCode(prefix);
+        TLZWEncoder::EmitCode(prefix);
         prefix = c;
         if (m_nextCode > 4094) {
             EmitClear();

@@ -99,7 +99,14 @@ protected:
     virtual void EmitClear();
     virtual void CompressPixels() = 0;
     // Moves to the next pixel in file order; false after the last one.
-    bool StepPixel();
+    bool StepPixel() {
+        if (--m_left > 0) {
+            ++m_pixel;
+            return true;
+        }
+        return NextRow();
+    }
+    bool NextRow();
     uint8_t CurrentPixel() const { return *m_pixel; }
     void CheckPixel(int p) const {
         if (p >= m_colourCount) RaiseGIFError(msg::ColourNotInTable);

@@ -417,14 +417,14 @@ TEST(LzwEncoder, WriteOnlyStream) {
     }
 }
 
-// A descriptor may claim up to 65535 x 65535 pixels: beyond 16 million,
+// A descriptor may claim up to 65535 x 65535 pixels: beyond a million (2^20),
 // only data that could fill them gets them allocated.
 TEST(LzwDecoder, FramesFarLargerThanTheirData) {
     struct Case {
         int w, h;
         bool loads;
     };
-    for (const Case& c : {Case{65535, 65535, false}, Case{5000, 4000, false}, Case{4096, 4096, true}}) {
+    for (const Case& c : {Case{65535, 65535, false}, Case{1500, 1000, false}, Case{1024, 1024, true}}) {
         giftest::TestImage image;
         TGIFSubImage frame(&image);
         Bytes data{0x2C, 0, 0, 0, 0, static_cast<uint8_t>(c.w), static_cast<uint8_t>(c.w >> 8),
@@ -443,4 +443,23 @@ TEST(LzwDecoder, FramesFarLargerThanTheirData) {
             EXPECT_EQ(frame.PixelCount(), 0);
         }
     }
+}
+
+// Many such frames in one picture share one allowance.
+TEST(LzwDecoder, ManyLargeFramesShareTheLoadsAllowance) {
+    Bytes gif{'G', 'I', 'F', '8', '9', 'a', 0x00, 0x04, 0x00, 0x04, 0, 0, 0};
+    const Bytes codes = PackCodes(2, {{4, 3}, {1, 3}, {5, 3}});
+    for (int i = 0; i < 300; ++i) {
+        const Bytes desc{0x2C, 0, 0, 0, 0, 0x00, 0x04, 0x00, 0x04, 0};  // 1024 x 1024
+        gif.insert(gif.end(), desc.begin(), desc.end());
+        gif.insert(gif.end(), codes.begin(), codes.end());
+    }
+    gif.push_back(0x3B);
+    std::string error;
+    auto image = giftest::LoadGif(gif, &error);
+    EXPECT_EQ(error, msg::PrematureEnd);
+    EXPECT_TRUE(image->Empty());
+    // Afterwards the picture loads frames of any size again.
+    auto small = giftest::LoadGif(Bytes(gif.begin(), gif.begin() + 13 + 10 + static_cast<std::ptrdiff_t>(codes.size())));
+    EXPECT_EQ(small->Frames().ItemCount(), 1);
 }
