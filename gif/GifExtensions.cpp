@@ -201,7 +201,7 @@ void TGIFCommentExtension::LoadFromStream(forms::TStream& stream) {
 
 // ---- Application extensions ----------------------------------------------------------
 
-const TGIFExtensionClass* TGIFApplicationExtension::RefineApplication(const TGIFExtensionClass& asked,
+const TGIFExtensionClass* TGIFApplicationExtension::RefineApplication(const TGIFExtensionClass&,
                                                                       forms::TStream& stream) {
     const int64_t start = stream.Position();
     uint8_t size;
@@ -218,10 +218,9 @@ const TGIFExtensionClass* TGIFApplicationExtension::RefineApplication(const TGIF
         }
     }
     stream.SetPosition(start);
-    // The registered class has no data of its own: a block of any other
-    // size is kept as the sub-blocks of an unknown application.
-    if (&asked == &StaticClass()) return &TGIFUnknownAppExtension::StaticClass();
-    return &asked;
+    // A block of any other size is kept as the sub-blocks of an unknown
+    // application: the registered class has no data of its own.
+    return &TGIFUnknownAppExtension::StaticClass();
 }
 
 const TGIFExtensionClass& TGIFApplicationExtension::StaticClass() {
@@ -232,8 +231,9 @@ const TGIFExtensionClass& TGIFApplicationExtension::StaticClass() {
 
 void TGIFApplicationExtension::SaveToStream(forms::TStream& stream) {
     TGIFExtension::SaveToStream(stream);
-    WriteByteTo(stream, 11);
+    WriteByteTo(stream, static_cast<uint8_t>(11 + m_identifierTail.size()));
     stream.WriteBuffer(m_identifier.data(), 11);
+    stream.WriteBuffer(m_identifierTail.data(), static_cast<int64_t>(m_identifierTail.size()));
     SaveData(stream);
 }
 
@@ -248,14 +248,16 @@ void TGIFApplicationExtension::LoadFromStream(forms::TStream& stream) {
         RaiseGIFError(msg::AppBlockSize);
     } else {
         ReadExactly(stream, m_identifier.data(), 11);
-        SkipBytes(stream, size - 11);
+        m_identifierTail.resize(size - 11u);
+        ReadExactly(stream, m_identifierTail.data(), static_cast<int64_t>(m_identifierTail.size()));
     }
     LoadData(stream);
 }
 
+// The classes found by identifier keep themselves: what follows the
+// identifier is their data, never another identifier.
 const TGIFExtensionClass& TGIFUnknownAppExtension::StaticClass() {
-    static const TGIFExtensionClass cls{"TGIFUnknownAppExtension", &Make<TGIFUnknownAppExtension>,
-                                        &RefineApplication};
+    static const TGIFExtensionClass cls{"TGIFUnknownAppExtension", &Make<TGIFUnknownAppExtension>, &KeepClass};
     return cls;
 }
 
@@ -279,7 +281,7 @@ void TGIFUnknownAppExtension::LoadData(forms::TStream& stream) {
 }
 
 const TGIFExtensionClass& TGIFAppExtNSLoop::StaticClass() {
-    static const TGIFExtensionClass cls{"TGIFAppExtNSLoop", &Make<TGIFAppExtNSLoop>, &RefineApplication};
+    static const TGIFExtensionClass cls{"TGIFAppExtNSLoop", &Make<TGIFAppExtNSLoop>, &KeepClass};
     return cls;
 }
 

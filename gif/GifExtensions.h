@@ -134,11 +134,15 @@ public:
 
 protected:
     using TGIFExtension::TGIFExtension;
-    // The shared narrowing of the application classes.
+    // Narrows the registered class by the identifier block: a registered
+    // identifier's class, else the unknown application.
     static const TGIFExtensionClass* RefineApplication(const TGIFExtensionClass& asked, forms::TStream& stream);
 
 private:
     TGIFAppIdentifier m_identifier{};
+    // Bytes of an identifier block longer than 11, kept and written back
+    // (only unknown applications have them).
+    std::vector<uint8_t> m_identifierTail;
 };
 
 // One data sub-block, 1 to 255 bytes.
