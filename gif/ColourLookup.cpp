@@ -41,6 +41,11 @@ TFastColorLookup::TFastColorLookup(const TPaletteEntry* entries, int count)
     : TColorLookup(std::clamp(count, 0, 256)), m_cache(32768, -1) {
     std::copy(entries, entries + m_colourCount, m_entries.begin());
     for (int i = 0; i < m_colourCount; ++i) {
+        m_red[static_cast<size_t>(i)] = entries[i].Red;
+        m_green[static_cast<size_t>(i)] = entries[i].Green;
+        m_blue[static_cast<size_t>(i)] = entries[i].Blue;
+    }
+    for (int i = 0; i < m_colourCount; ++i) {
         const TPaletteEntry& e = m_entries[static_cast<size_t>(i)];
         int16_t& cell = m_cache[static_cast<size_t>(Cell(e.Red, e.Green, e.Blue))];
         if (cell < 0) cell = static_cast<int16_t>(i);
@@ -48,16 +53,19 @@ TFastColorLookup::TFastColorLookup(const TPaletteEntry* entries, int count)
 }
 
 int TFastColorLookup::Resolve(uint8_t r, uint8_t g, uint8_t b) const {
-    int best = 0, bestDistance = 0x30000;
+    // The smallest sum of channel differences; the first entry that has it.
+    std::array<int16_t, 256> distance;
+    int16_t smallest = 0x7FFF;
     for (int i = 0; i < m_colourCount; ++i) {
-        const TPaletteEntry& e = m_entries[static_cast<size_t>(i)];
-        const int d = std::abs(e.Red - r) + std::abs(e.Green - g) + std::abs(e.Blue - b);
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = i;
-        }
+        const auto d = static_cast<int16_t>(std::abs(m_red[static_cast<size_t>(i)] - r) +
+                                            std::abs(m_green[static_cast<size_t>(i)] - g) +
+                                            std::abs(m_blue[static_cast<size_t>(i)] - b));
+        distance[static_cast<size_t>(i)] = d;
+        smallest = std::min(smallest, d);
     }
-    return best;
+    int best = 0;
+    while (best < m_colourCount && distance[static_cast<size_t>(best)] != smallest) ++best;
+    return best < m_colourCount ? best : 0;
 }
 
 uint8_t TFastColorLookup::MatchColour(uint8_t r, uint8_t g, uint8_t b, uint8_t& mr, uint8_t& mg, uint8_t& mb) {

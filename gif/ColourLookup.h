@@ -47,6 +47,8 @@ private:
     static int Cell(uint8_t r, uint8_t g, uint8_t b) { return ((b & 0xF8) << 7) | ((g >> 3) << 5) | (r >> 3); }
     int Resolve(uint8_t r, uint8_t g, uint8_t b) const;
     std::array<TPaletteEntry, 256> m_entries{};
+    // The channels apart, for a search the compiler can vectorise.
+    std::array<int16_t, 256> m_red{}, m_green{}, m_blue{};
     std::vector<int16_t> m_cache;  // 32768 cells, -1 unresolved
 };
 

@@ -23,42 +23,62 @@ TErrorDiffusionDitherer::TErrorDiffusionDitherer(int rowWidth, TColorLookup& loo
         m_rowCount = std::max(m_rowCount, t.Row + 1);
         m_spare = std::max(m_spare, std::abs(t.Column));
     }
-    m_rows.assign(static_cast<size_t>(3 * m_rowCount), std::vector<int>(static_cast<size_t>(rowWidth + 2 * m_spare), 0));
+    m_rows.assign(static_cast<size_t>(m_rowCount), std::vector<int>(static_cast<size_t>(3 * (rowWidth + 2 * m_spare)), 0));
+    PlaceTaps();
+}
+
+void TErrorDiffusionDitherer::PlaceTaps() {
+    m_taps.clear();
+    for (const TKernelTap& t : m_kernel) m_taps.emplace_back(t.Row, 3 * t.Column * m_direction);
 }
 
 int TErrorDiffusionDitherer::PendingError(int channel, int row, int column) const {
-    return m_rows[static_cast<size_t>(channel * m_rowCount + row)][static_cast<size_t>(m_spare + column)];
+    return m_rows[static_cast<size_t>(row)][static_cast<size_t>(3 * (m_spare + column) + channel)];
 }
+
+namespace {
+// Division truncating toward zero, by the kinds' divisors as constants.
+inline int Divide(int n, int d) {
+    switch (d) {
+    case 16: return n / 16;
+    case 32: return n / 32;
+    case 42: return n / 42;
+    case 48: return n / 48;
+    case 200: return n / 200;
+    default: return n / d;
+    }
+}
+}  // namespace
 
 uint8_t TErrorDiffusionDitherer::DitherPixel(uint8_t r, uint8_t g, uint8_t b, uint8_t& mr, uint8_t& mg,
                                              uint8_t& mb) {
-    const int at = m_spare + m_column;
+    const int at = 3 * (m_spare + m_column);
     const int half = m_divisor / 2;
-    int adjusted[3];
-    const uint8_t source[3] = {r, g, b};
-    for (int c = 0; c < 3; ++c) {
-        const int v = source[c] + (RowOf(c, 0)[at] + half) / m_divisor;
-        adjusted[c] = std::clamp(v, 0, 255);
-    }
-    const uint8_t index = m_lookup.MatchColour(static_cast<uint8_t>(adjusted[0]), static_cast<uint8_t>(adjusted[1]),
-                                               static_cast<uint8_t>(adjusted[2]), mr, mg, mb);
-    const uint8_t matched[3] = {mr, mg, mb};
-    for (int c = 0; c < 3; ++c) {
-        const int error = adjusted[c] - matched[c];
-        if (error == 0) continue;
-        for (const TKernelTap& t : m_kernel) RowOf(c, t.Row)[at + t.Column * m_direction] += t.Weight * error;
+    const int* arriving = m_rows[0].data() + at;
+    const int ar = std::clamp(r + Divide(arriving[0] + half, m_divisor), 0, 255);
+    const int ag = std::clamp(g + Divide(arriving[1] + half, m_divisor), 0, 255);
+    const int ab = std::clamp(b + Divide(arriving[2] + half, m_divisor), 0, 255);
+    const uint8_t index =
+        m_lookup.MatchColour(static_cast<uint8_t>(ar), static_cast<uint8_t>(ag), static_cast<uint8_t>(ab), mr, mg, mb);
+    const int er = ar - mr, eg = ag - mg, eb = ab - mb;
+    if (er != 0 || eg != 0 || eb != 0) {
+        for (size_t k = 0; k < m_taps.size(); ++k) {
+            int* p = m_rows[static_cast<size_t>(m_taps[k].first)].data() + at + m_taps[k].second;
+            const int w = m_kernel[k].Weight;
+            p[0] += w * er;
+            p[1] += w * eg;
+            p[2] += w * eb;
+        }
     }
     AdvanceColumn();
     return index;
 }
 
 void TErrorDiffusionDitherer::AdvanceRow() {
-    for (int c = 0; c < 3; ++c) {
-        const auto first = m_rows.begin() + c * m_rowCount;
-        std::fill(first->begin(), first->end(), 0);
-        std::rotate(first, first + 1, first + m_rowCount);
-    }
+    std::fill(m_rows.front().begin(), m_rows.front().end(), 0);
+    std::rotate(m_rows.begin(), m_rows.begin() + 1, m_rows.end());
     TDitherEngine::AdvanceRow();
+    PlaceTaps();
 }
 
 TFloydSteinbergDitherer::TFloydSteinbergDitherer(int rowWidth, TColorLookup& lookup)

@@ -74,12 +74,16 @@ protected:
     TErrorDiffusionDitherer(int rowWidth, TColorLookup& lookup, int divisor, std::vector<TKernelTap> kernel);
 
 private:
-    int* RowOf(int channel, int row) { return m_rows[static_cast<size_t>(channel * m_rowCount + row)].data(); }
+    void PlaceTaps();
     int m_divisor;
     std::vector<TKernelTap> m_kernel;
     int m_rowCount = 1;
     int m_spare = 0;
-    std::vector<std::vector<int>> m_rows;  // per channel, per kernel row
+    // Per kernel row, the three channels' errors side by side for each
+    // column, with the spare places at both ends.
+    std::vector<std::vector<int>> m_rows;
+    // Per tap: its error row and its distance in ints for this walk direction.
+    std::vector<std::pair<int, int>> m_taps;
 };
 
 class TFloydSteinbergDitherer : public TErrorDiffusionDitherer {
