@@ -166,32 +166,27 @@ TColor TGIFColorMap::ColourAt(int index) {
     return TripleToColour(e[0], e[1], e[2]);
 }
 
-void TGIFColorMap::FromRGBQuads(const TRGBQuad* quads, int n) {
+template <class Colour>
+void TGIFColorMap::TakeColours(const Colour* colours, int n) {
     Reset();
-    if (n <= 0) return;
     n = std::min(n, 256);
+    if (n <= 0) return;
     EnsureRoom(n);
     for (int i = 0; i < n; ++i) {
-        m_entries[static_cast<size_t>(i) * 3] = quads[i].Red;
-        m_entries[static_cast<size_t>(i) * 3 + 1] = quads[i].Green;
-        m_entries[static_cast<size_t>(i) * 3 + 2] = quads[i].Blue;
+        m_entries[static_cast<size_t>(i) * 3] = colours[i].Red;
+        m_entries[static_cast<size_t>(i) * 3 + 1] = colours[i].Green;
+        m_entries[static_cast<size_t>(i) * 3 + 2] = colours[i].Blue;
     }
     m_count = n;
-    NotifyChanged();
+}
+
+void TGIFColorMap::FromRGBQuads(const TRGBQuad* quads, int n) {
+    TakeColours(quads, n);
+    if (n > 0) NotifyChanged();
 }
 
 void TGIFColorMap::FromPaletteEntries(const TPaletteEntry* entries, int n) {
-    Reset();
-    n = std::min(n, 256);
-    if (n > 0) {
-        EnsureRoom(n);
-        for (int i = 0; i < n; ++i) {
-            m_entries[static_cast<size_t>(i) * 3] = entries[i].Red;
-            m_entries[static_cast<size_t>(i) * 3 + 1] = entries[i].Green;
-            m_entries[static_cast<size_t>(i) * 3 + 2] = entries[i].Blue;
-        }
-        m_count = n;
-    }
+    TakeColours(entries, n);
     NotifyChanged();
 }
 

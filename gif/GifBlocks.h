@@ -112,6 +112,9 @@ protected:
     TGIFColorMap() = default;
 
 private:
+    // Reset, then the red, green and blue of up to 256 colours.
+    template <class Colour>
+    void TakeColours(const Colour* colours, int n);
     std::vector<uint8_t> m_entries;  // m_room triples
     int m_count = 0;
     int m_room = 0;
