@@ -223,6 +223,8 @@ TEST(LzwDecoder, DamagedStreams) {
     const Case cases[] = {
         {"early end code", join(early, next), 4, 1, {1, 0xEE, 0xEE, 0xEE}, {}, nullptr, static_cast<int64_t>(early.size())},
         {"codes beyond the image", join(surplus, next), 2, 1, {1, 2}, {}, nullptr, static_cast<int64_t>(surplus.size())},
+        // An end code right after a clear ends the data; it is no pixel.
+        {"clear then end", join(PackCodes(2, {{4, 3}, {5, 3}}), next), 2, 1, {0xEE, 0xEE}, {}, nullptr, 4},
         {"no data", {}, 2, 1, {0xEE, 0xEE}, {}, nullptr, -1},
         {"code size only", {2}, 2, 1, {0xEE, 0xEE}, {}, nullptr, -1},
         {"cut inside a block", cut, 2, 1, {0xEE, 0xEE}, {msg::PrematureEnd}, nullptr, -1},
