@@ -53,18 +53,6 @@ void THashTable::StoreCode(uint32_t key, int code) {
     m_slots[static_cast<size_t>(slot)] = key << 12 | static_cast<uint32_t>(code);
 }
 
-int THashTable::FindCode(uint32_t key) const {
-    int slot = SlotFor(key);
-    const int step = StepFor(slot);
-    for (int probes = 0; probes < kSize; ++probes) {
-        const uint32_t v = m_slots[static_cast<size_t>(slot)];
-        if (IsEmpty(v)) return -1;
-        if ((v >> 12) == key) return static_cast<int>(v & 0xFFF);
-        slot = NextSlot(slot, step);
-    }
-    return -1;
-}
-
 // ---- TGIFEncoder ---------------------------------------------------------------------
 
 void TGIFEncoder::Encode(forms::TStream& stream, int bitsPerPixel, int colourCount, const uint8_t* pixels,

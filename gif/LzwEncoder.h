@@ -71,7 +71,17 @@ public:
     THashTable() { EmptyTable(); }
     void EmptyTable();
     void StoreCode(uint32_t key, int code);
-    int FindCode(uint32_t key) const;  // -1 when absent
+    int FindCode(uint32_t key) const {  // -1 when absent
+        int slot = SlotFor(key);
+        const int step = StepFor(slot);
+        for (int probes = 0; probes < kSize; ++probes) {
+            const uint32_t v = m_slots[static_cast<size_t>(slot)];
+            if (IsEmpty(v)) return -1;
+            if ((v >> 12) == key) return static_cast<int>(v & 0xFFF);
+            slot = NextSlot(slot, step);
+        }
+        return -1;
+    }
     static int SlotFor(uint32_t key) { return static_cast<int>((key ^ (key >> 4)) % kSize); }
     // Probing steps by a distance fixed by the first slot; the table size
     // is prime, so every slot is visited before one comes round again.
