@@ -45,8 +45,6 @@ inline constexpr const char* UnknownBlock = "Unknown GIF block type";
 inline constexpr const char* ExceedsScreen = "Image exceeds Logical Screen size";
 inline constexpr const char* ImageEmpty = "Image is empty";
 inline constexpr const char* InvalidPixel = "Invalid pixel coordinates";
-inline constexpr const char* WidthTooSmall = "Image width too small for contained frames";
-inline constexpr const char* HeightTooSmall = "Image height too small for contained frames";
 }  // namespace msg
 
 [[noreturn]] void RaiseGIFError(const char* message);

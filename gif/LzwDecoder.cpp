@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "gif/GifExtensions.h"
 #include "gif/GifFrame.h"
 #include "gif/GifImageCore.h"
 
@@ -47,8 +46,6 @@ public:
         for (int i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(m_stack[--m_sp]);
         return n;
     }
-
-    bool TerminatorSeen() const { return m_terminatorSeen; }
 
     void SkipToTerminator() {
         if (m_terminatorSeen) return;

@@ -2,7 +2,7 @@
 // data sub-blocks that follow an image descriptor, turned into index
 // pixels. Damaged data decodes as far as it goes: short data and codes
 // asked for after the end give warnings, a table that loops raises
-// "Circular decoder table entry".
+// "Circular decoder table entry", a code size above 11 "Invalid GIF data".
 #pragma once
 
 #include <cstdint>
