@@ -10,6 +10,7 @@ packages=(
     libgtest-dev
     xvfb x11-utils imagemagick
     lhasa
+    giflib-tools libgif-dev gifsicle netpbm clang-14 libclang-rt-14-dev
 )
 
 missing=()

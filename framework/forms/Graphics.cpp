@@ -514,6 +514,7 @@ void TBitmap::Allocate(int width, int height, TPixelFormat format, const std::ve
     m_format = FormatOf(bits);
     m_stride = StrideOf(width, bits);
     m_colors = table;
+    m_importantColors = 0;
 }
 
 void TBitmap::SetSize(int width, int height) {
@@ -584,6 +585,7 @@ void* TBitmap::ScanLine(int row) {
 void TBitmap::SetColorTable(const std::vector<RGBQUAD>& colors) {
     if (BitsOf(m_format) > 8) return;
     m_colors = colors;
+    m_importantColors = 0;
     if (m_colors.size() > (1u << BitsOf(m_format))) m_colors.resize(1u << BitsOf(m_format));
     if (Handle()) {
         MemoryDc dc(m_dib);
@@ -599,11 +601,12 @@ void TBitmap::SetColorTable(const std::vector<RGBQUAD>& colors) {
 
 HPALETTE TBitmap::Palette() {
     if (!m_palette && !m_colors.empty()) {
-        std::vector<uint8_t> buf(sizeof(LOGPALETTE) + m_colors.size() * sizeof(PALETTEENTRY));
+        const size_t count = m_importantColors > 0 ? static_cast<size_t>(m_importantColors) : m_colors.size();
+        std::vector<uint8_t> buf(sizeof(LOGPALETTE) + count * sizeof(PALETTEENTRY));
         auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
         lp->palVersion = 0x300;
-        lp->palNumEntries = static_cast<WORD>(m_colors.size());
-        for (size_t i = 0; i < m_colors.size(); ++i)
+        lp->palNumEntries = static_cast<WORD>(count);
+        for (size_t i = 0; i < count; ++i)
             lp->palPalEntry[i] = PALETTEENTRY{m_colors[i].rgbRed, m_colors[i].rgbGreen, m_colors[i].rgbBlue, 0};
         m_palette = CreatePalette(lp);
     }
@@ -682,6 +685,7 @@ void TBitmap::Assign(const TObject& source) {
     if (const auto* other = dynamic_cast<const TBitmap*>(&source)) {
         auto& src = const_cast<TBitmap&>(*other);
         Allocate(src.m_width, src.m_height, src.m_format, src.m_colors);
+        m_importantColors = src.m_importantColors;
         if (m_bits && src.Handle()) {
             GdiFlush();
             std::memcpy(m_bits, src.m_bits, static_cast<size_t>(m_stride) * m_height);
@@ -708,7 +712,7 @@ void TBitmap::LoadDib(const uint8_t* data, size_t size, bool withFileHeader) {
     if (size < 12) InvalidBitmap();
     const uint32_t headerSize = U32(data);
     int width, height, bits;
-    uint32_t compression = BI_RGB, clrUsed = 0;
+    uint32_t compression = BI_RGB, clrUsed = 0, clrImportant = 0;
     size_t colorEntry = 4;
     if (headerSize == 12) {
         width = U16(data + 4);
@@ -723,6 +727,7 @@ void TBitmap::LoadDib(const uint8_t* data, size_t size, bool withFileHeader) {
         bits = U16(data + 14);
         compression = U32(data + 16);
         clrUsed = U32(data + 32);
+        clrImportant = U32(data + 36);
     }
     const bool topDown = height < 0;
     const long long absHeight = topDown ? -static_cast<long long>(height) : height;
@@ -756,6 +761,7 @@ void TBitmap::LoadDib(const uint8_t* data, size_t size, bool withFileHeader) {
     }
     const TPixelFormat format = bits == 16 ? TPixelFormat::pf24bit : FormatOf(bits);
     Allocate(width, static_cast<int>(absHeight), format, colors);
+    if (clrImportant < m_colors.size()) m_importantColors = static_cast<int>(clrImportant);
     const uint8_t* src = data + bitsOffset;
     if (!rle && compression == BI_RGB && bits != 16) {
         for (long long row = 0; row < absHeight; ++row) {
@@ -807,7 +813,7 @@ std::vector<uint8_t> TBitmap::DibBytes() {
     Put32(b, 3780);  // 96 pixels per inch
     Put32(b, 3780);
     Put32(b, static_cast<uint32_t>(m_colors.size()));
-    Put32(b, 0);
+    Put32(b, static_cast<uint32_t>(m_importantColors));
     for (const RGBQUAD& c : m_colors) {
         b.push_back(c.rgbBlue);
         b.push_back(c.rgbGreen);

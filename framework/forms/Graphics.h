@@ -290,6 +290,9 @@ public:
     int RowBytes() const { return m_stride; }
     // Colour table of a bitmap of 8 bits or fewer.
     std::vector<RGBQUAD> ColorTable() const { return m_colors; }
+    // BMP data may name fewer important colours than its table holds (a
+    // palette padded to 256 entries): the palette has only those.
+    int ImportantColors() const { return m_importantColors; }
     void SetColorTable(const std::vector<RGBQUAD>& colors);
 
     TColor TransparentColor();
@@ -316,6 +319,7 @@ private:
     uint8_t* m_bits = nullptr;
     int m_stride = 0;
     std::vector<RGBQUAD> m_colors;
+    int m_importantColors = 0;  // 0: all of m_colors
     HPALETTE m_palette = nullptr;
     HBITMAP m_mask = nullptr;
     TColor m_transparentColor = clDefault;
