@@ -394,6 +394,13 @@ void TCustomForm::WndProc(TMessage& m) {
     case DM_GETDEFID:
         if (TWinControl* b = FindDialogButton(true)) m.Result = MAKELONG(b->ControlId(), DC_HASDEFID);
         return;
+    case WM_SIZE:
+        // The state the user gave the window (restored from the task bar,
+        // say) is the one it is shown in next time.
+        if (m.WParam == SIZE_MINIMIZED) m_windowState = TWindowState::wsMinimized;
+        else if (m.WParam == SIZE_MAXIMIZED) m_windowState = TWindowState::wsMaximized;
+        else if (m.WParam == SIZE_RESTORED) m_windowState = TWindowState::wsNormal;
+        break;
     case WM_ACTIVATE:
         if (LOWORD(m.WParam) == WA_INACTIVE) {
             if (auto* focused = FindControl(GetFocus())) m_activeControl = focused;

@@ -141,6 +141,12 @@ struct Batch {
                        advanced);
         app::OptionForm->LoadOptions();
     }
+    // A file made by the ffmpeg command line (tests/realclips).
+    void AddReal(const std::string& name, const std::string& real) {
+        REQUIRE(CopyFileW(com::W(at::WindowsPathOf(std::string(REAL_CLIP_DIR) + "/" + real)),
+                          com::W(w.Folder().WindowsPath("src/" + name)), FALSE));
+        REQUIRE(MainForm->AddTaskItem(w.Folder().WindowsPath("src/" + name)));
+    }
     void Add(const std::string& name, const clipgen::ClipSpec& desc) {
         REQUIRE(at::MakeClip(Src(name), desc));
         REQUIRE(MainForm->AddTaskItem(w.Folder().WindowsPath("src/" + name)));
@@ -419,6 +425,51 @@ WT_TEST(Batch, CollisionsOnRealFiles) {
     CHECK_TEXT(U8(answers.Captions()[0]), "Query");
     CHECK_EQ(RunLog()[3].text, "Skip " + U8(b.w.Folder().WindowsPath("src/b.mpg")));
     CHECK_TEXT(at::ReadUnixFile(b.Src("b.avi")), "taken");
+}
+
+WT_TEST(Batch, ANewBatchShowsTheProgressWindowRestoredWithFinalFigures) {
+    Batch b("batch-restore");
+    b.Options("Overwrite=1\r\nQuery=0\r\n", "AVI=1\r\nMPEG=0\r\nWMV=0\r\n");
+    b.AddReal("odd.avi", "odd_720x405.avi");
+    // Closed while it converts: only minimised; then restored as the task
+    // bar restores a window, not through the program.
+    bool minimised = false;
+    b.Run([&] {
+        if (!minimised && ProgressForm->Driver().Busy()) {
+            ProgressForm->Close();
+            minimised = IsIconic(ProgressForm->Handle()) != 0;
+            ShowWindow(ProgressForm->Handle(), SW_RESTORE);
+        }
+        return false;
+    });
+    CHECK(minimised);
+    CHECK(Statuses() == (std::vector<std::string>{"Done"}));
+    // The run was shorter than a tick: its figures are still the final ones.
+    CHECK_TEXT(U8(ProgressForm->labCurrentProgress->Caption()), "100%");
+    CHECK_EQ(ProgressForm->pgbCurrent->Position(), 100);
+    CHECK_TEXT(U8(ProgressForm->labTotalProgress->Caption()), "100%");
+    CHECK_TEXT(U8(ProgressForm->labRemain->Caption()), "0:0:0");
+    const std::string elapsed = U8(ProgressForm->labElapse->Caption());
+    CHECK(!elapsed.empty() && elapsed != "0:0:0");
+    ft::ClickButton(*ProgressForm->btnClose);
+    REQUIRE(MainForm->Showing());
+
+    // The next batch is in view, not in a minimised window behind a
+    // hidden main window.
+    bool checked = false;
+    b.Run([&] {
+        if (!checked && ProgressForm->Driver().Busy()) {
+            checked = true;
+            CHECK(IsWindowVisible(ProgressForm->Handle()));
+            CHECK(!IsIconic(ProgressForm->Handle()));
+            CHECK(ProgressForm->WindowState() == forms::TWindowState::wsNormal);
+        }
+        return false;
+    });
+    CHECK(checked);
+    CHECK(!IsIconic(ProgressForm->Handle()));
+    ft::ClickButton(*ProgressForm->btnClose);
+    CHECK(b.w.Errors().empty());
 }
 
 WT_TEST(Batch, PauseResumeAndStop) {
