@@ -579,42 +579,53 @@ WT_TEST(MainWindow, DropsFromTheExplorerPane) {
     CHECK(w.Errors().empty());
 }
 
-WT_TEST(MainWindow, AWindowsMediaTaskAfterADropOffersTheRuntime) {
+WT_TEST(MainWindow, AWindowsMediaTaskAfterADropOffersTheRuntimeOnlyWhenItIsMissing) {
     REQUIRE(TheClips().ok);
     ProgramWindows w("runtime");
     at::ScratchFolder& f = w.Folder();
     f.MakeFolder("v");
+    f.MakeFolder("system");
     PutClip(f, "silent.wmv", "v/film.wmv");
     w.WriteOptions(kFlatOptions);
-    // The prefix has no Windows Media runtime files.
-    CHECK(GetFileAttributesW(com::W(MainForm->SystemFolder + u"\\wmvdmoe2.dll")) == INVALID_FILE_ATTRIBUTES);
     String asked;
-    {
+    int questions = 0;
+    auto drop = [&] {
         at::Repeater answer([&] {
             if (!app::DialogForm->Showing()) return false;
+            ++questions;
             asked = app::DialogForm->labMessage->Caption();
             ft::ClickButton(*app::DialogForm->btnNo);
             return true;
         });
         MainForm->DirList->SetSelectedPath(f.WindowsPath("v"));
         MainForm->ltvList->DragDrop(MainForm->DirList, 5, 5);
-    }
+        ft::Pump(50);
+    };
+    // The media platform's registration installed the runtime's files.
+    CHECK(GetFileAttributesW(com::W(MainForm->SystemFolder + u"\\wmvdmoe2.dll")) != INVALID_FILE_ATTRIBUTES);
+    CHECK(GetFileAttributesW(com::W(MainForm->SystemFolder + u"\\wmidx.dll")) != INVALID_FILE_ATTRIBUTES);
+    drop();
     CHECK_EQ(at::RowCount(), 1);
+    CHECK_EQ(questions, 0);
+
+    // A system folder without them: the question comes; with only one of
+    // the two it still comes.
+    const String system = MainForm->SystemFolder;
+    MainForm->SystemFolder = f.WindowsPath("system");
+    drop();
+    CHECK_EQ(questions, 1);
     CHECK(asked.find(u"It is detected you do not have Windows Media Player 10") == 0);
     CHECK(app::DialogForm->QueryKey == u"WindowsMediaRuntime");
+    f.WriteFile("system/wmidx.dll", "MZ");
+    drop();
+    CHECK_EQ(questions, 2);
 
     // Switched off: no question.
     w.WriteOptions(std::string(kFlatOptions) + "QueryWindowsMediaRuntime=0\r\n");
-    bool askedAgain = false;
-    {
-        at::Repeater watch([&] {
-            askedAgain |= app::DialogForm->Showing();
-            return false;
-        });
-        MainForm->ltvList->DragDrop(MainForm->DirList, 5, 5);
-    }
-    CHECK(!askedAgain);
-    CHECK_EQ(at::RowCount(), 2);
+    drop();
+    CHECK_EQ(questions, 2);
+    CHECK_EQ(at::RowCount(), 4);
+    MainForm->SystemFolder = system;
     CHECK(w.Errors().empty());
 }
 
