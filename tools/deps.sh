@@ -9,6 +9,10 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
     libgtest-dev
     xvfb x11-utils imagemagick
+    # Wine's media player plays through Wine's filter graph, whose splitters
+    # and decoders are GStreamer's (AVI, MPEG program streams, ASF/WMV).
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+    gstreamer1.0-plugins-ugly gstreamer1.0-libav
 )
 
 missing=()
