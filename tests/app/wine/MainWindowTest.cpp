@@ -581,6 +581,79 @@ WT_TEST(MainWindow, PreviewPlaysAviMpegAndWmvWithMovingPictures) {
     CHECK(w.Errors().empty());
 }
 
+namespace {
+
+struct ProcessWindow {
+    DWORD pid;
+    HWND window = nullptr;
+};
+
+BOOL CALLBACK FindProcessWindow(HWND w, LPARAM p) {
+    auto* f = reinterpret_cast<ProcessWindow*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == f->pid && IsWindowVisible(w)) f->window = w;
+    return f->window == nullptr;
+}
+
+HWND ViewerWindow(HANDLE process) {
+    ProcessWindow find{GetProcessId(process)};
+    EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&find));
+    return find.window;
+}
+
+bool ViewerShowsAWindow(HANDLE process) { return ViewerWindow(process) != nullptr; }
+
+void ShootViewer(HANDLE process, const char* name) {
+    struct {
+        HWND window;
+    } find{ViewerWindow(process)};
+    if (!find.window) return;
+    ft::Pump(800);  // the topic is drawn
+    RECT r{};
+    GetWindowRect(find.window, &r);
+    const std::string path = ft::ScreenshotPath(name);
+    if (ft::TakeScreenshot(path, r)) std::printf("screenshot: %s\n", path.c_str());
+}
+
+}  // namespace
+
+WT_TEST(MainWindow, HelpOpensTheHelpFileAtItsTopicsOrSaysWhyNot) {
+    ProgramWindows w("help");
+    const String helpFile = forms::Application->HelpFile();
+    {
+        // Without the file: a message, and no viewer.
+        forms::Application->SetHelpFile(w.Folder().WindowsPath("none.hlp"));
+        ft::MessageBoxAnswerer answers;
+        at::ClickToolButton(MainForm->tbtnHelp);
+        REQUIRE(answers.Texts().size() == 1);
+        CHECK(answers.Texts()[0] == u"The help file " + w.Folder().WindowsPath("none.hlp") + u" cannot be found.");
+        CHECK(forms::Application->HelpViewer() == nullptr);
+        forms::Application->SetHelpFile(helpFile);
+    }
+    ft::MessageBoxAnswerer answers;
+    at::ClickToolButton(MainForm->tbtnHelp);
+    HANDLE first = forms::Application->HelpViewer();
+    REQUIRE(first != nullptr);
+    CHECK(WaitForSingleObject(first, 0) == WAIT_TIMEOUT);
+    CHECK(ViewerShowsAWindow(first));
+    ShootViewer(first, "help-welcome.png");
+    HANDLE copy = nullptr;
+    DuplicateHandle(GetCurrentProcess(), first, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+
+    // The options window's "(Click here to know more)": one viewer at a time.
+    CHECK(forms::Application->HelpJump(u"Querywhetheraddfilesinsub"));
+    HANDLE second = forms::Application->HelpViewer();
+    REQUIRE(second != nullptr);
+    CHECK(ViewerShowsAWindow(second));
+    ShootViewer(second, "help-subfolders.png");
+    CHECK(WaitForSingleObject(copy, 5000) == WAIT_OBJECT_0);  // the first one ended
+    CloseHandle(copy);
+    CHECK(answers.Texts().empty());
+    TerminateProcess(second, 0);
+    CHECK(w.Errors().empty());
+}
+
 WT_TEST(MainWindow, DropsFromTheExplorerPane) {
     REQUIRE(TheClips().ok);
     ProgramWindows w("drop");
