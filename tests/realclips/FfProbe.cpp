@@ -48,7 +48,7 @@ const Stream* File::Video() const {
 
 const Stream* File::Audio() const {
     for (const Stream& s : streams)
-        if (!s.video) return &s;
+        if (s.audio) return &s;
     return nullptr;
 }
 
@@ -63,6 +63,7 @@ File Probe(const std::string& path) {
         const AVStream* st = in->streams[i];
         Stream s;
         s.video = st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+        s.audio = st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
         s.codec = avcodec_get_name(st->codecpar->codec_id);
         s.width = st->codecpar->width;
         s.height = st->codecpar->height;

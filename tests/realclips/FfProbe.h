@@ -11,6 +11,7 @@ namespace ffprobe {
 
 struct Stream {
     bool video = false;
+    bool audio = false;
     std::string codec;      // FFmpeg's codec name: "mpeg4", "pcm_s16le"...
     int width = 0, height = 0;
     int64_t headerFrames = 0;  // what the container's header declares (0: nothing)

@@ -22,6 +22,7 @@
 #include "tests/app/wine/AppTestUtil.h"
 #include "tests/framework/wine/Screenshot.h"
 #include "tests/platform/wine/GraphTestUtil.h"
+#include "tests/realclips/FfProbe.h"
 #include "tests/wine/harness/WineTest.h"
 
 using app::ConvertForm;
@@ -469,6 +470,46 @@ WT_TEST(Batch, ANewBatchShowsTheProgressWindowRestoredWithFinalFigures) {
     CHECK(checked);
     CHECK(!IsIconic(ProgressForm->Handle()));
     ft::ClickButton(*ProgressForm->btnClose);
+    CHECK(b.w.Errors().empty());
+}
+
+// A file made by the ffmpeg command line (720 x 405 with sound) through the
+// real windows to each output format; what FFmpeg's libraries read back
+// is printed for the record.
+WT_TEST(Batch, ARealFileToEveryOutputFormat) {
+    Batch b("batch-real");
+    b.AddReal("film.avi", "odd_720x405.avi");
+    int mpeg4 = -1, mp3 = -1;
+    for (int i = 0; i < ConvertForm->cmbVideoCodec->Items().Count(); ++i)
+        if (U8(ConvertForm->cmbVideoCodec->Items()[i]).find("MPEG-4 Part 2") != std::string::npos) mpeg4 = i;
+    for (int i = 0; i < ConvertForm->cmbAudioCodec->Items().Count(); ++i)
+        if (U8(ConvertForm->cmbAudioCodec->Items()[i]).find("MP3") != std::string::npos) mp3 = i;
+    REQUIRE(mpeg4 >= 0 && mp3 >= 0);
+    struct Case {
+        const char* name;
+        std::string output;
+        const char* file;
+    };
+    const Case cases[] = {
+        {"AVI (MPEG-4, MP3)", "AVI=1\r\nMPEG=0\r\nWMV=0\r\nAviVidCodec=" + std::to_string(mpeg4) +
+                                  "\r\nAviAudCodec=" + std::to_string(mp3) + "\r\n", "film.avi"},
+        {"MPEG (Standard MPEG1)", "AVI=0\r\nMPEG=1\r\nWMV=0\r\nMpegFormat=0\r\n", "film.mpg"},
+        {"MPEG (DVD PAL)", "AVI=0\r\nMPEG=1\r\nWMV=0\r\nMpegFormat=7\r\n", "film.mpg"},
+        {"WMV (system profile 1)", "AVI=0\r\nMPEG=0\r\nWMV=1\r\nWmvProfile=1\r\n", "film.wmv"},
+        {"WMV (custom profile)", "AVI=0\r\nMPEG=0\r\nWMV=1\r\nWmvProfile=0\r\n", "film.wmv"},
+    };
+    for (const Case& c : cases) {
+        b.Options("Overwrite=1\r\nQuery=0\r\n", c.output);
+        b.Run();
+        CHECK(Statuses() == (std::vector<std::string>{"Done"}));
+        const ffprobe::File f = ffprobe::Probe(b.Out(c.file));
+        CHECK(f.error.empty() && f.Video() && f.Audio());
+        if (f.Video() && f.Audio())
+            std::printf("%s: %s, %s %dx%d %lld frames, %s, %.2f s\n", c.name, f.format.c_str(),
+                        f.Video()->codec.c_str(), f.Video()->width, f.Video()->height,
+                        static_cast<long long>(f.Video()->packets), f.Audio()->codec.c_str(), f.seconds);
+        ft::ClickButton(*ProgressForm->btnClose);
+    }
     CHECK(b.w.Errors().empty());
 }
 
