@@ -553,7 +553,10 @@ void TProgressForm::ShowFileDone() {
     ProgressReading r;
     r.finishedSeconds = m_driver->FinishedSeconds();
     r.totalSeconds = m_driver->TotalSecondsValue();
-    const ProgressShown s = m_ticker.FileDone(r);
+    ShowFigures(m_ticker.FileDone(r));
+}
+
+void TProgressForm::ShowFigures(const ProgressShown& s) {
     pgbCurrent->SetPosition(s.currentPercent);
     labCurrentProgress->SetCaption(IntToStr(s.currentPercent) + u"%");
     pgbTotal->SetPosition(s.totalPercent);
@@ -577,13 +580,7 @@ void TProgressForm::TimerProgressTimer(TObject*) {
     r.finishedSeconds = m_driver->FinishedSecondsValue();
     r.totalSeconds = m_driver->TotalSecondsValue();
     const ProgressShown s = m_ticker.Tick(r);
-    pgbCurrent->SetPosition(s.currentPercent);
-    labCurrentProgress->SetCaption(IntToStr(s.currentPercent) + u"%");
-    pgbTotal->SetPosition(s.totalPercent);
-    labTotalProgress->SetCaption(IntToStr(s.totalPercent) + u"%");
-    labFinished->SetCaption(IntToStr(s.finishedSeconds) + u" Seconds");
-    labElapse->SetCaption(s.elapsed);
-    labRemain->SetCaption(s.remaining);
+    ShowFigures(s);
     if (s.stopConversion) m_driver->WatchdogStop();
     // The run may have ended inside the stop.
     if (m_driver->Running()) TimerProgress->SetEnabled(true);

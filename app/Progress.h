@@ -106,6 +106,7 @@ private:
     void RunAfterRunActions(const String& lastOutputFolder);
     // The figures of a file just converted, at once rather than at the next tick.
     void ShowFileDone();
+    void ShowFigures(const ProgressShown& shown);
     std::vector<TaskRow> TaskRows();
     bool CodecId(bool audio, int index, String& id);
     IVantrexObj* Control();
