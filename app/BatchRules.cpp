@@ -188,6 +188,26 @@ ProgressShown ProgressTicker::Tick(const ProgressReading& r) {
     return s;
 }
 
+ProgressShown ProgressTicker::FileDone(const ProgressReading& r) const {
+    ProgressShown s;
+    s.currentPercent = 100;
+    s.totalPercent = TotalPercent(0, 0, r.finishedSeconds, r.totalSeconds);
+    s.finishedSeconds = FinishedSecondsOf(s.totalPercent, r.totalSeconds);
+    s.elapsed = ClockText(m_elapsedTicks);
+    s.remaining = ClockText(s.totalPercent != 0 ? RemainingSeconds(m_elapsedTicks, s.totalPercent) : m_remainingSeconds);
+    return s;
+}
+
+ProgressShown ProgressTicker::RunEnded(int totalPercent, int totalSeconds, double runSeconds) const {
+    ProgressShown s;
+    s.totalPercent = totalPercent;
+    s.finishedSeconds = FinishedSecondsOf(totalPercent, totalSeconds);
+    const int real = std::isfinite(runSeconds) && runSeconds > 0 ? static_cast<int>(std::ceil(runSeconds)) : 0;
+    s.elapsed = ClockText(std::max(m_elapsedTicks, real));
+    s.remaining = ClockText(0);
+    return s;
+}
+
 // ---- Texts ------------------------------------------------------------------------------
 
 String SummaryText(int total, int done, int remaining, int skip, int failed) {

@@ -102,6 +102,14 @@ public:
 
     void Reset();
     ProgressShown Tick(const ProgressReading& r);
+    // The figures when a file has been converted, without waiting for the
+    // next tick: its bar full, the total from the finished seconds (which
+    // count the file), the remaining time from the ticks so far.
+    ProgressShown FileDone(const ProgressReading& r) const;
+    // The figures when the run has ended: nothing remains, and the elapsed
+    // time is the run's real length in whole seconds rounded up, so that a
+    // run shorter than a tick still shows the second it took.
+    ProgressShown RunEnded(int totalPercent, int totalSeconds, double runSeconds) const;
 
     int ElapsedTicks() const { return m_elapsedTicks; }
     int FullTicks() const { return m_fullTicks; }

@@ -73,7 +73,12 @@ public:
     void AddLogLine(const String& text, LogColour colour) override {
         m_form.AddLogLine(text, static_cast<TColor>(colour));
     }
-    void RowChanged(int index) override { m_form.ShowStatusRow(index); }
+    void RowChanged(int index) override {
+        m_form.ShowStatusRow(index);
+        const auto& rows = m_form.Driver().Rows();
+        if (index >= 0 && index < static_cast<int>(rows.size()) && rows[static_cast<size_t>(index)].state == RowState::Done)
+            m_form.ShowFileDone();
+    }
     bool FileExists(const String& path) override { return app::FileExists(path); }
     bool CreateFolder(const String& folder) override { return FolderExists(folder) || MakeFolder(folder); }
     bool RemoveFile(const String& path) override { return DeleteFileW(com::W(path)) != 0; }
@@ -86,6 +91,7 @@ public:
     }
     void RunStarting() override {
         m_form.m_ticker.Reset();
+        m_form.m_runStart = GetTickCount64();
         m_form.TimerProgress->SetEnabled(true);
     }
     void ConversionStarting() override {
@@ -99,11 +105,15 @@ public:
     }
     void RunEnding(int totalPercent) override {
         m_form.pgcLog->SetActivePage(m_form.tabLog);
-        m_form.pgbTotal->SetPosition(totalPercent);
-        m_form.labTotalProgress->SetCaption(IntToStr(totalPercent) + u"%");
-        // A run shorter than a tick would otherwise end at "0 Seconds".
-        m_form.labFinished->SetCaption(
-            IntToStr(FinishedSecondsOf(totalPercent, m_form.Driver().TotalSecondsValue())) + u" Seconds");
+        // The last tick's figures are stale by up to a second, and a run
+        // shorter than a tick had none at all.
+        const double seconds = static_cast<double>(GetTickCount64() - m_form.m_runStart) / 1000.0;
+        const ProgressShown s = m_form.m_ticker.RunEnded(totalPercent, m_form.Driver().TotalSecondsValue(), seconds);
+        m_form.pgbTotal->SetPosition(s.totalPercent);
+        m_form.labTotalProgress->SetCaption(IntToStr(s.totalPercent) + u"%");
+        m_form.labFinished->SetCaption(IntToStr(s.finishedSeconds) + u" Seconds");
+        m_form.labElapse->SetCaption(s.elapsed);
+        m_form.labRemain->SetCaption(s.remaining);
     }
     void RunEnded(const String& lastOutputFolder) override {
         m_form.TimerProgress->SetEnabled(false);
@@ -413,6 +423,9 @@ String TProgressForm::ProfileDescription(int index) {
 // ---- The run -------------------------------------------------------------------------
 
 void TProgressForm::FormShow(TObject*) {
+    // A window minimised during an earlier run comes back as it was made:
+    // a new batch is always in view.
+    SetWindowState(TWindowState::wsNormal);
     ResetDisplay();
     BuildStatusList();
     TimerStartup2->SetEnabled(true);
@@ -536,6 +549,23 @@ void TProgressForm::RunTasks() {
     if (m_driver->Rows().empty()) ShowRunButtons(false);
 }
 
+void TProgressForm::ShowFileDone() {
+    ProgressReading r;
+    r.finishedSeconds = m_driver->FinishedSeconds();
+    r.totalSeconds = m_driver->TotalSecondsValue();
+    ShowFigures(m_ticker.FileDone(r));
+}
+
+void TProgressForm::ShowFigures(const ProgressShown& s) {
+    pgbCurrent->SetPosition(s.currentPercent);
+    labCurrentProgress->SetCaption(IntToStr(s.currentPercent) + u"%");
+    pgbTotal->SetPosition(s.totalPercent);
+    labTotalProgress->SetCaption(IntToStr(s.totalPercent) + u"%");
+    labFinished->SetCaption(IntToStr(s.finishedSeconds) + u" Seconds");
+    labElapse->SetCaption(s.elapsed);
+    labRemain->SetCaption(s.remaining);
+}
+
 void TProgressForm::TimerProgressTimer(TObject*) {
     TimerProgress->SetEnabled(false);
     ProgressReading r;
@@ -550,13 +580,7 @@ void TProgressForm::TimerProgressTimer(TObject*) {
     r.finishedSeconds = m_driver->FinishedSecondsValue();
     r.totalSeconds = m_driver->TotalSecondsValue();
     const ProgressShown s = m_ticker.Tick(r);
-    pgbCurrent->SetPosition(s.currentPercent);
-    labCurrentProgress->SetCaption(IntToStr(s.currentPercent) + u"%");
-    pgbTotal->SetPosition(s.totalPercent);
-    labTotalProgress->SetCaption(IntToStr(s.totalPercent) + u"%");
-    labFinished->SetCaption(IntToStr(s.finishedSeconds) + u" Seconds");
-    labElapse->SetCaption(s.elapsed);
-    labRemain->SetCaption(s.remaining);
+    ShowFigures(s);
     if (s.stopConversion) m_driver->WatchdogStop();
     // The run may have ended inside the stop.
     if (m_driver->Running()) TimerProgress->SetEnabled(true);

@@ -104,6 +104,9 @@ private:
     void ShowRunButtons(bool running);
     void ShowStatusRow(int index);
     void RunAfterRunActions(const String& lastOutputFolder);
+    // The figures of a file just converted, at once rather than at the next tick.
+    void ShowFileDone();
+    void ShowFigures(const ProgressShown& shown);
     std::vector<TaskRow> TaskRows();
     bool CodecId(bool audio, int index, String& id);
     IVantrexObj* Control();
@@ -130,6 +133,7 @@ private:
     std::unique_ptr<Converter> m_converter;
     std::unique_ptr<BatchDriver> m_driver;
     ProgressTicker m_ticker;
+    ULONGLONG m_runStart = 0;  // GetTickCount64 when the run began
     int m_pauseLeft = 0, m_stopLeft = 0, m_newTaskLeft = 0, m_closeLeft = 0;
 };
 

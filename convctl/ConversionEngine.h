@@ -137,6 +137,10 @@ private:
     // The same without the report, for a back end that words its own.
     HRESULT ConnectPreviewBranch(IPin* videoPin, IPin* audioPin, IBaseFilter* writer);
     HRESULT FailStart(HRESULT hr, const char* text);
+    // Why the streams could not be wired, when a chosen compressor refused
+    // its stream (null otherwise); such a start fails instead of writing
+    // the stream uncompressed.
+    const char* m_refusedByCodec = nullptr;
 
     // Notification window.
     static LRESULT CALLBACK NotifyWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -51,23 +51,26 @@ const WireTraces kVideoTraces = {"m_pGraph->Connect(pVideoOutPin, pVideoCodecInP
                                  "m_pGraph->Render(pVideoOutPin) caused exception\n",
                                  "m_pGraph->Render(pVideoCodecOutPin) caused exception\n"};
 
-// One stream through its codec to the multiplexer; a stream the codec
-// refuses goes to the graph's intelligent connect instead.
+// One stream through its codec to the multiplexer. A stream the pass-through
+// grabber refuses goes to the graph's intelligent connect instead; one that
+// a chosen compressor refuses is not written at all (*refused is set), since
+// intelligent connect would write it uncompressed as if it were compressed.
 HRESULT WireThroughCodec(IGraphBuilder* graph, IPin* out, IPin* codecIn, IPin* codecOut, IPin* muxIn,
-                         const WireTraces& traces) {
+                         const WireTraces& traces, bool chosenCodec, bool* refused) {
     // A codec without a free pin (a filter that is no compressor) gets no
     // call with a null pin.
     HRESULT hr = codecIn ? GuardedGraphCall([&] { return graph->Connect(out, codecIn); }, traces.connectToCodec)
                          : E_POINTER;
+    if (FAILED(hr) && chosenCodec && codecIn) {
+        *refused = true;
+        return hr;
+    }
     if (FAILED(hr)) return GuardedGraphCall([&] { return graph->Render(out); }, traces.render);
     if (!codecOut || !muxIn) return E_POINTER;
     return GuardedGraphCall([&] { return graph->Connect(codecOut, muxIn); }, traces.connectToMux);
 }
 
-const GUID* GrabberSubtypeForScreen() {
-    const HDC screen = GetDC(nullptr);
-    const int bits = GetDeviceCaps(screen, BITSPIXEL);
-    ReleaseDC(nullptr, screen);
+const GUID* GrabberSubtypeForScreen(int bits) {
     switch (bits) {
     case 8: return &MEDIASUBTYPE_RGB8;
     case 16: return &MEDIASUBTYPE_RGB555;
@@ -93,8 +96,10 @@ HRESULT ConversionEngine::AttachAviBackEnd() {
     if (!videoPin || !audioPin) return FailStart(E_FAIL, "The source file could not be rendered");
 
     if (m_preview) return BuildPreviewBranch(videoPin.Get(), audioPin.Get(), nullptr);
+    m_refusedByCodec = nullptr;
     hr = RenderOutputPins(videoPin.Get(), audioPin.Get());
-    if (FAILED(hr)) return FailStart(hr, "The streams could not be connected to the multiplexer");
+    if (FAILED(hr))
+        return FailStart(hr, m_refusedByCodec ? m_refusedByCodec : "The streams could not be connected to the multiplexer");
     return S_OK;
 }
 
@@ -121,7 +126,7 @@ void ConversionEngine::AddSampleGrabbers() {
                                    m_videoGrabber.PutVoid()))) {
         m_graph->AddFilter(m_videoGrabber.Get(), L"Avi Video Grabber Filter");
         ComPtr<ISampleGrabber> grabber;
-        const GUID* subtype = GrabberSubtypeForScreen();
+        const GUID* subtype = GrabberSubtypeForScreen(m_factory->ScreenBitsPerPixel());
         if (subtype && SUCCEEDED(m_videoGrabber.As(IID_ISampleGrabber, grabber))) {
             AM_MEDIA_TYPE mt{};
             mt.majortype = MEDIATYPE_Video;
@@ -163,24 +168,29 @@ HRESULT ConversionEngine::RenderOutputPins(IPin* videoOut, IPin* audioOut) {
     const int connectedBefore = CountConnectedInputs(m_mux.Get());
 
     // Audio first: it becomes the file's first stream.
+    bool refused = false;
     HRESULT hr = WireThroughCodec(m_graph.Get(), audioOut, audioCodecIn.Get(), audioCodecOut.Get(), muxIn.Get(),
-                                  kAudioTraces);
+                                  kAudioTraces, m_audioCodecFilter && m_audioCodecFilter.Get() != m_audioGrabber.Get(), &refused);
+    if (refused) m_refusedByCodec = "The selected audio compressor does not accept the audio of this file";
     if (FAILED(hr)) return hr;
     // A stream the multiplexer did not receive would be missing from the file.
     if (CountConnectedInputs(m_mux.Get()) != connectedBefore + 1) return VFW_E_CANNOT_CONNECT;
 
     muxIn = FindUnconnectedPin(m_mux.Get(), PINDIR_INPUT);
     hr = WireThroughCodec(m_graph.Get(), videoOut, videoCodecIn.Get(), videoCodecOut.Get(), muxIn.Get(),
-                          kVideoTraces);
+                          kVideoTraces, m_videoCodecFilter && m_videoCodecFilter.Get() != m_videoGrabber.Get(), &refused);
+    if (refused)
+        m_refusedByCodec = "The selected video compressor does not accept the video at this frame size and rate";
     if (FAILED(hr)) return hr;
     if (CountConnectedInputs(m_mux.Get()) != connectedBefore + 2) return VFW_E_CANNOT_CONNECT;
     return S_OK;
 }
 
 HRESULT ConversionEngine::BuildPreviewBranch(IPin* videoPin, IPin* audioPin, IBaseFilter* writer) {
+    m_refusedByCodec = nullptr;
     const HRESULT hr = ConnectPreviewBranch(videoPin, audioPin, writer);
     // The video must never be lost quietly because the preview failed.
-    if (FAILED(hr)) return FailStart(hr, "The preview could not be built");
+    if (FAILED(hr)) return FailStart(hr, m_refusedByCodec ? m_refusedByCodec : "The preview could not be built");
     return S_OK;
 }
 

@@ -34,6 +34,13 @@ HRESULT MediaObjectFactory::CreateMpegEncoder(IBaseFilter** out) {
                             reinterpret_cast<void**>(out));
 }
 
+int MediaObjectFactory::ScreenBitsPerPixel() {
+    const HDC screen = GetDC(nullptr);
+    const int bits = GetDeviceCaps(screen, BITSPIXEL);
+    ReleaseDC(nullptr, screen);
+    return bits;
+}
+
 HRESULT MediaObjectFactory::CreateProfileManager(IWMProfileManager** out) {
     using CreateFunction = HRESULT(WINAPI*)(IWMProfileManager**);
     // The runtime stand-in lives in mediaplat.dll beside this library; it

@@ -21,6 +21,8 @@ public:
     // WMCreateProfileManager of the Windows Media runtime.
     virtual HRESULT CreateProfileManager(IWMProfileManager** out);
     virtual HRESULT CreateMpegEncoder(IBaseFilter** out);
+    // The screen's colour depth, which the uncompressed AVI video follows.
+    virtual int ScreenBitsPerPixel();
 
     // The factory of the product: CoCreateInstance of the registered classes.
     static MediaObjectFactory& System();

@@ -124,6 +124,47 @@ HRESULT RegisterCompressors(bool install) {
     return install ? hr : S_OK;
 }
 
+// The files by which programs tell that the Windows Media runtime is
+// installed (they look for them in the system folder before they offer WMV
+// work). This library is that runtime here: registering it puts them in
+// place, as copies of this library's own module file, and unregistering
+// takes away the copies it made (never a file of another maker).
+const char16_t* const kRuntimeFiles[] = {u"wmvdmoe2.dll", u"wmidx.dll"};
+
+bool SameBytes(const std::u16string& a, const std::u16string& b) {
+    auto read = [](const std::u16string& path, std::string& out) {
+        const HANDLE h = CreateFileW(com::W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        LARGE_INTEGER size{};
+        bool ok = GetFileSizeEx(h, &size) && size.QuadPart < (64 << 20);
+        if (ok) {
+            out.resize(static_cast<size_t>(size.QuadPart));
+            DWORD got = 0;
+            ok = out.empty() || (ReadFile(h, out.data(), static_cast<DWORD>(out.size()), &got, nullptr) &&
+                                 got == out.size());
+        }
+        CloseHandle(h);
+        return ok;
+    };
+    std::string x, y;
+    return read(a, x) && read(b, y) && x == y;
+}
+
+HRESULT InstallRuntimeFiles(bool install) {
+    WCHAR folder[MAX_PATH] = {};
+    if (!GetSystemDirectoryW(folder, MAX_PATH)) return HRESULT_FROM_WIN32(GetLastError());
+    const std::u16string own = com::Module::Path();
+    HRESULT result = S_OK;
+    for (const char16_t* name : kRuntimeFiles) {
+        const std::u16string target = com::U16(folder) + u"\\" + name;
+        const bool present = GetFileAttributesW(com::W(target)) != INVALID_FILE_ATTRIBUTES;
+        if (install && !present && !CopyFileW(com::W(own), com::W(target), TRUE))
+            result = HRESULT_FROM_WIN32(GetLastError());
+        if (!install && present && SameBytes(own, target)) DeleteFileW(com::W(target));
+    }
+    return install ? result : S_OK;
+}
+
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -143,11 +184,13 @@ STDAPI DllCanUnloadNow() { return com::CanUnloadNow(); }
 
 STDAPI DllRegisterServer() {
     const std::vector<com::InprocServerEntry> servers = Servers();
-    const HRESULT hr = com::RegisterInprocServers(com::Module::Instance(), servers.data(), servers.size(), true);
-    return FAILED(hr) ? hr : RegisterCompressors(true);
+    HRESULT hr = com::RegisterInprocServers(com::Module::Instance(), servers.data(), servers.size(), true);
+    if (SUCCEEDED(hr)) hr = RegisterCompressors(true);
+    return FAILED(hr) ? hr : InstallRuntimeFiles(true);
 }
 
 STDAPI DllUnregisterServer() {
+    InstallRuntimeFiles(false);
     RegisterCompressors(false);
     const std::vector<com::InprocServerEntry> servers = Servers();
     return com::RegisterInprocServers(com::Module::Instance(), servers.data(), servers.size(), false);

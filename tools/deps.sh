@@ -11,6 +11,10 @@ packages=(
     xvfb x11-utils imagemagick
     lhasa
     giflib-tools libgif-dev gifsicle netpbm clang-14 libclang-rt-14-dev
+    # Wine's media player plays through Wine's filter graph, whose splitters
+    # and decoders are GStreamer's (AVI, MPEG program streams, ASF/WMV).
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+    gstreamer1.0-plugins-ugly gstreamer1.0-libav
 )
 
 missing=()

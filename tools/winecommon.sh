@@ -33,6 +33,9 @@ wine_prepare_prefix() {
         if [ "$kind" = test ]; then
             "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
             "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+            # Xvfb shows nothing that Wine draws through OpenGL: the video
+            # renderers of the media player draw through GDI instead.
+            "$WINE64" reg add 'HKCU\Software\Wine\Direct3D' /v renderer /t REG_SZ /d gdi /f >/dev/null 2>&1
         fi
     fi
     local dll

@@ -394,6 +394,13 @@ void TCustomForm::WndProc(TMessage& m) {
     case DM_GETDEFID:
         if (TWinControl* b = FindDialogButton(true)) m.Result = MAKELONG(b->ControlId(), DC_HASDEFID);
         return;
+    case WM_SIZE:
+        // The state the user gave the window (restored from the task bar,
+        // say) is the one it is shown in next time.
+        if (m.WParam == SIZE_MINIMIZED) m_windowState = TWindowState::wsMinimized;
+        else if (m.WParam == SIZE_MAXIMIZED) m_windowState = TWindowState::wsMaximized;
+        else if (m.WParam == SIZE_RESTORED) m_windowState = TWindowState::wsNormal;
+        break;
     case WM_ACTIVATE:
         if (LOWORD(m.WParam) == WA_INACTIVE) {
             if (auto* focused = FindControl(GetFocus())) m_activeControl = focused;
@@ -422,6 +429,7 @@ TApplication::TApplication() : TComponent(nullptr) {
 }
 
 TApplication::~TApplication() {
+    EndHelpViewer();
     SetDestroying();
     m_mainForm = nullptr;
     DestroyComponents();
@@ -549,11 +557,67 @@ int TApplication::MessageBox(HWND owner, const String& text, const String& capti
     return MessageBoxW(owner, com::W(text), com::W(caption), flags);
 }
 
+namespace {
+
+struct ViewerWindow {
+    DWORD process;
+    bool shown = false;
+};
+
+BOOL CALLBACK FindViewerWindow(HWND w, LPARAM p) {
+    auto* v = reinterpret_cast<ViewerWindow*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == v->process && IsWindowVisible(w)) {
+        v->shown = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+void TApplication::EndHelpViewer() {
+    if (!m_helpViewer) return;
+    if (WaitForSingleObject(m_helpViewer, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(m_helpViewer, 0);
+        WaitForSingleObject(m_helpViewer, 2000);
+    }
+    CloseHandle(m_helpViewer);
+    m_helpViewer = nullptr;
+}
+
 bool TApplication::HelpJump(const String& topic) {
     if (m_helpFile.empty()) return false;
-    const String command = u"JI(`',`" + topic + u"')";
-    const HWND owner = m_mainForm && m_mainForm->HandleAllocated() ? m_mainForm->Handle() : Handle();
-    return WinHelpW(owner, com::W(m_helpFile), HELP_COMMAND, reinterpret_cast<ULONG_PTR>(com::W(command))) != 0;
+    const DWORD attributes = GetFileAttributesW(com::W(m_helpFile));
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        MessageBox(u"The help file " + m_helpFile + u" cannot be found.", u"Information", MB_ICONINFORMATION);
+        return false;
+    }
+    // The platform's WinHelp call starts a hidden viewer that never shows a
+    // topic named by a macro; the viewer started with the topic on its
+    // command line shows it, and stays ours to end.
+    EndHelpViewer();
+    String command = u"winhlp32.exe -i " + topic + u" \"" + m_helpFile + u"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, const_cast<LPWSTR>(com::W(command)), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &si, &pi)) {
+        MessageBox(u"The help viewer (winhlp32.exe) cannot be started.", u"Information", MB_ICONINFORMATION);
+        return false;
+    }
+    CloseHandle(pi.hThread);
+    m_helpViewer = pi.hProcess;
+    // Shown within a few seconds, or not at all.
+    ViewerWindow viewer{pi.dwProcessId};
+    const ULONGLONG until = GetTickCount64() + 10000;
+    while (!viewer.shown && GetTickCount64() < until && WaitForSingleObject(m_helpViewer, 50) == WAIT_TIMEOUT)
+        EnumWindows(FindViewerWindow, reinterpret_cast<LPARAM>(&viewer));
+    if (viewer.shown) return true;
+    EndHelpViewer();
+    MessageBox(u"The help viewer could not show " + m_helpFile + u".", u"Information", MB_ICONINFORMATION);
+    return false;
 }
 
 void TApplication::HandleException() {

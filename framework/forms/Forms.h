@@ -164,8 +164,13 @@ public:
     // A message box over the active form (or the given window).
     int MessageBox(const String& text, const String& caption, UINT flags);
     int MessageBox(HWND owner, const String& text, const String& caption, UINT flags);
-    // Opens the help file at a topic.
+    // Opens the help file at a topic (a context name) in the help viewer,
+    // which this application starts and owns: one viewer at a time, ended
+    // with the application. When the file is missing or the viewer cannot
+    // show it, the user is told and no viewer is left running.
     bool HelpJump(const String& topic);
+    // The running viewer's process, or null.
+    HANDLE HelpViewer() const { return m_helpViewer; }
 
     // Inside a catch block: OnException when set, else the error box.
     void HandleException();
@@ -181,6 +186,7 @@ private:
     friend class TCustomForm;
     void FormCreated(TCustomForm* form);
     bool ProcessMessage(MSG& msg);
+    void EndHelpViewer();
     void Notification(TComponent* component, TOperation operation) override;
 
     HWND m_handle = nullptr;
@@ -188,6 +194,7 @@ private:
     std::vector<TCustomForm*> m_forms;
     String m_title;
     String m_helpFile;
+    HANDLE m_helpViewer = nullptr;
     bool m_terminated = false;
     bool m_showMainForm = true;
     bool m_oleInitialized = false;

@@ -23,7 +23,22 @@ void TMediaPlayer::Open() {
     Close();
     MCI_OPEN_PARMSW open{};
     open.lpstrElementName = com::W(m_fileName);
-    Check(mciSendCommandW(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_WAIT, reinterpret_cast<DWORD_PTR>(&open)));
+    MCIERROR error = mciSendCommandW(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_WAIT, reinterpret_cast<DWORD_PTR>(&open));
+    if (error) {
+        // The device chosen by the extension may not know the file's
+        // compression (Wine's AVI device has only Video for Windows'
+        // decompressors): DirectShow's device plays whatever its filter
+        // graph can decode.
+        MCI_OPEN_PARMSW graph{};
+        graph.lpstrDeviceType = L"mpegvideo";
+        graph.lpstrElementName = com::W(m_fileName);
+        if (!mciSendCommandW(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT | MCI_WAIT,
+                             reinterpret_cast<DWORD_PTR>(&graph))) {
+            error = 0;
+            open.wDeviceID = graph.wDeviceID;
+        }
+    }
+    Check(error);
     m_device = open.wDeviceID;
 }
 

@@ -1,5 +1,6 @@
 // The MCI media player: opens a media file by name (the device chosen by
-// its extension), plays, pauses, resumes and stops it. It has no window of
+// its extension, or DirectShow's device when that one cannot open it),
+// plays, pauses, resumes and stops it. It has no window of
 // its own; the program keeps it hidden.
 #pragma once
 

@@ -22,7 +22,12 @@ AVRational RateOfFrameDuration(int64_t frameDuration) {
     return rate;
 }
 
-bool VideoSizeEncodes(int width, int height) { return width > 0 && height > 0 && width % 2 == 0 && height % 2 == 0; }
+int EncodedWidth(const StreamPlan& plan, int width, int height, int64_t frameDuration) {
+    const AVRational rate = RateOfFrameDuration(frameDuration);
+    for (const int w : {width, width % 2 ? width - 1 : 0})
+        if (w > 0 && media::VideoEncoderTakes(plan.encoder, AV_PIX_FMT_YUV420P, w, height, rate)) return w;
+    return 0;
+}
 
 struct AsfFileWriter::Stream {
     StreamPlan plan;
@@ -50,12 +55,14 @@ AsfFileWriter::AsfFileWriter(media::ByteSink& sink, const std::vector<StreamPlan
         s->plan = plans[i];
         s->input = inputs[i];
         if (s->plan.video) {
-            if (!VideoSizeEncodes(s->input.width, s->input.height))
-                media::Fail(media::ErrorKind::Unsupported, "The video encoders take only even frame sizes");
+            // A picture the encoder cannot take whole loses its last column.
+            const int width = EncodedWidth(s->plan, s->input.width, s->input.height, s->input.frameDuration);
+            if (width <= 0)
+                media::Fail(media::ErrorKind::Unsupported, "The video encoder does not take this frame size");
             media::VideoEncodeSettings v;
             v.encoder = s->plan.encoder;
             v.fourcc = s->plan.tag;
-            v.width = s->input.width;
+            v.width = width;
             v.height = s->input.height;
             v.rate = RateOfFrameDuration(s->input.frameDuration);
             v.bitRate = s->plan.bitRate;
@@ -146,6 +153,15 @@ int64_t AsfFileWriter::Position() const {
         if (!s->ended) running = std::min(running, s->Written());
     }
     return running == std::numeric_limits<int64_t>::max() ? all : running;
+}
+
+bool AsfFileWriter::Ahead(size_t stream, int64_t lead) const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (stream >= m_streams.size()) return false;
+    const int64_t mine = m_streams[stream]->Written();
+    for (size_t i = 0; i < m_streams.size(); ++i)
+        if (i != stream && !m_streams[i]->ended && mine > m_streams[i]->Written() + lead) return true;
+    return false;
 }
 
 }  // namespace asfw

@@ -42,8 +42,11 @@ struct StreamInput {
 // The frame rate a frame duration stands for, as the encoders take it.
 AVRational RateOfFrameDuration(int64_t frameDuration);
 
-// Whether the video encoders take pictures of this size (even sides).
-bool VideoSizeEncodes(int width, int height);
+// The width a video stream is encoded at for pictures of this size: the
+// picture's own when the stream's encoder takes it, one column less when
+// the encoder takes only even widths (the Windows Media video encoders
+// do), 0 when it takes neither.
+int EncodedWidth(const StreamPlan& plan, int width, int height, int64_t frameDuration);
 
 class AsfFileWriter {
 public:
@@ -64,6 +67,9 @@ public:
     void Finish();
     // Media time written, 100 ns units: the slowest stream still running.
     int64_t Position() const;
+    // Whether the stream has written more than lead (100 ns units) beyond
+    // the slowest other stream still running.
+    bool Ahead(size_t stream, int64_t lead) const;
 
 private:
     struct Stream;

@@ -1,5 +1,6 @@
 #include "platform/asf/AsfWriter.h"
 
+#include <chrono>
 #include <cstdlib>
 
 #include "framework/com/WinText.h"
@@ -15,6 +16,11 @@ using com::ComPtr;
 namespace {
 
 constexpr int kPcmBytesPerSample = 2;
+// How far one stream may run ahead of the slowest other one. Without a
+// bound the sound, which is made faster than the pictures, would be
+// written to its end while the video is at its start, and a stop would
+// leave a file of the whole sound with a few seconds of pictures.
+constexpr int64_t kLead = 10000000 / 2;
 
 bool IsRgb32Video(const AM_MEDIA_TYPE& mt) {
     return IsEqualGUID(mt.majortype, MEDIATYPE_Video) && IsEqualGUID(mt.subtype, MEDIASUBTYPE_RGB32) &&
@@ -75,10 +81,14 @@ protected:
         if (!m_video) return IsPcm16(mt) ? S_OK : S_FALSE;
         if (!IsRgb32Video(mt)) return S_FALSE;
         const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
-        // Sizes the encoders refuse are refused here, when the graph is built.
-        return VideoSizeEncodes(vih->bmiHeader.biWidth, std::abs(vih->bmiHeader.biHeight)) ? S_OK : S_FALSE;
+        // Sizes the encoder refuses are refused here, when the graph is built.
+        return m_writer.EncodesPictures(m_index, vih->bmiHeader.biWidth, std::abs(vih->bmiHeader.biHeight),
+                                        vih->AvgTimePerFrame)
+                   ? S_OK
+                   : S_FALSE;
     }
     HRESULT OnReceive(IMediaSample* sample) override { return m_writer.WriteSample(m_index, sample); }
+    void OnBeginFlush() override { m_writer.WakeStreams(); }
     HRESULT OnEndOfStream() override { return m_writer.EndStream(m_index); }
 
 private:
@@ -90,6 +100,7 @@ private:
 // One file being written, shared by the streaming threads; the sink
 // outlives the writer.
 struct WriteSession {
+    std::atomic<bool> stopping{false};
     std::unique_ptr<media::ByteSink> sink;
     std::unique_ptr<AsfFileWriter> writer;
     std::vector<StreamInput> inputs;
@@ -116,6 +127,11 @@ HRESULT AsfWriter::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
         if (FAILED(hr)) return hr;
         return writer->QueryInterface(iid, out);
     });
+}
+
+bool AsfWriter::EncodesPictures(size_t stream, int width, int height, int64_t frameDuration) {
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    return stream < m_streams.size() && EncodedWidth(m_streams[stream].plan, width, height, frameDuration) > 0;
 }
 
 dshow::BasePin* AsfWriter::PinAt(size_t index) { return index < m_pins.size() ? m_pins[index].get() : nullptr; }
@@ -198,6 +214,8 @@ STDMETHODIMP AsfWriter::GetCurFile(LPOLESTR* name, AM_MEDIA_TYPE* mt) {
     return S_OK;
 }
 
+void AsfWriter::WakeStreams() { m_turn.notify_all(); }
+
 std::shared_ptr<WriteSession> AsfWriter::Session() const {
     std::lock_guard<std::mutex> lock(m_sessionLock);
     return m_session;
@@ -234,6 +252,11 @@ void AsfWriter::OnDeactivate() {
         session = std::move(m_session);
     }
     if (!session) return;
+    {
+        std::lock_guard<std::mutex> lock(m_turnLock);
+        session->stopping = true;
+    }
+    m_turn.notify_all();
     // A stop before the end still leaves a whole file.
     dshow::MediaGuard([&] {
         session->writer->Finish();
@@ -257,6 +280,13 @@ HRESULT AsfWriter::WriteSample(size_t stream, IMediaSample* sample) {
     if (FAILED(hr)) return hr;
     const LONG length = sample->GetActualDataLength();
     const StreamInput& in = session->inputs[stream];
+    {
+        std::unique_lock<std::mutex> lock(m_turnLock);
+        // The bound only re-checks: the other streams wake this one.
+        while (!session->stopping && !m_pins[stream]->Flushing() && session->writer->Ahead(stream, kLead))
+            m_turn.wait_for(lock, std::chrono::milliseconds(200));
+    }
+    if (session->stopping) return VFW_E_WRONG_STATE;
     hr = dshow::MediaGuard([&]() -> HRESULT {
         if (in.width > 0) {
             const int stride = in.width * 4;
@@ -271,6 +301,7 @@ HRESULT AsfWriter::WriteSample(size_t stream, IMediaSample* sample) {
         m_lastPosition = session->writer->Position();
         return S_OK;
     });
+    m_turn.notify_all();
     if (FAILED(hr)) Abort(hr);
     return hr;
 }
@@ -285,6 +316,7 @@ HRESULT AsfWriter::EndStream(size_t stream) {
         m_lastPosition = session->writer->Position();
         return S_OK;
     });
+    m_turn.notify_all();
     if (FAILED(hr)) {
         Abort(hr);
         return hr;

@@ -10,6 +10,7 @@
 #include <dshow.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -61,9 +62,12 @@ public:
     // IAMFilterMiscFlags: a renderer, so that the graph waits for its end.
     STDMETHODIMP_(ULONG) GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
 
+    // Whether the video stream's encoder takes pictures of this size.
+    bool EncodesPictures(size_t stream, int width, int height, int64_t frameDuration);
     // Streaming side, from the pins.
     HRESULT WriteSample(size_t stream, IMediaSample* sample);
     HRESULT EndStream(size_t stream);
+    void WakeStreams();
 
 protected:
     size_t PinCount() override { return m_pins.size(); }
@@ -89,6 +93,9 @@ private:
     mutable std::mutex m_sessionLock;
     std::shared_ptr<WriteSession> m_session;
     std::atomic<int64_t> m_lastPosition{0};  // 100 ns units
+    // Wakes a stream held back while it runs ahead of the others.
+    std::mutex m_turnLock;
+    std::condition_variable m_turn;
 };
 
 // SetOutputFileName for MEDIASUBTYPE_Asf: a writer for the file, added to

@@ -9,6 +9,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include "platform/core/Encoder.h"
 #include "platform/core/Muxer.h"
 
 namespace media {
@@ -157,12 +158,7 @@ bool AcceptsPicture(const VideoCodecInfo& c, int width, int height, AVRational r
         if (height == 480) return std::abs(av_q2d(rate) - 30000.0 / 1001.0) < 0.01;
         return false;
     }
-    // 4:2:0 codecs need even sizes.
-    if (EncoderPixelFormat(c, width, height) == AV_PIX_FMT_YUV420P ||
-        EncoderPixelFormat(c, width, height) == AV_PIX_FMT_YUVJ420P)
-        return width % 2 == 0 && height % 2 == 0;
-    if (std::string(c.key) == "huffyuv") return width % 4 == 0;
-    return true;
+    return VideoEncoderTakes(c.encoder, EncoderPixelFormat(c, width, height), width, height, rate);
 }
 
 std::vector<int> SampleRatesOf(const AudioCodecInfo& c) {

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <tuple>
 
 #include "platform/core/MediaError.h"
 
@@ -29,6 +32,36 @@ int NearestSampleRate(const AVCodec* codec, int wanted) {
     for (const int* r = codec->supported_samplerates; *r; ++r)
         if (std::abs(*r - wanted) < std::abs(best - wanted)) best = *r;
     return best;
+}
+
+bool VideoEncoderTakes(const std::string& encoder, AVPixelFormat format, int width, int height, AVRational rate) {
+    if (width <= 0 || height <= 0 || rate.num <= 0 || rate.den <= 0) return false;
+    using Key = std::tuple<std::string, int, int, int, int, int>;
+    static std::mutex lock;
+    static std::map<Key, bool> answers;
+    const Key key{encoder, format, width, height, rate.num, rate.den};
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        const auto it = answers.find(key);
+        if (it != answers.end()) return it->second;
+    }
+    bool takes = false;
+    try {
+        VideoEncodeSettings s;
+        s.encoder = encoder;
+        s.pixelFormat = format;
+        s.width = width;
+        s.height = height;
+        s.rate = rate;
+        s.threads = 1;
+        VideoEncoder probe(s);
+        takes = true;
+    } catch (const MediaError&) {
+        takes = false;
+    }
+    std::lock_guard<std::mutex> hold(lock);
+    answers[key] = takes;
+    return takes;
 }
 
 // ---- Video -------------------------------------------------------------------------

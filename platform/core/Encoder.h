@@ -113,4 +113,10 @@ private:
 // The rate among the encoder's supported ones closest to the wanted one.
 int NearestSampleRate(const AVCodec* codec, int wanted);
 
+// Whether the FFmpeg encoder opens for pictures of this format, size and
+// rate: what it refuses (odd widths of some codecs, sizes beyond its
+// limits) is known only to the encoder itself. Answers are kept, so asking
+// again for the same picture costs nothing.
+bool VideoEncoderTakes(const std::string& encoder, AVPixelFormat format, int width, int height, AVRational rate);
+
 }  // namespace media

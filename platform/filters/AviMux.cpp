@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 
@@ -113,6 +114,11 @@ public:
     int64_t nextPts = 0;
     REFERENCE_TIME lastTime = 0;
     bool ended = false;
+    // Uncompressed pictures stored bottom-up arrive with their row length
+    // and count here: the file says top-down, so their rows are turned.
+    int flipStride = 0;
+    int flipRows = 0;
+    std::vector<BYTE> flipped;
 
 protected:
     HRESULT CheckMediaType(const AM_MEDIA_TYPE& mt) override {
@@ -218,6 +224,18 @@ HRESULT AviMux::OnActivate() {
             pin->video = d.type == AVMEDIA_TYPE_VIDEO;
             pin->unit = pin->video ? av_inv_q(d.frameRate) : AVRational{1, d.sampleRate};
             pin->blockAlign = d.blockAlign;
+            pin->flipStride = pin->flipRows = 0;
+            const AM_MEDIA_TYPE& mt = pin->ConnectedType().Get();
+            if (pin->video && d.codec == AV_CODEC_ID_RAWVIDEO) {
+                // FFmpeg's AVI writer declares uncompressed RGB top-down
+                // (a negative height); DirectShow's positive height means
+                // the rows come bottom-up.
+                const auto& bih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat)->bmiHeader;
+                if (bih.biHeight > 0) {
+                    pin->flipStride = ((bih.biWidth * bih.biBitCount / 8) + 3) & ~3;
+                    pin->flipRows = bih.biHeight;
+                }
+            }
         }
         muxer->Begin();
         m_muxer = std::move(muxer);
@@ -282,6 +300,13 @@ HRESULT AviMux::Write(MuxInputPin& pin, IMediaSample* sample) {
     BYTE* data = nullptr;
     sample->GetPointer(&data);
     const int size = sample->GetActualDataLength();
+    if (pin.flipStride > 0 && data && size >= pin.flipStride * pin.flipRows) {
+        const size_t stride = static_cast<size_t>(pin.flipStride);
+        pin.flipped.resize(static_cast<size_t>(size));
+        for (int row = 0; row < pin.flipRows; ++row)
+            std::memcpy(pin.flipped.data() + row * stride, data + (pin.flipRows - 1 - row) * stride, stride);
+        data = pin.flipped.data();
+    }
     int64_t pts = pin.nextPts;
     int64_t duration = 1;
     if (timed) pts = std::max(pin.nextPts, av_rescale_q_rnd(start, AVRational{1, kUnits}, pin.unit, AV_ROUND_NEAR_INF));

@@ -164,7 +164,7 @@ WT_TEST(Preview, ABranchThatCannotBeBuiltFailsTheStartAloud) {
     host.SetFiles(pt::Clip("preview_src.avi", ClipOf(2.0)), out);
     host.Control()->put_VideoCodec(Bstr(dv).Get());
     const std::string text = host.ExpectFailedStart("preview with a compressor that refuses the size");
-    CHECK_EQ(text, std::string("The preview could not be built"));
+    CHECK_EQ(text, std::string("The selected video compressor does not accept the video at this frame size and rate"));
     CHECK(host.OtherChildren().empty());
     // The control converts again once the compressor is taken away.
     host.Control()->put_VideoCodec(Bstr(u"").Get());

@@ -164,3 +164,40 @@ WT_TEST(Registration, UnregisterRemovesAllButTheClsidRoot) {
     CheckAllKeysRegistered();
     CheckRegisteredLibid();
 }
+
+// The media platform library stands for the Windows Media runtime: its
+// registration puts the runtime's two files in the system folder, and its
+// removal takes away only the copies it made.
+WT_TEST(Registration, ThePlatformLibraryInstallsTheRuntimeFiles) {
+    const std::u16string library =
+        wt::RegReadString(HKEY_CLASSES_ROOT, u"CLSID\\{78530B75-61F9-11D2-8CAD-00A024580902}\\InprocServer32", u"");
+    REQUIRE(!library.empty());
+    const HMODULE module = LoadLibraryW(com::W(library));
+    REQUIRE(module);
+    const auto registerServer = ProcAs<HRESULT(WINAPI*)()>(module, "DllRegisterServer");
+    const auto unregisterServer = ProcAs<HRESULT(WINAPI*)()>(module, "DllUnregisterServer");
+    REQUIRE(registerServer && unregisterServer);
+    WCHAR system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::u16string wmvdmoe2 = com::U16(system) + u"\\wmvdmoe2.dll", wmidx = com::U16(system) + u"\\wmidx.dll";
+    auto exists = [](const std::u16string& p) { return GetFileAttributesW(com::W(p)) != INVALID_FILE_ATTRIBUTES; };
+    // The test environment registered it.
+    CHECK(exists(wmvdmoe2) && exists(wmidx));
+
+    CHECK_HR(unregisterServer());
+    CHECK(!exists(wmvdmoe2) && !exists(wmidx));
+    // A file of another maker stays where it is.
+    const HANDLE h = CreateFileW(com::W(wmidx), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    REQUIRE(h != INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(h, "MZ another runtime", 18, &written, nullptr);
+    CloseHandle(h);
+    CHECK_HR(registerServer());
+    CHECK(exists(wmvdmoe2));
+    CHECK_HR(unregisterServer());
+    CHECK(!exists(wmvdmoe2) && exists(wmidx));
+    DeleteFileW(com::W(wmidx));
+    CHECK_HR(registerServer());
+    CHECK(exists(wmvdmoe2) && exists(wmidx));
+    FreeLibrary(module);
+}

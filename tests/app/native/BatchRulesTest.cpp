@@ -173,6 +173,39 @@ TEST(BatchRules, TickCountsTimeAndStopsAConversionStuckAtTheEnd) {
     EXPECT_EQ(t.FullTicks(), 0);
 }
 
+TEST(BatchRules, FiguresAtTheEndOfAFileAndOfTheRunAreFinal) {
+    ProgressTicker t;
+    ProgressReading r;
+    r.totalSeconds = 40;
+    r.currentSeconds = 10;
+    r.duration = 10;
+    r.progress = 9.7;  // the last poll before the end: 97%
+    ProgressShown s;
+    for (int i = 0; i < 8; ++i) s = t.Tick(r);
+    EXPECT_EQ(s.currentPercent, 97);
+    // The first of four ten-second files is done: its bar is full and a
+    // quarter of the batch is finished, whatever the last poll said.
+    r.finishedSeconds = 10;
+    s = t.FileDone(r);
+    EXPECT_EQ(s.currentPercent, 100);
+    EXPECT_EQ(s.totalPercent, 25);
+    EXPECT_EQ(s.finishedSeconds, 10);
+    EXPECT_EQ(U8(s.elapsed), "0:0:8");
+    EXPECT_EQ(U8(s.remaining), "0:0:24");
+    EXPECT_EQ(t.ElapsedTicks(), 8);  // no tick of its own
+
+    // The run's end: nothing remains; the elapsed time is the real one.
+    s = t.RunEnded(100, 40, 8.2);
+    EXPECT_EQ(s.totalPercent, 100);
+    EXPECT_EQ(s.finishedSeconds, 40);
+    EXPECT_EQ(U8(s.remaining), "0:0:0");
+    EXPECT_EQ(U8(s.elapsed), "0:0:9");
+    // A run shorter than a tick still took time.
+    t.Reset();
+    EXPECT_EQ(U8(t.RunEnded(100, 1, 0.4).elapsed), "0:0:1");
+    EXPECT_EQ(U8(t.RunEnded(0, 0, 0).elapsed), "0:0:0");
+}
+
 TEST(BatchRules, SummaryAndAfterRunPlan) {
     EXPECT_EQ(U8(SummaryText(3, 1, 0, 1, 1)), "Total Files: 3   Done: 1   Remaining: 0   Skip: 1   Failed: 1");
 

@@ -22,6 +22,7 @@
 #include "tests/app/wine/AppTestUtil.h"
 #include "tests/framework/wine/Screenshot.h"
 #include "tests/platform/wine/GraphTestUtil.h"
+#include "tests/realclips/FfProbe.h"
 #include "tests/wine/harness/WineTest.h"
 
 using app::ConvertForm;
@@ -140,6 +141,12 @@ struct Batch {
                        "\r\n" + general + "[OutputFormat]\r\n" + output + "[Advanced]\r\nPlaySound=0\r\n" +
                        advanced);
         app::OptionForm->LoadOptions();
+    }
+    // A file made by the ffmpeg command line (tests/realclips).
+    void AddReal(const std::string& name, const std::string& real) {
+        REQUIRE(CopyFileW(com::W(at::WindowsPathOf(std::string(REAL_CLIP_DIR) + "/" + real)),
+                          com::W(w.Folder().WindowsPath("src/" + name)), FALSE));
+        REQUIRE(MainForm->AddTaskItem(w.Folder().WindowsPath("src/" + name)));
     }
     void Add(const std::string& name, const clipgen::ClipSpec& desc) {
         REQUIRE(at::MakeClip(Src(name), desc));
@@ -419,6 +426,91 @@ WT_TEST(Batch, CollisionsOnRealFiles) {
     CHECK_TEXT(U8(answers.Captions()[0]), "Query");
     CHECK_EQ(RunLog()[3].text, "Skip " + U8(b.w.Folder().WindowsPath("src/b.mpg")));
     CHECK_TEXT(at::ReadUnixFile(b.Src("b.avi")), "taken");
+}
+
+WT_TEST(Batch, ANewBatchShowsTheProgressWindowRestoredWithFinalFigures) {
+    Batch b("batch-restore");
+    b.Options("Overwrite=1\r\nQuery=0\r\n", "AVI=1\r\nMPEG=0\r\nWMV=0\r\n");
+    b.AddReal("odd.avi", "odd_720x405.avi");
+    // Closed while it converts: only minimised; then restored as the task
+    // bar restores a window, not through the program.
+    bool minimised = false;
+    b.Run([&] {
+        if (!minimised && ProgressForm->Driver().Busy()) {
+            ProgressForm->Close();
+            minimised = IsIconic(ProgressForm->Handle()) != 0;
+            ShowWindow(ProgressForm->Handle(), SW_RESTORE);
+        }
+        return false;
+    });
+    CHECK(minimised);
+    CHECK(Statuses() == (std::vector<std::string>{"Done"}));
+    // The run was shorter than a tick: its figures are still the final ones.
+    CHECK_TEXT(U8(ProgressForm->labCurrentProgress->Caption()), "100%");
+    CHECK_EQ(ProgressForm->pgbCurrent->Position(), 100);
+    CHECK_TEXT(U8(ProgressForm->labTotalProgress->Caption()), "100%");
+    CHECK_TEXT(U8(ProgressForm->labRemain->Caption()), "0:0:0");
+    const std::string elapsed = U8(ProgressForm->labElapse->Caption());
+    CHECK(!elapsed.empty() && elapsed != "0:0:0");
+    ft::ClickButton(*ProgressForm->btnClose);
+    REQUIRE(MainForm->Showing());
+
+    // The next batch is in view, not in a minimised window behind a
+    // hidden main window.
+    bool checked = false;
+    b.Run([&] {
+        if (!checked && ProgressForm->Driver().Busy()) {
+            checked = true;
+            CHECK(IsWindowVisible(ProgressForm->Handle()));
+            CHECK(!IsIconic(ProgressForm->Handle()));
+            CHECK(ProgressForm->WindowState() == forms::TWindowState::wsNormal);
+        }
+        return false;
+    });
+    CHECK(checked);
+    CHECK(!IsIconic(ProgressForm->Handle()));
+    ft::ClickButton(*ProgressForm->btnClose);
+    CHECK(b.w.Errors().empty());
+}
+
+// A file made by the ffmpeg command line (720 x 405 with sound) through the
+// real windows to each output format; what FFmpeg's libraries read back
+// is printed for the record.
+WT_TEST(Batch, ARealFileToEveryOutputFormat) {
+    Batch b("batch-real");
+    b.AddReal("film.avi", "odd_720x405.avi");
+    int mpeg4 = -1, mp3 = -1;
+    for (int i = 0; i < ConvertForm->cmbVideoCodec->Items().Count(); ++i)
+        if (U8(ConvertForm->cmbVideoCodec->Items()[i]).find("MPEG-4 Part 2") != std::string::npos) mpeg4 = i;
+    for (int i = 0; i < ConvertForm->cmbAudioCodec->Items().Count(); ++i)
+        if (U8(ConvertForm->cmbAudioCodec->Items()[i]).find("MP3") != std::string::npos) mp3 = i;
+    REQUIRE(mpeg4 >= 0 && mp3 >= 0);
+    struct Case {
+        const char* name;
+        std::string output;
+        const char* file;
+    };
+    const Case cases[] = {
+        {"AVI (MPEG-4, MP3)", "AVI=1\r\nMPEG=0\r\nWMV=0\r\nAviVidCodec=" + std::to_string(mpeg4) +
+                                  "\r\nAviAudCodec=" + std::to_string(mp3) + "\r\n", "film.avi"},
+        {"MPEG (Standard MPEG1)", "AVI=0\r\nMPEG=1\r\nWMV=0\r\nMpegFormat=0\r\n", "film.mpg"},
+        {"MPEG (DVD PAL)", "AVI=0\r\nMPEG=1\r\nWMV=0\r\nMpegFormat=7\r\n", "film.mpg"},
+        {"WMV (system profile 1)", "AVI=0\r\nMPEG=0\r\nWMV=1\r\nWmvProfile=1\r\n", "film.wmv"},
+        {"WMV (custom profile)", "AVI=0\r\nMPEG=0\r\nWMV=1\r\nWmvProfile=0\r\n", "film.wmv"},
+    };
+    for (const Case& c : cases) {
+        b.Options("Overwrite=1\r\nQuery=0\r\n", c.output);
+        b.Run();
+        CHECK(Statuses() == (std::vector<std::string>{"Done"}));
+        const ffprobe::File f = ffprobe::Probe(b.Out(c.file));
+        CHECK(f.error.empty() && f.Video() && f.Audio());
+        if (f.Video() && f.Audio())
+            std::printf("%s: %s, %s %dx%d %lld frames, %s, %.2f s\n", c.name, f.format.c_str(),
+                        f.Video()->codec.c_str(), f.Video()->width, f.Video()->height,
+                        static_cast<long long>(f.Video()->packets), f.Audio()->codec.c_str(), f.seconds);
+        ft::ClickButton(*ProgressForm->btnClose);
+    }
+    CHECK(b.w.Errors().empty());
 }
 
 WT_TEST(Batch, PauseResumeAndStop) {

@@ -472,6 +472,188 @@ WT_TEST(MainWindow, PreviewReportsAFileThePlayerCannotOpen) {
     CHECK(w.Errors().empty());
 }
 
+namespace {
+
+// The top-level window the media player opened for a file (it carries the
+// file's path as its caption).
+struct FindPlayer {
+    String file;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindPlayerWindow(HWND w, LPARAM p) {
+    auto* f = reinterpret_cast<FindPlayer*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    WCHAR text[MAX_PATH] = {};
+    GetWindowTextW(w, text, MAX_PATH);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(w) &&
+        forms::SameText(forms::ExtractFileName(com::U16(text)), forms::ExtractFileName(f->file))) {
+        f->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND PlayerWindow(const String& file) {
+    FindPlayer find{file, nullptr};
+    EnumWindows(FindPlayerWindow, reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+// What the screen shows inside a window: a checksum and how many colours.
+struct Picture {
+    unsigned sum = 0;
+    int colours = 0;
+};
+Picture ScreenOf(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    Picture p;
+    if (w <= 0 || h <= 0) return p;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const HDC screen = GetDC(nullptr);
+    const HDC mem = CreateCompatibleDC(screen);
+    const HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    std::vector<unsigned> seen;
+    const auto* px = static_cast<const unsigned*>(bits);
+    for (int i = 0; i < w * h; ++i) {
+        const unsigned c = px[i] & 0xFFFFFF;
+        p.sum = p.sum * 31 + c;
+        if (seen.size() < 64 && std::find(seen.begin(), seen.end(), c) == seen.end()) seen.push_back(c);
+    }
+    p.colours = static_cast<int>(seen.size());
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return p;
+}
+
+}  // namespace
+
+WT_TEST(MainWindow, PreviewPlaysAviMpegAndWmvWithMovingPictures) {
+    ProgramWindows w("playback");
+    at::ScratchFolder& f = w.Folder();
+    ft::MessageBoxAnswerer answers;
+    int row = 0;
+    for (const char* name : {"play.avi", "play.mpg", "play.wmv"}) {
+        // Files made by the ffmpeg command line: MPEG-4 with MP3, MPEG-1 with
+        // MPEG audio, Windows Media video with its audio.
+        f.WriteFile(name, at::ReadUnixFile(std::string(REAL_CLIP_DIR) + "/" + name));
+        REQUIRE(MainForm->AddTaskItem(f.WindowsPath(name)));
+        at::SelectRow(row++);
+        MainForm->popPreview->Click();
+        const String file = f.WindowsPath(name);
+        const bool playing = ft::PumpUntil([] { return MainForm->MediaPlayer1->Mode() == forms::TMPModes::mpPlaying; }, 10000);
+        HWND window = nullptr;
+        ft::PumpUntil([&] { return (window = PlayerWindow(file)) != nullptr; }, 5000);
+        // Frames are drawn: a picture of many colours, and a later one differs.
+        Picture first, later;
+        ft::PumpUntil([&] { return window && (first = ScreenOf(window)).colours > 16; }, 5000);
+        ft::PumpUntil([&] { return window && (later = ScreenOf(window)).sum != first.sum; }, 3000);
+        if (!playing || !window || first.colours <= 16 || later.sum == first.sum)
+            wt::ReportFailure(__FILE__, __LINE__,
+                              std::string(name) + ": playing " + (playing ? "yes" : "no") + ", window " +
+                                  (window ? "yes" : "no") + ", colours " + std::to_string(first.colours) +
+                                  (later.sum == first.sum ? ", the picture stands still" : ""));
+        if (window && std::string(name) == "play.avi") {
+            const std::string path = ft::ScreenshotPath("preview-playback.png");
+            RECT r{};
+            GetWindowRect(window, &r);
+            if (ft::TakeScreenshot(path, r)) std::printf("screenshot: %s\n", path.c_str());
+        }
+    }
+    CHECK(answers.Texts().empty());
+    // Closing the main window stops the player.
+    MainForm->MediaPlayer1->Stop();
+    CHECK(MainForm->MediaPlayer1->Mode() != forms::TMPModes::mpPlaying);
+    MainForm->MediaPlayer1->Close();
+    CHECK(w.Errors().empty());
+}
+
+namespace {
+
+struct ProcessWindow {
+    DWORD pid;
+    HWND window = nullptr;
+};
+
+BOOL CALLBACK FindProcessWindow(HWND w, LPARAM p) {
+    auto* f = reinterpret_cast<ProcessWindow*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == f->pid && IsWindowVisible(w)) f->window = w;
+    return f->window == nullptr;
+}
+
+HWND ViewerWindow(HANDLE process) {
+    ProcessWindow find{GetProcessId(process)};
+    EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&find));
+    return find.window;
+}
+
+bool ViewerShowsAWindow(HANDLE process) { return ViewerWindow(process) != nullptr; }
+
+void ShootViewer(HANDLE process, const char* name) {
+    struct {
+        HWND window;
+    } find{ViewerWindow(process)};
+    if (!find.window) return;
+    ft::Pump(800);  // the topic is drawn
+    RECT r{};
+    GetWindowRect(find.window, &r);
+    const std::string path = ft::ScreenshotPath(name);
+    if (ft::TakeScreenshot(path, r)) std::printf("screenshot: %s\n", path.c_str());
+}
+
+}  // namespace
+
+WT_TEST(MainWindow, HelpOpensTheHelpFileAtItsTopicsOrSaysWhyNot) {
+    ProgramWindows w("help");
+    const String helpFile = forms::Application->HelpFile();
+    {
+        // Without the file: a message, and no viewer.
+        forms::Application->SetHelpFile(w.Folder().WindowsPath("none.hlp"));
+        ft::MessageBoxAnswerer answers;
+        at::ClickToolButton(MainForm->tbtnHelp);
+        REQUIRE(answers.Texts().size() == 1);
+        CHECK(answers.Texts()[0] == u"The help file " + w.Folder().WindowsPath("none.hlp") + u" cannot be found.");
+        CHECK(forms::Application->HelpViewer() == nullptr);
+        forms::Application->SetHelpFile(helpFile);
+    }
+    ft::MessageBoxAnswerer answers;
+    at::ClickToolButton(MainForm->tbtnHelp);
+    HANDLE first = forms::Application->HelpViewer();
+    REQUIRE(first != nullptr);
+    CHECK(WaitForSingleObject(first, 0) == WAIT_TIMEOUT);
+    CHECK(ViewerShowsAWindow(first));
+    ShootViewer(first, "help-welcome.png");
+    HANDLE copy = nullptr;
+    DuplicateHandle(GetCurrentProcess(), first, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+
+    // The options window's "(Click here to know more)": one viewer at a time.
+    CHECK(forms::Application->HelpJump(u"Querywhetheraddfilesinsub"));
+    HANDLE second = forms::Application->HelpViewer();
+    REQUIRE(second != nullptr);
+    CHECK(ViewerShowsAWindow(second));
+    ShootViewer(second, "help-subfolders.png");
+    CHECK(WaitForSingleObject(copy, 5000) == WAIT_OBJECT_0);  // the first one ended
+    CloseHandle(copy);
+    CHECK(answers.Texts().empty());
+    TerminateProcess(second, 0);
+    CHECK(w.Errors().empty());
+}
+
 WT_TEST(MainWindow, DropsFromTheExplorerPane) {
     REQUIRE(TheClips().ok);
     ProgramWindows w("drop");
@@ -579,42 +761,53 @@ WT_TEST(MainWindow, DropsFromTheExplorerPane) {
     CHECK(w.Errors().empty());
 }
 
-WT_TEST(MainWindow, AWindowsMediaTaskAfterADropOffersTheRuntime) {
+WT_TEST(MainWindow, AWindowsMediaTaskAfterADropOffersTheRuntimeOnlyWhenItIsMissing) {
     REQUIRE(TheClips().ok);
     ProgramWindows w("runtime");
     at::ScratchFolder& f = w.Folder();
     f.MakeFolder("v");
+    f.MakeFolder("system");
     PutClip(f, "silent.wmv", "v/film.wmv");
     w.WriteOptions(kFlatOptions);
-    // The prefix has no Windows Media runtime files.
-    CHECK(GetFileAttributesW(com::W(MainForm->SystemFolder + u"\\wmvdmoe2.dll")) == INVALID_FILE_ATTRIBUTES);
     String asked;
-    {
+    int questions = 0;
+    auto drop = [&] {
         at::Repeater answer([&] {
             if (!app::DialogForm->Showing()) return false;
+            ++questions;
             asked = app::DialogForm->labMessage->Caption();
             ft::ClickButton(*app::DialogForm->btnNo);
             return true;
         });
         MainForm->DirList->SetSelectedPath(f.WindowsPath("v"));
         MainForm->ltvList->DragDrop(MainForm->DirList, 5, 5);
-    }
+        ft::Pump(50);
+    };
+    // The media platform's registration installed the runtime's files.
+    CHECK(GetFileAttributesW(com::W(MainForm->SystemFolder + u"\\wmvdmoe2.dll")) != INVALID_FILE_ATTRIBUTES);
+    CHECK(GetFileAttributesW(com::W(MainForm->SystemFolder + u"\\wmidx.dll")) != INVALID_FILE_ATTRIBUTES);
+    drop();
     CHECK_EQ(at::RowCount(), 1);
+    CHECK_EQ(questions, 0);
+
+    // A system folder without them: the question comes; with only one of
+    // the two it still comes.
+    const String system = MainForm->SystemFolder;
+    MainForm->SystemFolder = f.WindowsPath("system");
+    drop();
+    CHECK_EQ(questions, 1);
     CHECK(asked.find(u"It is detected you do not have Windows Media Player 10") == 0);
     CHECK(app::DialogForm->QueryKey == u"WindowsMediaRuntime");
+    f.WriteFile("system/wmidx.dll", "MZ");
+    drop();
+    CHECK_EQ(questions, 2);
 
     // Switched off: no question.
     w.WriteOptions(std::string(kFlatOptions) + "QueryWindowsMediaRuntime=0\r\n");
-    bool askedAgain = false;
-    {
-        at::Repeater watch([&] {
-            askedAgain |= app::DialogForm->Showing();
-            return false;
-        });
-        MainForm->ltvList->DragDrop(MainForm->DirList, 5, 5);
-    }
-    CHECK(!askedAgain);
-    CHECK_EQ(at::RowCount(), 2);
+    drop();
+    CHECK_EQ(questions, 2);
+    CHECK_EQ(at::RowCount(), 4);
+    MainForm->SystemFolder = system;
     CHECK(w.Errors().empty());
 }
 

@@ -181,7 +181,10 @@ WT_TEST(OutputSettings, CompressorButtonsAndTheAudioAboutBox) {
 
 WT_TEST(OutputSettings, WmvAsksForTheRuntimeAndBrowsePicksAFolder) {
     Windows x("settings-wmv");
-    REQUIRE(GetFileAttributesW(com::W(MainForm->SystemFolder + u"\\wmvdmoe2.dll")) == INVALID_FILE_ATTRIBUTES);
+    // A system folder without the runtime's files.
+    x.w.Folder().MakeFolder("system");
+    const String system = MainForm->SystemFolder;
+    MainForm->SystemFolder = x.w.Folder().WindowsPath("system");
     ConvertForm->Show();
     ft::Pump(20);
     String asked;
@@ -214,5 +217,6 @@ WT_TEST(OutputSettings, WmvAsksForTheRuntimeAndBrowsePicksAFolder) {
     }
     CHECK(forms::SameText(forms::ExcludeTrailingBackslash(ConvertForm->edtCustomFolder->GetText()), films));
     ConvertForm->Close();
+    MainForm->SystemFolder = system;
     CHECK(x.w.Errors().empty());
 }

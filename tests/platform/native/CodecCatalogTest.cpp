@@ -50,6 +50,18 @@ TEST(Catalog, EveryAudioCompressorWritesItsTag) {
     }
 }
 
+TEST(Catalog, CompressorsTakeTheOddSizesTheirEncodersTake) {
+    // Scaled 16:9 pictures come out odd; FFmpeg's encoders of all these
+    // take them, so the compressors must not refuse them.
+    for (const auto& c : media::VideoCodecs()) {
+        if (c.dvSizes) continue;
+        SCOPED_TRACE(c.key);
+        for (const auto& [w, h] : {std::pair{720, 405}, std::pair{721, 405}, std::pair{853, 480}})
+            EXPECT_TRUE(media::AcceptsPicture(c, w, h, {25, 1})) << w << "x" << h;
+        EXPECT_FALSE(media::AcceptsPicture(c, 0, 480, {25, 1}));
+    }
+}
+
 TEST(Catalog, DvTakesOnlyItsSizes) {
     const auto& dv = media::VideoCodecs().back();
     ASSERT_TRUE(dv.dvSizes);

@@ -182,7 +182,8 @@ WT_TEST(AsfWriter, StopHalfwayLeavesAReadableFile) {
 }
 
 WT_TEST(AsfWriter, RefusesPicturesTheEncodersCannotTake) {
-    WriterGraph g("asfwriter_odd.wmv", SystemProfile(0).Get(), 161);
+    // One column: an odd width loses its last column, and none is left.
+    WriterGraph g("asfwriter_odd.wmv", SystemProfile(0).Get(), 1);
     ComPtr<IPin> video;
     g.fe.engine->GetGroupOutputPin(0, video.Put());
     CHECK(FAILED(g.fe.graph->Connect(video.Get(), pt::FreePin(g.writer.Get(), PINDIR_INPUT).Get())));
