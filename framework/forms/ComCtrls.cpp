@@ -560,6 +560,14 @@ TListColumn* TCustomListView::AddColumn(const String& caption, int width) {
     return c;
 }
 
+void TCustomListView::ClearColumns() {
+    if (m_handle)
+        for (int i = ColumnCount() - 1; i >= 0; --i) SendMessageW(m_handle, LVM_DELETECOLUMN, static_cast<WPARAM>(i), 0);
+    m_columns.clear();
+}
+
+HWND TCustomListView::HeaderHandle() { return reinterpret_cast<HWND>(SendMessageW(Handle(), LVM_GETHEADER, 0, 0)); }
+
 void TCustomListView::SetSmallImages(TImageList* images) {
     if (m_smallImages) m_smallImages->RemoveChangeListener(this);
     m_smallImages = images;
@@ -627,6 +635,17 @@ TListItem* TCustomListView::GetItemAt(int x, int y) {
     return (hit.flags & LVHT_ONITEM) ? ItemOfIndex(i) : nullptr;
 }
 
+void TCustomListView::SelectAll() {
+    LVITEMW it{};
+    it.stateMask = LVIS_SELECTED;
+    it.state = LVIS_SELECTED;
+    SendMessageW(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&it));
+}
+
+bool TCustomListView::IsEditing() {
+    return m_handle && SendMessageW(m_handle, LVM_GETEDITCONTROL, 0, 0) != 0;
+}
+
 namespace {
 int CALLBACK CompareByRank(LPARAM a, LPARAM b, LPARAM ranks) {
     const auto& r = *reinterpret_cast<const std::unordered_map<LPARAM, int>*>(ranks);
@@ -647,6 +666,14 @@ void TCustomListView::CustomSort(const std::function<int(TListItem* a, TListItem
 }
 
 void TCustomListView::AlphaSort() {
+    if (OnCompare) {
+        CustomSort([this](TListItem* a, TListItem* b) {
+            int result = 0;
+            OnCompare(this, a, b, 0, result);
+            return result;
+        });
+        return;
+    }
     CustomSort([](TListItem* a, TListItem* b) { return CompareText(a->Caption(), b->Caption()); });
 }
 
@@ -783,6 +810,34 @@ TTreeNode* TTreeNode::GetPrevSibling() const {
     return i > 0 ? siblings[static_cast<size_t>(i - 1)] : nullptr;
 }
 
+TTreeNode* TTreeNode::GetNext() const {
+    if (!m_children.empty()) return m_children.front();
+    for (const TTreeNode* n = this; n; n = n->m_parent)
+        if (TTreeNode* next = n->GetNextSibling()) return next;
+    return nullptr;
+}
+
+bool TTreeNode::IsVisible() const {
+    for (const TTreeNode* p = m_parent; p; p = p->m_parent)
+        if (!p->Expanded()) return false;
+    return true;
+}
+
+TTreeNode* TTreeNode::GetNextVisible() const {
+    if (!m_children.empty() && Expanded()) return m_children.front();
+    for (const TTreeNode* n = this; n; n = n->m_parent)
+        if (TTreeNode* next = n->GetNextSibling()) return next;
+    return nullptr;
+}
+
+TTreeNode* TTreeNode::GetPrevVisible() const {
+    TTreeNode* prev = GetPrevSibling();
+    if (!prev) return m_parent;
+    // The last shown descendant of the previous sibling.
+    while (!prev->m_children.empty() && prev->Expanded()) prev = prev->m_children.back();
+    return prev;
+}
+
 int TTreeNode::Level() const {
     int level = 0;
     for (TTreeNode* p = m_parent; p; p = p->m_parent) ++level;
@@ -798,8 +853,10 @@ bool TTreeNode::Expanded() const {
 // TVM_EXPAND sends no notifications, so the events are raised here.
 void TTreeNode::Expand(bool recurse) {
     if (!Expanded() && m_owner.CanExpand(this)) {
+        // The window first: making it gives the node its item.
+        const HWND tree = m_owner.Handle();
         m_owner.m_expandingInCode = true;
-        SendMessageW(m_owner.Handle(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(m_item));
+        SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(m_item));
         m_owner.m_expandingInCode = false;
         m_owner.Expand(this);
     }
@@ -828,6 +885,24 @@ void TTreeNode::SetSelected(bool on) {
 }
 
 void TTreeNode::MakeVisible() { SendMessageW(m_owner.Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(m_item)); }
+
+namespace {
+int CALLBACK CompareTreeRanks(LPARAM a, LPARAM b, LPARAM ranks) {
+    const auto& r = *reinterpret_cast<const std::unordered_map<LPARAM, int>*>(ranks);
+    return r.at(a) - r.at(b);
+}
+}  // namespace
+
+void TTreeNode::AlphaSort() {
+    std::stable_sort(m_children.begin(), m_children.end(), [](const TTreeNode* a, const TTreeNode* b) {
+        return lstrcmpiW(com::W(a->m_text), com::W(b->m_text)) < 0;
+    });
+    if (!m_item || !m_owner.HandleAllocated()) return;
+    std::unordered_map<LPARAM, int> ranks;
+    for (size_t i = 0; i < m_children.size(); ++i) ranks[reinterpret_cast<LPARAM>(m_children[i])] = static_cast<int>(i);
+    TVSORTCB sort{m_item, &CompareTreeRanks, reinterpret_cast<LPARAM>(&ranks)};
+    SendMessageW(m_owner.Handle(), TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&sort));
+}
 
 void TTreeNode::EditText() { SendMessageW(m_owner.Handle(), TVM_EDITLABELW, 0, reinterpret_cast<LPARAM>(m_item)); }
 
@@ -1016,6 +1091,13 @@ TTreeNode* TCustomTreeView::GetNodeAt(int x, int y) {
     it.hItem = item;
     SendMessageW(m_handle, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
     return NodeOf(it.lParam);
+}
+
+UINT TCustomTreeView::GetHitTestInfoAt(int x, int y) {
+    TVHITTESTINFO hit{};
+    hit.pt = POINT{x, y};
+    SendMessageW(Handle(), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    return hit.flags;
 }
 
 void TCustomTreeView::FullExpand() {
