@@ -82,13 +82,16 @@ void FillDirNode(TCustomTreeView& tree, TTreeNode* node) {
     const String path = DirNodePath(node);
     node->SetHasChildren(false);
     if (path.empty()) return;
+    // Every folder shows the shell's folder icons, asked once: asked by
+    // path, the shell reads the parent folder for each (in Wine,
+    // milliseconds each).
+    const int icon = FolderIconIndex(false), openIcon = FolderIconIndex(true);
     tree.Items().BeginUpdate();
     ForEachSubFolder(path, [&](const String& name) {
         TTreeNode* child = tree.Items().AddChild(node, name);
-        const String childPath = JoinPath(path, name);
-        child->SetHasChildren(HasSubFolder(childPath));
-        child->SetImageIndex(SmallIconIndex(childPath));
-        child->SetSelectedIndex(OpenIconIndex(childPath));
+        child->SetHasChildren(HasSubFolder(JoinPath(path, name)));
+        child->SetImageIndex(icon);
+        child->SetSelectedIndex(openIcon);
         return true;
     });
     node->AlphaSort();

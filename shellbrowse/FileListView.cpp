@@ -240,6 +240,7 @@ void TFileListView::Refresh() {
     try {
         Items().Clear();
         m_totalSize = 0;
+        m_shellFacts.clear();
         if (forms::UpperCase(m_directory) != u"DRIVES") {
             BuildFolderColumns();
             const std::uint32_t filter = FilterBits(m_fileType);
@@ -274,33 +275,50 @@ bool TFileListView::ListPattern(const String& pattern, std::uint32_t filterBits)
         entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         entry.lastWrite = FileTime64(data.ftLastWriteTime);
         if (!AcceptEntry(entry, filterBits, m_parentDirEnabled)) continue;
-        SHFILEINFOW info{};
-        int image;
+        TShellFacts facts;
         if (entry.name == u"..") {
             // The parent folder's own icon: fixed indexes of the system
             // list differ from run to run.
             const String parent = forms::ExtractFilePath(ExcludeTrailingSlash(folder));
-            image = SmallIconIndex(parent.empty() ? folder : parent);
+            facts.icon = SmallIconIndex(parent.empty() ? folder : parent);
         } else {
-            SHGetFileInfoW(com::W(folder + entry.name), 0, &info, sizeof info,
-                           SHGFI_SYSICONINDEX | SHGFI_TYPENAME | SHGFI_DISPLAYNAME);
-            image = info.iIcon;
+            facts = ShellFactsOf(folder + entry.name, entry.attributes);
         }
         const TFileItem built =
-            BuildFileItem(entry, folder, com::U16(info.szTypeName), image,
+            BuildFileItem(entry, folder, facts.typeName, facts.icon,
                           FileTimeText(data.ftLastWriteTime, m_datePattern, m_timePattern), m_hideFileExt);
-        TListItem* item = Items().Add();
-        item->SetCaption(built.caption);
-        item->SetImageIndex(built.imageIndex);
-        forms::TStrings& subs = item->SubItems();
-        subs.BeginUpdate();
-        for (const String& s : built.subItems) subs.Add(s);
-        subs.EndUpdate();
+        Items().Add(built.caption, built.imageIndex, built.subItems);
         m_totalSize += entry.size;
         listed = true;
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return listed;
+}
+
+// The shell's type name and icon of an entry. Asked by path, the shell
+// reads the whole folder for each file (in Wine, milliseconds each in a
+// large folder): files of one extension share the answer given for the
+// first of them, except the types whose every file has an icon of its
+// own; folders share the answer for a folder as such (the icon of a
+// folder that has one of its own is not shown).
+TFileListView::TShellFacts TFileListView::ShellFactsOf(const String& path, std::uint32_t attributes) {
+    static const char16_t* const kOwnIcons[] = {u".exe", u".ico", u".lnk", u".cur", u".ani", u".pif", u".url"};
+    const bool folder = (attributes & kAttrDirectory) != 0;
+    const String ext = folder ? String(u"\\") : forms::LowerCase(forms::ExtractFileExt(path));
+    const bool ownIcon = std::find(std::begin(kOwnIcons), std::end(kOwnIcons), ext) != std::end(kOwnIcons);
+    if (!ownIcon) {
+        const auto it = m_shellFacts.find(ext);
+        if (it != m_shellFacts.end()) return it->second;
+    }
+    SHFILEINFOW info{};
+    if (folder)
+        SHGetFileInfoW(L"folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
+                       SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_TYPENAME);
+    else
+        SHGetFileInfoW(com::W(path), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_TYPENAME);
+    TShellFacts facts{com::U16(info.szTypeName), info.iIcon};
+    if (!ownIcon) m_shellFacts[ext] = facts;
+    return facts;
 }
 
 void TFileListView::AddDriveItems() {

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "framework/forms/Buttons.h"
@@ -220,6 +221,11 @@ private:
     void ShowHeaderArrows();
     int CompareItems(forms::TListItem* a, forms::TListItem* b);
     void OpenFolderEverywhere(const String& path);
+    struct TShellFacts {
+        String typeName;
+        int icon = -1;
+    };
+    TShellFacts ShellFactsOf(const String& path, std::uint32_t attributes);
 
     int m_colWidths[5] = {165, 75, 95, 125, 40};
     TDtFormat m_dateFormat = TDtFormat::df_Customize;
@@ -244,6 +250,7 @@ private:
     HBITMAP m_arrowDown = nullptr;
     forms::TImageList* m_smallImages;
     forms::TImageList* m_largeImages;
+    std::map<String, TShellFacts> m_shellFacts;  // of one listing, by extension
 };
 
 // ---- Folder combo --------------------------------------------------------------------

@@ -176,6 +176,13 @@ int OpenIconIndex(const String& path) {
     return info.iIcon;
 }
 
+int FolderIconIndex(bool open) {
+    SHFILEINFOW info{};
+    SHGetFileInfoW(L"folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
+                   SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | (open ? SHGFI_OPENICON : 0));
+    return info.iIcon;
+}
+
 HIMAGELIST SystemSmallImages() {
     SHFILEINFOW info{};
     return reinterpret_cast<HIMAGELIST>(

@@ -74,6 +74,8 @@ bool DirectoryExists(const String& path);
 // The system small-icon list's index of a path's icon and open icon.
 int SmallIconIndex(const String& path);
 int OpenIconIndex(const String& path);
+// The small icon (or open icon) the shell shows for a folder as such.
+int FolderIconIndex(bool open);
 // The system image lists (16 x 16 and the shell's large size).
 HIMAGELIST SystemSmallImages();
 HIMAGELIST SystemLargeImages();

@@ -359,8 +359,7 @@ void TListItem::UpdateSubItems() {
     if (!m_owner.HandleAllocated()) return;
     const int index = Index();
     if (index < 0) return;
-    const int columns = std::max(m_owner.ColumnCount(), m_subItems->Count() + 1);
-    for (int i = 1; i < columns; ++i) {
+    for (int i = 1; i < m_owner.ColumnCount(); ++i) {
         const String text = i - 1 < m_subItems->Count() ? m_subItems->Get(i - 1) : String();
         LVITEMW it{};
         it.iSubItem = i;
@@ -403,6 +402,19 @@ void TListItem::Delete() { m_owner.Items().Delete(Index()); }
 
 TListItem* TListItems::Add() { return Insert(Count()); }
 
+TListItem* TListItems::Add(const String& caption, int imageIndex, const std::vector<String>& subItems) {
+    auto* item = new TListItem(m_owner);
+    item->m_caption = caption;
+    item->m_imageIndex = imageIndex;
+    TStrings& subs = *item->m_subItems;
+    subs.BeginUpdate();
+    for (const String& s : subItems) subs.Add(s);
+    subs.EndUpdate();  // not in the list yet: nothing is sent
+    m_items.emplace_back(item);
+    m_owner.InsertNative(Count() - 1, item);
+    return item;
+}
+
 TListItem* TListItems::Insert(int index) {
     if (index < 0 || index > Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
     auto* item = new TListItem(m_owner);
@@ -417,7 +429,8 @@ TListItem* TListItems::Item(int index) const {
 }
 
 int TListItems::IndexOf(const TListItem* item) const {
-    for (size_t i = 0; i < m_items.size(); ++i)
+    // From the end: the item just added is the one asked about most.
+    for (size_t i = m_items.size(); i-- > 0;)
         if (m_items[i].get() == item) return static_cast<int>(i);
     return -1;
 }
@@ -555,7 +568,18 @@ TListColumn* TCustomListView::AddColumn(const String& caption, int width) {
         col.mask = LVCF_TEXT | LVCF_WIDTH;
         col.pszText = const_cast<WCHAR*>(com::W(caption));
         col.cx = width;
-        SendMessageW(m_handle, LVM_INSERTCOLUMNW, m_columns.size() - 1, reinterpret_cast<LPARAM>(&col));
+        const int column = ColumnCount() - 1;
+        SendMessageW(m_handle, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col));
+        // The items' texts for it, which the control had no room for.
+        for (int i = 0; column > 0 && i < m_items.Count(); ++i) {
+            TListItem* item = m_items.Item(i);
+            if (column - 1 >= item->m_subItems->Count()) continue;
+            const String text = item->m_subItems->Get(column - 1);
+            LVITEMW it{};
+            it.iSubItem = column;
+            it.pszText = const_cast<WCHAR*>(com::W(text));
+            SendMessageW(m_handle, LVM_SETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&it));
+        }
     }
     return c;
 }
@@ -598,7 +622,8 @@ void TCustomListView::InsertNative(int index, TListItem* item) {
     it.lParam = reinterpret_cast<LPARAM>(item);
     it.iImage = item->m_imageIndex;
     SendMessageW(m_handle, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it));
-    item->UpdateSubItems();
+    // A new item's further columns are empty already.
+    if (item->m_subItems->Count() > 0) item->UpdateSubItems();
 }
 
 TListItem* TCustomListView::ItemOfIndex(int index) const {

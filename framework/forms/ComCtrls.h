@@ -149,7 +149,8 @@ public:
     ~TListItem() override;
     const String& Caption() const { return m_caption; }
     void SetCaption(const String& caption);
-    // Texts of the columns after the first.
+    // Texts of the columns after the first (the control shows those its
+    // columns have room for; the item keeps them all).
     TStrings& SubItems() { return *m_subItems; }
     int ImageIndex() const { return m_imageIndex; }
     void SetImageIndex(int index);
@@ -181,6 +182,8 @@ class TListItems {
 public:
     explicit TListItems(TCustomListView& owner) : m_owner(owner) {}
     TListItem* Add();
+    // An item with its texts and image, given to the control in one go.
+    TListItem* Add(const String& caption, int imageIndex, const std::vector<String>& subItems);
     TListItem* Insert(int index);
     int Count() const { return static_cast<int>(m_items.size()); }
     TListItem* Item(int index) const;  // EListError out of range
