@@ -163,12 +163,18 @@ void TDirTreeCombo::InitializeWnd() {
     TCustomEdit::InitializeWnd();
     const HBITMAP arrow = LoadBitmapW(nullptr, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(OBM_COMBO)));
     if (arrow) {
+        // A black arrow and bar on white; one white row more below, since
+        // the button takes the bottom-left pixel's colour for transparent.
         BITMAP info{};
         GetObjectW(arrow, sizeof info, &info);
-        forms::TBitmap glyph(info.bmWidth, info.bmHeight);
+        forms::TBitmap glyph(info.bmWidth, info.bmHeight + 1);
+        const HDC target = glyph.Canvas().Handle();
+        PatBlt(target, 0, 0, info.bmWidth, info.bmHeight + 1, WHITENESS);
+        SetTextColor(target, RGB(0, 0, 0));
+        SetBkColor(target, RGB(255, 255, 255));
         const HDC source = CreateCompatibleDC(nullptr);
         const HGDIOBJ old = SelectObject(source, arrow);
-        BitBlt(glyph.Canvas().Handle(), 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
+        BitBlt(target, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
         SelectObject(source, old);
         DeleteDC(source);
         DeleteObject(arrow);

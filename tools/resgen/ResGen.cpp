@@ -93,6 +93,53 @@ bool WriteBmp(const std::string& path, const Pixmap& p) {
     return WriteFile(path, file);
 }
 
+// An 8-bit bitmap with a colour table of the picture's own colours: the
+// loader maps the table's greys to the system's 3-D colours
+// (LR_LOADMAP3DCOLORS), which it does for no bitmap without a table.
+bool WriteBmp8(const std::string& path, const Pixmap& p) {
+    std::vector<Rgba> table;
+    std::vector<uint8_t> indexes;
+    for (int y = p.Height() - 1; y >= 0; --y) {
+        for (int x = 0; x < p.Width(); ++x) {
+            const Rgba c = p.At(x, y);
+            size_t i = 0;
+            while (i < table.size() && !(table[i].r == c.r && table[i].g == c.g && table[i].b == c.b)) ++i;
+            if (i == table.size()) {
+                if (table.size() == 256) return false;
+                table.push_back(c);
+            }
+            indexes.push_back(static_cast<uint8_t>(i));
+        }
+        while (indexes.size() % 4) indexes.push_back(0);
+    }
+    std::vector<uint8_t> file;
+    const uint32_t offset = 14 + 40 + static_cast<uint32_t>(4 * table.size());
+    file.push_back('B');
+    file.push_back('M');
+    Put32(file, offset + static_cast<uint32_t>(indexes.size()));
+    Put32(file, 0);
+    Put32(file, offset);
+    Put32(file, 40);
+    Put32(file, static_cast<uint32_t>(p.Width()));
+    Put32(file, static_cast<uint32_t>(p.Height()));
+    Put16(file, 1);
+    Put16(file, 8);
+    Put32(file, 0);
+    Put32(file, static_cast<uint32_t>(indexes.size()));
+    Put32(file, 2835);
+    Put32(file, 2835);
+    Put32(file, static_cast<uint32_t>(table.size()));
+    Put32(file, 0);
+    for (const Rgba& c : table) {
+        file.push_back(c.b);
+        file.push_back(c.g);
+        file.push_back(c.r);
+        file.push_back(0);
+    }
+    file.insert(file.end(), indexes.begin(), indexes.end());
+    return WriteFile(path, file);
+}
+
 // 32-bit icon images with alpha, plus the 1-bit AND mask.
 bool WriteIco(const std::string& path, const std::vector<Pixmap>& images) {
     std::vector<std::vector<uint8_t>> blobs;
@@ -422,7 +469,7 @@ int main(int argc, char** argv) {
     ok &= WriteIco(dir + "/vantrex.ico", {DrawFilmStrip(32, kClear), DrawFilmStrip(16, kClear)});
     ok &= WriteBmp(dir + "/toolbar.bmp", DrawToolbarStrip());
     ok &= WriteBmp(dir + "/taskstate.bmp", DrawTaskStateStrip());
-    for (const NamedGlyph& g : DrawExplorerGlyphs()) ok &= WriteBmp(dir + "/" + g.file, g.picture);
+    for (const NamedGlyph& g : DrawExplorerGlyphs()) ok &= WriteBmp8(dir + "/" + g.file, g.picture);
     ok &= WriteIco(dir + "/corvane.ico",
                    {DrawFilmStrip(48, kClear), DrawFilmStrip(32, kClear), DrawFilmStrip(16, kClear)});
     if (!ok) {

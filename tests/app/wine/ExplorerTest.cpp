@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -384,6 +385,20 @@ WT_TEST(DirTree, OpenPathWalksFromTheRootAndFiresEveryTime) {
     tree.Rebuild();
     tree.OpenPath(p.drive.Path("Data\\Later"));
     CHECK(tree.SelectedPath() == u"R:\\Data\\Later\\");
+
+    // A folder that links back up: each level is read once when it is
+    // opened, never the loop as a whole; so is the Unix root, drive Z:.
+    p.drive.Folder().Link("Data/loop", "..");
+    tree.Rebuild();
+    const DWORD start = GetTickCount();
+    tree.OpenPath(p.drive.Path("Data\\loop\\Data\\loop\\Data\\loop\\Films"));
+    CHECK(tree.GetNodePath(tree.Selected()) == u"R:\\Data\\loop\\Data\\loop\\Data\\loop\\Films");
+    CHECK(tree.Items().Count() < 60);
+    TTreeNode* z = FindNode(tree, u"Z:\\");
+    REQUIRE(z);
+    z->Expand(false);
+    CHECK(FindNode(tree, u"Z:\\tmp"));
+    CHECK(GetTickCount() - start < 10000);
     CHECK(p.app.Errors.empty());
 }
 
@@ -819,6 +834,15 @@ WT_TEST(DirTreeCombo, F4EnterAndEscapeWithTheLinkedList) {
     // F4 and a click on the item: the drop-down is the sender.
     Key(combo.Handle(), VK_F4);
     REQUIRE(drop.Visible());
+    {
+        // The pane's parts as a user sees them, the drop-down open.
+        RedrawWindow(f.Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Run(100);
+        RECT r{};
+        GetWindowRect(f.Handle(), &r);
+        const std::string shot = ft::ScreenshotPath("explorer-combo-open.png");
+        if (ft::TakeScreenshot(shot, r)) std::printf("screenshot: %s\n", shot.c_str());
+    }
     Click(drop.Handle(), NodePoint(drop, drop.Selected()));
     CHECK(!drop.Visible());
     CHECK(combo.SelectedPath() == u"R:\\Films");
@@ -922,4 +946,27 @@ WT_TEST(ShellRoutines, TheirOwnWordsAndSixtyFourBitSizes) {
     CHECK(ShellFileOperation(nullptr, FO_RENAME, drive.Path("file.txt"), drive.Path("renamed.txt")));
     CHECK(GetFileAttributesW(com::W(drive.Path("renamed.txt"))) != INVALID_FILE_ATTRIBUTES);
     CHECK(!ShellFileOperation(nullptr, FO_RENAME, drive.Path("gone.txt"), drive.Path("x.txt")));
+
+    // The folder browser: a chosen folder comes with its backslash.
+    String chosen;
+    {
+        at::FolderBrowserHand hand(true, [&](HWND dialog) {
+            SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(com::W(drive.Path())));
+        }, false);
+        CHECK(BrowseFolder(nullptr, chosen));
+        CHECK(hand.Seen());
+    }
+    CHECK(chosen == u"R:\\");
+    {
+        at::FolderBrowserHand hand(false, {}, false);
+        String none;
+        CHECK(!BrowseFolder(nullptr, none));
+        CHECK(none.empty());
+    }
+    // Wine has no properties sheet: the request fails without a code to
+    // name, so nothing is said (and Wine's own box is kept away).
+    shell.Clear();
+    ShowProperties(drive.Path("renamed.txt"));
+    CHECK(shell.texts.empty());
+    CHECK(ft::FindThreadDialog() == nullptr);
 }

@@ -736,6 +736,16 @@ WT_TEST(MainWindow, ScreenshotWithRows) {
     for (const char* name : {"clip.avi", "clip.mpg", "silent.wmv", "tone.avi"})
         MainForm->AddTaskItem(TheClips().folder.WindowsPath(name));
     at::SelectRow(1);
+    // The pane browses the clips' folder, as the saved start folder opens.
+    at::ScratchFolder& f = w.Folder();
+    f.MakeFolder("Films");
+    f.MakeFolder("Films/Holiday");
+    f.MakeFolder("Films/Work");
+    for (const char* name : {"clip.avi", "clip.mpg", "silent.wmv"}) PutClip(f, name, std::string("Films/") + name);
+    f.WriteFile("Films/notes.txt", "to convert");
+    w.WriteOptions("[General]\r\nInitialDir=" + U8(f.WindowsPath("Films")) + "\r\n");
+    app::OptionForm->LoadOptions();
+    CHECK(MainForm->FileList->Items().Count() == 7);
     MainForm->Show();
     // Other test programs share the display: above them for the picture.
     SetWindowPos(MainForm->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
