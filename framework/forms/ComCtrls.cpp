@@ -842,12 +842,6 @@ TTreeNode* TTreeNode::GetNext() const {
     return nullptr;
 }
 
-bool TTreeNode::IsVisible() const {
-    for (const TTreeNode* p = m_parent; p; p = p->m_parent)
-        if (!p->Expanded()) return false;
-    return true;
-}
-
 TTreeNode* TTreeNode::GetNextVisible() const {
     if (!m_children.empty() && Expanded()) return m_children.front();
     for (const TTreeNode* n = this; n; n = n->m_parent)

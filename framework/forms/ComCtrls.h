@@ -328,7 +328,6 @@ public:
     // The neighbours on screen: through expanded nodes only.
     TTreeNode* GetNextVisible() const;
     TTreeNode* GetPrevVisible() const;
-    bool IsVisible() const;
     int Index() const;
     int Level() const;
 

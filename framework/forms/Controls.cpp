@@ -451,6 +451,12 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_map.erase(hwnd);
     }
+    // Whatever window it may still be named for.
+    void Forget(const TWinControl* c) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto it = m_map.begin(); it != m_map.end();)
+            it = it->second == c ? m_map.erase(it) : std::next(it);
+    }
     TWinControl* Find(HWND hwnd) {
         std::lock_guard<std::mutex> lock(m_mutex);
         const auto it = m_map.find(hwnd);
@@ -529,6 +535,7 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner), m_id(g_nextId++) 
 TWinControl::~TWinControl() {
     SetDestroying();
     DestroyHandle();
+    WindowControls().Forget(this);
     // A parent frees its children, whoever owns them.
     while (!m_controls.empty()) delete m_controls.back();
 }
