@@ -210,7 +210,7 @@ void TMainForm::BuildExplorer() {
     DirList->SetDragMode(TDragMode::dmAutomatic);
     FileList = Place<TFileListView>(this, gpbExplorer, u"FileList", 11, 247, 248, 222);
     FileList->SetDragMode(TDragMode::dmAutomatic);
-    DirList->SetFileList(FileList);
+    FileList->SetDirTree(DirList);
     splMain = Place<TSplitter>(this, this, u"splMain", 270, 40, 4, 520);
     splMain->SetAlign(TAlign::alLeft);
 }
@@ -580,9 +580,12 @@ void TMainForm::ltvListDragDrop(TObject* sender, TObject* source, int, int) {
             if (i >= list->Items().Count()) break;
             TListItem* entry = list->Items()[i];
             if (!entry->Selected()) continue;
-            const String sizeText = entry->SubItems().Count() > 0 ? entry->SubItems()[0] : String();
+            TStrings& sub = entry->SubItems();
+            const String sizeText = sub.Count() > 0 ? sub[0] : String();
             if (IsFileListFileItem(sizeText)) {
-                AddTaskItem(JoinFolder(DirList->SelectedPath(), entry->Caption()));
+                // The full name: a caption may have lost its extension.
+                AddTaskItem(sub.Count() > shellbrowse::kSubPath ? sub[shellbrowse::kSubPath]
+                                                                : JoinFolder(DirList->SelectedPath(), entry->Caption()));
             } else if (list->Directory() != u"Drives") {
                 AddFolder(JoinFolder(list->Directory(), entry->Caption()));
             } else {

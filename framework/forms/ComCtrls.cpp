@@ -359,8 +359,7 @@ void TListItem::UpdateSubItems() {
     if (!m_owner.HandleAllocated()) return;
     const int index = Index();
     if (index < 0) return;
-    const int columns = std::max(m_owner.ColumnCount(), m_subItems->Count() + 1);
-    for (int i = 1; i < columns; ++i) {
+    for (int i = 1; i < m_owner.ColumnCount(); ++i) {
         const String text = i - 1 < m_subItems->Count() ? m_subItems->Get(i - 1) : String();
         LVITEMW it{};
         it.iSubItem = i;
@@ -403,6 +402,19 @@ void TListItem::Delete() { m_owner.Items().Delete(Index()); }
 
 TListItem* TListItems::Add() { return Insert(Count()); }
 
+TListItem* TListItems::Add(const String& caption, int imageIndex, const std::vector<String>& subItems) {
+    auto* item = new TListItem(m_owner);
+    item->m_caption = caption;
+    item->m_imageIndex = imageIndex;
+    TStrings& subs = *item->m_subItems;
+    subs.BeginUpdate();
+    for (const String& s : subItems) subs.Add(s);
+    subs.EndUpdate();  // not in the list yet: nothing is sent
+    m_items.emplace_back(item);
+    m_owner.InsertNative(Count() - 1, item);
+    return item;
+}
+
 TListItem* TListItems::Insert(int index) {
     if (index < 0 || index > Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
     auto* item = new TListItem(m_owner);
@@ -417,7 +429,8 @@ TListItem* TListItems::Item(int index) const {
 }
 
 int TListItems::IndexOf(const TListItem* item) const {
-    for (size_t i = 0; i < m_items.size(); ++i)
+    // From the end: the item just added is the one asked about most.
+    for (size_t i = m_items.size(); i-- > 0;)
         if (m_items[i].get() == item) return static_cast<int>(i);
     return -1;
 }
@@ -555,10 +568,29 @@ TListColumn* TCustomListView::AddColumn(const String& caption, int width) {
         col.mask = LVCF_TEXT | LVCF_WIDTH;
         col.pszText = const_cast<WCHAR*>(com::W(caption));
         col.cx = width;
-        SendMessageW(m_handle, LVM_INSERTCOLUMNW, m_columns.size() - 1, reinterpret_cast<LPARAM>(&col));
+        const int column = ColumnCount() - 1;
+        SendMessageW(m_handle, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col));
+        // The items' texts for it, which the control had no room for.
+        for (int i = 0; column > 0 && i < m_items.Count(); ++i) {
+            TListItem* item = m_items.Item(i);
+            if (column - 1 >= item->m_subItems->Count()) continue;
+            const String text = item->m_subItems->Get(column - 1);
+            LVITEMW it{};
+            it.iSubItem = column;
+            it.pszText = const_cast<WCHAR*>(com::W(text));
+            SendMessageW(m_handle, LVM_SETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&it));
+        }
     }
     return c;
 }
+
+void TCustomListView::ClearColumns() {
+    if (m_handle)
+        for (int i = ColumnCount() - 1; i >= 0; --i) SendMessageW(m_handle, LVM_DELETECOLUMN, static_cast<WPARAM>(i), 0);
+    m_columns.clear();
+}
+
+HWND TCustomListView::HeaderHandle() { return reinterpret_cast<HWND>(SendMessageW(Handle(), LVM_GETHEADER, 0, 0)); }
 
 void TCustomListView::SetSmallImages(TImageList* images) {
     if (m_smallImages) m_smallImages->RemoveChangeListener(this);
@@ -590,7 +622,8 @@ void TCustomListView::InsertNative(int index, TListItem* item) {
     it.lParam = reinterpret_cast<LPARAM>(item);
     it.iImage = item->m_imageIndex;
     SendMessageW(m_handle, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it));
-    item->UpdateSubItems();
+    // A new item's further columns are empty already.
+    if (item->m_subItems->Count() > 0) item->UpdateSubItems();
 }
 
 TListItem* TCustomListView::ItemOfIndex(int index) const {
@@ -627,6 +660,17 @@ TListItem* TCustomListView::GetItemAt(int x, int y) {
     return (hit.flags & LVHT_ONITEM) ? ItemOfIndex(i) : nullptr;
 }
 
+void TCustomListView::SelectAll() {
+    LVITEMW it{};
+    it.stateMask = LVIS_SELECTED;
+    it.state = LVIS_SELECTED;
+    SendMessageW(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&it));
+}
+
+bool TCustomListView::IsEditing() {
+    return m_handle && SendMessageW(m_handle, LVM_GETEDITCONTROL, 0, 0) != 0;
+}
+
 namespace {
 int CALLBACK CompareByRank(LPARAM a, LPARAM b, LPARAM ranks) {
     const auto& r = *reinterpret_cast<const std::unordered_map<LPARAM, int>*>(ranks);
@@ -647,6 +691,14 @@ void TCustomListView::CustomSort(const std::function<int(TListItem* a, TListItem
 }
 
 void TCustomListView::AlphaSort() {
+    if (OnCompare) {
+        CustomSort([this](TListItem* a, TListItem* b) {
+            int result = 0;
+            OnCompare(this, a, b, 0, result);
+            return result;
+        });
+        return;
+    }
     CustomSort([](TListItem* a, TListItem* b) { return CompareText(a->Caption(), b->Caption()); });
 }
 
@@ -783,6 +835,28 @@ TTreeNode* TTreeNode::GetPrevSibling() const {
     return i > 0 ? siblings[static_cast<size_t>(i - 1)] : nullptr;
 }
 
+TTreeNode* TTreeNode::GetNext() const {
+    if (!m_children.empty()) return m_children.front();
+    for (const TTreeNode* n = this; n; n = n->m_parent)
+        if (TTreeNode* next = n->GetNextSibling()) return next;
+    return nullptr;
+}
+
+TTreeNode* TTreeNode::GetNextVisible() const {
+    if (!m_children.empty() && Expanded()) return m_children.front();
+    for (const TTreeNode* n = this; n; n = n->m_parent)
+        if (TTreeNode* next = n->GetNextSibling()) return next;
+    return nullptr;
+}
+
+TTreeNode* TTreeNode::GetPrevVisible() const {
+    TTreeNode* prev = GetPrevSibling();
+    if (!prev) return m_parent;
+    // The last shown descendant of the previous sibling.
+    while (!prev->m_children.empty() && prev->Expanded()) prev = prev->m_children.back();
+    return prev;
+}
+
 int TTreeNode::Level() const {
     int level = 0;
     for (TTreeNode* p = m_parent; p; p = p->m_parent) ++level;
@@ -798,8 +872,10 @@ bool TTreeNode::Expanded() const {
 // TVM_EXPAND sends no notifications, so the events are raised here.
 void TTreeNode::Expand(bool recurse) {
     if (!Expanded() && m_owner.CanExpand(this)) {
+        // The window first: making it gives the node its item.
+        const HWND tree = m_owner.Handle();
         m_owner.m_expandingInCode = true;
-        SendMessageW(m_owner.Handle(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(m_item));
+        SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(m_item));
         m_owner.m_expandingInCode = false;
         m_owner.Expand(this);
     }
@@ -828,6 +904,24 @@ void TTreeNode::SetSelected(bool on) {
 }
 
 void TTreeNode::MakeVisible() { SendMessageW(m_owner.Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(m_item)); }
+
+namespace {
+int CALLBACK CompareTreeRanks(LPARAM a, LPARAM b, LPARAM ranks) {
+    const auto& r = *reinterpret_cast<const std::unordered_map<LPARAM, int>*>(ranks);
+    return r.at(a) - r.at(b);
+}
+}  // namespace
+
+void TTreeNode::AlphaSort() {
+    std::stable_sort(m_children.begin(), m_children.end(), [](const TTreeNode* a, const TTreeNode* b) {
+        return lstrcmpiW(com::W(a->m_text), com::W(b->m_text)) < 0;
+    });
+    if (!m_item || !m_owner.HandleAllocated()) return;
+    std::unordered_map<LPARAM, int> ranks;
+    for (size_t i = 0; i < m_children.size(); ++i) ranks[reinterpret_cast<LPARAM>(m_children[i])] = static_cast<int>(i);
+    TVSORTCB sort{m_item, &CompareTreeRanks, reinterpret_cast<LPARAM>(&ranks)};
+    SendMessageW(m_owner.Handle(), TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&sort));
+}
 
 void TTreeNode::EditText() { SendMessageW(m_owner.Handle(), TVM_EDITLABELW, 0, reinterpret_cast<LPARAM>(m_item)); }
 
@@ -1016,6 +1110,13 @@ TTreeNode* TCustomTreeView::GetNodeAt(int x, int y) {
     it.hItem = item;
     SendMessageW(m_handle, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
     return NodeOf(it.lParam);
+}
+
+UINT TCustomTreeView::GetHitTestInfoAt(int x, int y) {
+    TVHITTESTINFO hit{};
+    hit.pt = POINT{x, y};
+    SendMessageW(Handle(), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    return hit.flags;
 }
 
 void TCustomTreeView::FullExpand() {

@@ -149,7 +149,8 @@ public:
     ~TListItem() override;
     const String& Caption() const { return m_caption; }
     void SetCaption(const String& caption);
-    // Texts of the columns after the first.
+    // Texts of the columns after the first (the control shows those its
+    // columns have room for; the item keeps them all).
     TStrings& SubItems() { return *m_subItems; }
     int ImageIndex() const { return m_imageIndex; }
     void SetImageIndex(int index);
@@ -181,6 +182,8 @@ class TListItems {
 public:
     explicit TListItems(TCustomListView& owner) : m_owner(owner) {}
     TListItem* Add();
+    // An item with its texts and image, given to the control in one go.
+    TListItem* Add(const String& caption, int imageIndex, const std::vector<String>& subItems);
     TListItem* Insert(int index);
     int Count() const { return static_cast<int>(m_items.size()); }
     TListItem* Item(int index) const;  // EListError out of range
@@ -222,7 +225,10 @@ public:
     void SetShowColumnHeaders(bool on);
 
     TListColumn* AddColumn(const String& caption, int width);
+    void ClearColumns();
     int ColumnCount() const { return static_cast<int>(m_columns.size()); }
+    // The header control of the report view (its child window of id 0).
+    HWND HeaderHandle();
     TListColumn* Column(int index) const { return m_columns.at(static_cast<size_t>(index)).get(); }
     TListItems& Items() { return m_items; }
 
@@ -237,13 +243,18 @@ public:
     int SelCount();
     TListItem* ItemFocused();
     TListItem* GetItemAt(int x, int y);
+    void SelectAll();
+    // A caption is being edited in place.
+    bool IsEditing();
     // Orders the items by compare (negative: a before b).
     void CustomSort(const std::function<int(TListItem* a, TListItem* b)>& compare);
+    // Through OnCompare when it is assigned, else by caption.
     void AlphaSort();
     void Clear() { m_items.Clear(); }
 
     std::function<void(TObject* sender, TListItem* item, bool selected)> OnSelectItem;
     std::function<void(TObject* sender, TListColumn* column)> OnColumnClick;
+    std::function<void(TObject* sender, TListItem* a, TListItem* b, int data, int& compare)> OnCompare;
     std::function<void(TObject* sender, TListItem* item, bool& allowEdit)> OnEditing;
     std::function<void(TObject* sender, TListItem* item, String& text)> OnEdited;
     TItemEvent OnDeletion;
@@ -311,6 +322,12 @@ public:
     TTreeNode* GetFirstChild() const { return m_children.empty() ? nullptr : m_children.front(); }
     TTreeNode* GetNextSibling() const;
     TTreeNode* GetPrevSibling() const;
+    // The next node in tree order (children first, then siblings, then
+    // the parents' siblings), over the nodes that exist.
+    TTreeNode* GetNext() const;
+    // The neighbours on screen: through expanded nodes only.
+    TTreeNode* GetNextVisible() const;
+    TTreeNode* GetPrevVisible() const;
     int Index() const;
     int Level() const;
 
@@ -320,6 +337,8 @@ public:
     bool Selected() const;
     void SetSelected(bool on);
     void MakeVisible();
+    // Orders the children by their texts, ignoring case.
+    void AlphaSort();
     void EditText();
     void Delete();
     void DeleteChildren();
@@ -385,6 +404,8 @@ public:
     TTreeNode* Selected();
     void SetSelected(TTreeNode* node);
     TTreeNode* GetNodeAt(int x, int y);
+    // The TVHT_ flags of a client point.
+    UINT GetHitTestInfoAt(int x, int y);
     TImageList* Images() const { return m_images; }
     void SetImages(TImageList* images);
     bool ReadOnly() const { return m_readOnly; }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
+#include <unordered_map>
 
 #include "framework/com/WinText.h"
 #include "framework/forms/Menus.h"
@@ -434,6 +436,42 @@ namespace {
 
 const WCHAR kControlProp[] = L"FormsControl";
 thread_local TWinControl* t_creating = nullptr;
+
+// The control of each window, also kept here: Wine keeps window
+// properties in its server, and asking it for every message (and every
+// notification a parent reflects) made a list of thousands of items take
+// seconds to fill.
+class ControlMap {
+public:
+    void Set(HWND hwnd, TWinControl* c) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_map[hwnd] = c;
+    }
+    void Remove(HWND hwnd) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_map.erase(hwnd);
+    }
+    // Whatever window it may still be named for.
+    void Forget(const TWinControl* c) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto it = m_map.begin(); it != m_map.end();)
+            it = it->second == c ? m_map.erase(it) : std::next(it);
+    }
+    TWinControl* Find(HWND hwnd) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto it = m_map.find(hwnd);
+        return it == m_map.end() ? nullptr : it->second;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::unordered_map<HWND, TWinControl*> m_map;
+};
+
+ControlMap& WindowControls() {
+    static ControlMap map;
+    return map;
+}
 int g_nextId = 1000;
 
 // A struct keeps the calling convention of the procedure type.
@@ -462,12 +500,13 @@ LRESULT CALLBACK InitWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     t_creating = nullptr;
     c->m_handle = hwnd;
     SetPropW(hwnd, kControlProp, c);
+    WindowControls().Set(hwnd, c);
     SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StdWndProc));
     return StdWndProc(hwnd, msg, wParam, lParam);
 }
 
 LRESULT CALLBACK StdWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* c = static_cast<TWinControl*>(GetPropW(hwnd, kControlProp));
+    TWinControl* c = WindowControls().Find(hwnd);
     if (!c) return DefWindowProcW(hwnd, msg, wParam, lParam);
     TMessage m{msg, wParam, lParam, 0};
     try {
@@ -478,6 +517,7 @@ LRESULT CALLBACK StdWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     if (msg == WM_NCDESTROY) {
         RemovePropW(hwnd, kControlProp);
+        WindowControls().Remove(hwnd);
         c->m_handle = nullptr;
     }
     return m.Result;
@@ -485,7 +525,7 @@ LRESULT CALLBACK StdWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 TWinControl* TWinControl::FindControl(HWND hwnd) {
     if (!hwnd) return nullptr;
-    return static_cast<TWinControl*>(GetPropW(hwnd, kControlProp));
+    return WindowControls().Find(hwnd);
 }
 
 TWinControl::TWinControl(TComponent* owner) : TControl(owner), m_id(g_nextId++) {
@@ -495,6 +535,7 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner), m_id(g_nextId++) 
 TWinControl::~TWinControl() {
     SetDestroying();
     DestroyHandle();
+    WindowControls().Forget(this);
     // A parent frees its children, whoever owns them.
     while (!m_controls.empty()) delete m_controls.back();
 }

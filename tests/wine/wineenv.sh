@@ -16,6 +16,9 @@ shift 2
 state_dir=$BUILD/wine
 state=$state_dir/state.env
 export WINEPREFIX=$state_dir/prefix
+# The prefix's user folders (desktop, documents, the trash of deletions
+# with undo) link into HOME: a scratch one, never the real user's.
+export HOME=$state_dir/home
 . "$(dirname "$0")/../../tools/winecommon.sh"
 
 start_xvfb() {
@@ -48,9 +51,9 @@ load_state() {
 case "$cmd" in
 setup)
     [ -f "$state" ] && "$0" cleanup "$BUILD"
-    # A fresh prefix for every test run.
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$state_dir"
+    # A fresh prefix (and home) for every test run.
+    rm -rf "$WINEPREFIX" "$HOME"
+    mkdir -p "$state_dir" "$HOME"
     : >"$state"
     if [ -n "${DISPLAY:-}" ]; then
         echo "DISPLAY=$DISPLAY" >>"$state"

@@ -1,5 +1,5 @@
 // Draws the program's small pictures (toolbox bitmap, icons, tool bar and
-// task state images) and writes
+// task state images, the explorer's menu glyphs and sort arrows) and writes
 // them as .bmp and .ico files for the resource compiler. Nothing here is
 // copied from anywhere: every picture is drawn from the shapes below.
 //
@@ -90,6 +90,53 @@ bool WriteBmp(const std::string& path, const Pixmap& p) {
     Put32(file, 0);
     Put32(file, 14 + 40);
     file.insert(file.end(), dib.begin(), dib.end());
+    return WriteFile(path, file);
+}
+
+// An 8-bit bitmap with a colour table of the picture's own colours: the
+// loader maps the table's greys to the system's 3-D colours
+// (LR_LOADMAP3DCOLORS), which it does for no bitmap without a table.
+bool WriteBmp8(const std::string& path, const Pixmap& p) {
+    std::vector<Rgba> table;
+    std::vector<uint8_t> indexes;
+    for (int y = p.Height() - 1; y >= 0; --y) {
+        for (int x = 0; x < p.Width(); ++x) {
+            const Rgba c = p.At(x, y);
+            size_t i = 0;
+            while (i < table.size() && !(table[i].r == c.r && table[i].g == c.g && table[i].b == c.b)) ++i;
+            if (i == table.size()) {
+                if (table.size() == 256) return false;
+                table.push_back(c);
+            }
+            indexes.push_back(static_cast<uint8_t>(i));
+        }
+        while (indexes.size() % 4) indexes.push_back(0);
+    }
+    std::vector<uint8_t> file;
+    const uint32_t offset = 14 + 40 + static_cast<uint32_t>(4 * table.size());
+    file.push_back('B');
+    file.push_back('M');
+    Put32(file, offset + static_cast<uint32_t>(indexes.size()));
+    Put32(file, 0);
+    Put32(file, offset);
+    Put32(file, 40);
+    Put32(file, static_cast<uint32_t>(p.Width()));
+    Put32(file, static_cast<uint32_t>(p.Height()));
+    Put16(file, 1);
+    Put16(file, 8);
+    Put32(file, 0);
+    Put32(file, static_cast<uint32_t>(indexes.size()));
+    Put32(file, 2835);
+    Put32(file, 2835);
+    Put32(file, static_cast<uint32_t>(table.size()));
+    Put32(file, 0);
+    for (const Rgba& c : table) {
+        file.push_back(c.b);
+        file.push_back(c.g);
+        file.push_back(c.r);
+        file.push_back(0);
+    }
+    file.insert(file.end(), indexes.begin(), indexes.end());
     return WriteFile(path, file);
 }
 
@@ -261,6 +308,153 @@ Pixmap DrawTaskStateStrip() {
     return p;
 }
 
+// ---- Menu glyphs and header arrows of the explorer pane: one 16 x 16
+// bitmap each, on the grey that loading with LR_LOADMAP3DCOLORS turns into
+// the button face (as it turns 128 grey into the shadow colour).
+
+constexpr Rgba kFace{192, 192, 192, 255};
+constexpr Rgba kShadow{128, 128, 128, 255};
+constexpr Rgba kBrown{150, 100, 50, 255};
+constexpr Rgba kSky{90, 160, 230, 255};
+
+Pixmap Glyph() { return Pixmap(16, 16, kFace); }
+
+void Cross(Pixmap& p, double x0, double y0, double x1, double y1) {
+    Stroke(p, 0, x0, y0, x1, y1, 2.5, kRed);
+    Stroke(p, 0, x1, y0, x0, y1, 2.5, kRed);
+}
+
+void ArrowRight(Pixmap& p, int x0, int y, int length, Rgba c) {
+    p.Fill(x0, y - 1, x0 + length, y + 1, c);
+    for (int k = 0; k < 4; ++k) p.Fill(x0 + length - 4 + k, y - 3 + k, x0 + length - 3 + k, y + 3 - k, c);
+}
+
+void Board(Pixmap& p) {
+    p.Fill(2, 2, 14, 16, kBrown);
+    p.Fill(4, 4, 12, 14, kPaper);
+    p.Fill(6, 1, 10, 4, kGrey);
+    for (int y = 6; y < 13; y += 2) p.Fill(5, y, 11, y + 1, kGrey);
+}
+
+void Drive(Pixmap& p) {
+    p.Fill(1, 5, 15, 11, kInk);
+    p.Fill(2, 6, 14, 10, kGrey);
+    p.Fill(11, 7, 13, 9, kGreen);
+}
+
+struct NamedGlyph {
+    const char* file;
+    Pixmap picture;
+};
+
+std::vector<NamedGlyph> DrawExplorerGlyphs() {
+    std::vector<NamedGlyph> g;
+    auto add = [&](const char* file, const Pixmap& p) { g.push_back(NamedGlyph{file, p}); };
+    Pixmap p = Glyph();
+    Folder(p, 0);
+    Plus(p, 0);
+    add("newfolder28.bmp", p);
+    p = Glyph();
+    Folder(p, 0);
+    Stroke(p, 0, 6, 13, 14, 5, 2.5, kBlue);
+    add("editfolder28.bmp", p);
+    p = Glyph();
+    Folder(p, 0);
+    Cross(p, 8, 8, 15, 15);
+    add("delfolder28.bmp", p);
+    p = Glyph();
+    Stroke(p, 0, 5, 2, 10, 10, 1.5, kInk);
+    Stroke(p, 0, 11, 2, 6, 10, 1.5, kInk);
+    Disc(p, 0, 5, 12, 2.6, kRed);
+    Disc(p, 0, 5, 12, 1.2, kFace);
+    Disc(p, 0, 11, 12, 2.6, kRed);
+    Disc(p, 0, 11, 12, 1.2, kFace);
+    add("cut28.bmp", p);
+    p = Glyph();
+    p.Fill(1, 1, 10, 12, kInk);
+    p.Fill(2, 2, 9, 11, kPaper);
+    p.Fill(6, 4, 15, 15, kInk);
+    p.Fill(7, 5, 14, 14, kPaper);
+    for (int y = 7; y < 13; y += 2) p.Fill(8, y, 13, y + 1, kGrey);
+    add("copy28.bmp", p);
+    p = Glyph();
+    Board(p);
+    add("paste28.bmp", p);
+    p = Glyph();
+    p.Fill(1, 12, 4, 15, kBlue);
+    p.Fill(5, 8, 8, 15, kBlue);
+    p.Fill(9, 4, 12, 15, kBlue);
+    p.Fill(13, 1, 16, 15, kBlue);
+    p.Fill(0, 15, 16, 16, kInk);
+    add("treesize28.bmp", p);
+    p = Glyph();
+    Folder(p, 0);
+    p.Fill(5, 7, 14, 12, kPaper);
+    for (int y = 8; y < 12; y += 2) p.Fill(6, y, 13, y + 1, kGrey);
+    add("dircontents28.bmp", p);
+    p = Glyph();
+    Drive(p);
+    p.Fill(7, 11, 9, 16, kGreen);
+    p.Fill(3, 14, 13, 16, kGreen);
+    add("netconnect28.bmp", p);
+    p = Glyph();
+    Drive(p);
+    p.Fill(7, 11, 9, 13, kRed);
+    p.Fill(7, 14, 9, 16, kRed);
+    Cross(p, 10, 11, 15, 16);
+    add("netdisconnect28.bmp", p);
+    p = Glyph();
+    Page(p, 0);
+    Stroke(p, 0, 5, 9, 8, 12, 2, kGreen);
+    Stroke(p, 0, 8, 12, 14, 4, 2, kGreen);
+    add("attributes28.bmp", p);
+    p = Glyph();
+    Folder(p, 0);
+    for (int k = 0; k < 6; ++k) p.Fill(4 + k, 8 + k / 2, 15 - k / 3, 9 + k / 2, kFolder);
+    p.Fill(3, 8, 15, 9, kInk);
+    add("open28.bmp", p);
+    p = Glyph();
+    Disc(p, 0, 6.5, 6.5, 5, kInk);
+    Disc(p, 0, 6.5, 6.5, 3.5, kSky);
+    Stroke(p, 0, 10, 10, 14.5, 14.5, 3, kInk);
+    add("view28.bmp", p);
+    p = Glyph();
+    Page(p, 0);
+    ArrowRight(p, 6, 11, 10, kBlue);
+    add("sendto28.bmp", p);
+    p = Glyph();
+    p.Fill(1, 5, 15, 12, kInk);
+    p.Fill(2, 6, 14, 11, kPaper);
+    p.Fill(4, 7, 9, 10, kBlue);
+    p.Fill(11, 3, 12, 14, kInk);
+    add("rename28.bmp", p);
+    p = Glyph();
+    Cross(p, 2, 2, 14, 14);
+    add("delete28.bmp", p);
+    p = Glyph();
+    Folder(p, 0);
+    ArrowRight(p, 3, 9, 12, kBlue);
+    add("anyfolder28.bmp", p);
+    p = Glyph();
+    Board(p);
+    Stroke(p, 0, 6, 9, 8, 11, 1.5, kGreen);
+    add("clipboard28.bmp", p);
+    p = Glyph();
+    p.Fill(1, 2, 15, 12, kInk);
+    p.Fill(2, 3, 14, 11, kSky);
+    p.Fill(7, 12, 9, 14, kInk);
+    p.Fill(4, 14, 12, 15, kInk);
+    add("desktop28.bmp", p);
+    // Sort arrows: up while the order is reversed, down otherwise.
+    p = Glyph();
+    for (int k = 0; k < 5; ++k) p.Fill(8 - k - 1, 5 + k, 8 + k + 1, 6 + k, kShadow);
+    add("bmp_up28.bmp", p);
+    p = Glyph();
+    for (int k = 0; k < 5; ++k) p.Fill(8 - k - 1, 10 - k, 8 + k + 1, 11 - k, kShadow);
+    add("bmp_down28.bmp", p);
+    return g;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -275,6 +469,7 @@ int main(int argc, char** argv) {
     ok &= WriteIco(dir + "/vantrex.ico", {DrawFilmStrip(32, kClear), DrawFilmStrip(16, kClear)});
     ok &= WriteBmp(dir + "/toolbar.bmp", DrawToolbarStrip());
     ok &= WriteBmp(dir + "/taskstate.bmp", DrawTaskStateStrip());
+    for (const NamedGlyph& g : DrawExplorerGlyphs()) ok &= WriteBmp8(dir + "/" + g.file, g.picture);
     ok &= WriteIco(dir + "/corvane.ico",
                    {DrawFilmStrip(48, kClear), DrawFilmStrip(32, kClear), DrawFilmStrip(16, kClear)});
     if (!ok) {

@@ -1,6 +1,9 @@
 #include "tests/app/wine/AppTestUtil.h"
 
 #include <commctrl.h>
+#include <winioctl.h>
+#define WINE_MOUNTMGR_EXTENSIONS
+#include <ddk/mountmgr.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <stdlib.h>
@@ -8,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -38,6 +42,32 @@ int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
 }
 
 }  // namespace
+
+DriveLink::DriveLink(char16_t letter, const std::string& unixFolder, UINT type) : m_letter(letter) {
+    REQUIRE(Define(unixFolder, type));
+}
+
+DriveLink::~DriveLink() { Define(std::string(), DRIVE_NO_ROOT_DIR); }
+
+bool DriveLink::Define(const std::string& unixFolder, UINT type) {
+    std::vector<char> buffer(sizeof(mountmgr_unix_drive) + unixFolder.size() + 1, 0);
+    auto* drive = reinterpret_cast<mountmgr_unix_drive*>(buffer.data());
+    drive->size = static_cast<ULONG>(buffer.size());
+    drive->type = type;
+    drive->letter = static_cast<WCHAR>(m_letter - u'A' + u'a');
+    if (!unixFolder.empty()) {
+        drive->mount_point_offset = sizeof(mountmgr_unix_drive);
+        std::memcpy(buffer.data() + sizeof(mountmgr_unix_drive), unixFolder.c_str(), unixFolder.size());
+    }
+    const HANDLE manager = CreateFileW(MOUNTMGR_DOS_DEVICE_NAME, GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (manager == INVALID_HANDLE_VALUE) return false;
+    DWORD got = 0;
+    const BOOL ok = DeviceIoControl(manager, IOCTL_MOUNTMGR_DEFINE_UNIX_DRIVE, buffer.data(),
+                                    static_cast<DWORD>(buffer.size()), nullptr, 0, &got, nullptr);
+    CloseHandle(manager);
+    return ok != FALSE;
+}
 
 String WindowsPathOf(const std::string& unixPath) {
     std::string p = "Z:" + unixPath;

@@ -43,6 +43,22 @@ private:
     std::string m_unix;
 };
 
+// A drive of the prefix while it exists, defined through the mount
+// manager as the prefix's configuration tool does: the drive list knows
+// it at once (a bare link in dosdevices is not listed), with its type. A
+// removable drive whose folder is missing is a drive without its medium.
+class DriveLink {
+public:
+    DriveLink(char16_t letter, const std::string& unixFolder, UINT type = DRIVE_FIXED);
+    ~DriveLink();
+    DriveLink(const DriveLink&) = delete;
+    DriveLink& operator=(const DriveLink&) = delete;
+
+private:
+    bool Define(const std::string& unixFolder, UINT type);
+    char16_t m_letter;
+};
+
 String WindowsPathOf(const std::string& unixPath);
 std::string ReadUnixFile(const std::string& path);
 

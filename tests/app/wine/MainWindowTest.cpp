@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -654,6 +655,38 @@ WT_TEST(MainWindow, HelpOpensTheHelpFileAtItsTopicsOrSaysWhyNot) {
     CHECK(w.Errors().empty());
 }
 
+// Presses the left button at a point of a pane control, moves beyond the
+// drag distance and on to the middle of the task list, and lets go there:
+// the messages a user's drag sends, handled by the program's loop.
+void DragToTaskList(forms::TWinControl& from, POINT start) {
+    const HWND source = from.Handle();
+    forms::TWinControl* target = MainForm->ltvList;
+    POINT end = target->ClientToScreen(POINT{target->Width() / 2, target->Height() / 2});
+    ScreenToClient(source, &end);
+    PostMessageW(source, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(start.x, start.y));
+    PostMessageW(source, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(start.x + 12, start.y + 12));
+    PostMessageW(source, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(end.x, end.y));
+    PostMessageW(source, WM_LBUTTONUP, 0, MAKELPARAM(end.x, end.y));
+    ft::PumpUntil([&] {
+        forms::Application->ProcessMessages();
+        return !from.Dragging() && GetCapture() == nullptr;
+    }, 5000);
+    forms::Application->ProcessMessages();
+}
+
+POINT TreeNodePoint(shellbrowse::TDirTree& tree, const String& path) {
+    for (forms::TTreeNode* n = tree.Items().GetFirstNode(); n; n = n->GetNext()) {
+        if (!forms::SameText(tree.GetNodePath(n), path)) continue;
+        RECT r{};
+        const HTREEITEM item = n->ItemId();
+        std::memcpy(&r, &item, sizeof item);
+        SendMessageW(tree.Handle(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r));
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    wt::ReportFailure(__FILE__, __LINE__, "no node for " + U8(path));
+    return POINT{-1, -1};
+}
+
 WT_TEST(MainWindow, DropsFromTheExplorerPane) {
     REQUIRE(TheClips().ok);
     ProgramWindows w("drop");
@@ -669,9 +702,12 @@ WT_TEST(MainWindow, DropsFromTheExplorerPane) {
         if (fd >= 0) close(fd);
     }
     PutClip(f, "clip.avi", "shown/unselected.avi");
-    PutClip(f, "clip.avi", "shown/sub/inner.avi");
+    PutClip(f, "clip.mpg", "shown/sub/inner.mpg");
     w.WriteOptions(std::string(kFlatOptions) + "QueryWindowsMediaRuntime=0\r\n");
     app::TMainForm* m = MainForm;
+    // Other test programs share the display: above them while dragging.
+    SetWindowPos(m->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ft::Pump(30);
 
     // Only the pane's tree and list are accepted.
     bool accept = true;
@@ -682,82 +718,85 @@ WT_TEST(MainWindow, DropsFromTheExplorerPane) {
     m->ltvList->DragOver(m->tlbMain, 5, 5, forms::TDragState::dsDragMove, accept);
     CHECK(!accept);
 
-    // The tree gives its selected folder.
-    m->DirList->SetSelectedPath(f.WindowsPath("shown\\sub"));
-    m->ltvList->DragDrop(m->DirList, 5, 5);
-    CHECK(SortedNames() == (std::vector<std::string>{"inner.avi"}));
+    // A folder dragged from the tree: its clips, with their facts.
+    m->DirList->OpenPath(f.WindowsPath("shown"));
+    DragToTaskList(*m->DirList, TreeNodePoint(*m->DirList, f.WindowsPath("shown\\sub")));
+    REQUIRE(at::RowCount() == 1);
+    CheckRow(0, ExpectedRow(f.WindowsPath("shown\\sub\\inner.mpg")), __LINE__);
+    CHECK(m->DirList->SelectedPath() == f.WindowsPath("shown\\sub"));
+    CHECK(m->FileList->Directory() == f.WindowsPath("shown\\sub\\"));
 
-    // The list gives its selected items: files by their size text (a 0 KB
-    // file and one beyond 2 GiB among them), folders by their blank.
+    // Files dragged from the list: the 0-byte and the 3 GiB file are files
+    // too; the unselected one stays out.
     m->ltvList->Clear();
-    m->DirList->SetSelectedPath(f.WindowsPath("shown"));
     m->FileList->SetDirectory(f.WindowsPath("shown"));
-    CHECK(m->FileList->Directory() == f.WindowsPath("shown\\"));
-    struct Item {
-        const char16_t* caption;
-        String size;
-        bool selected;
+    auto item = [&](const String& caption) -> forms::TListItem* {
+        for (int i = 0; i < m->FileList->Items().Count(); ++i)
+            if (m->FileList->Items()[i]->Caption() == caption) return m->FileList->Items()[i];
+        wt::ReportFailure(__FILE__, __LINE__, "no item " + U8(caption));
+        throw wt::FatalFailure{};
     };
-    const Item items[] = {{u"a.avi", shellbrowse::SizeText(6000), true},
-                          {u"zero.avi", shellbrowse::SizeText(0), true},
-                          {u"big.avi", shellbrowse::SizeText(3ull << 30), true},
-                          {u"unselected.avi", u"1 KB", false},
-                          {u"sub", u" ", true}};
-    for (const Item& i : items) {
-        forms::TListItem* item = m->FileList->Items().Add();
-        item->SetCaption(i.caption);
-        item->SubItems().Add(i.size);
-        item->SetSelected(i.selected);
-    }
-    m->ltvList->DragDrop(m->FileList, 5, 5);
-    CHECK(SortedNames() == (std::vector<std::string>{"a.avi", "big.avi", "inner.avi", "zero.avi"}));
+    auto itemPoint = [&](forms::TListItem* i) {
+        RECT r{};
+        r.left = LVIR_LABEL;
+        SendMessageW(m->FileList->Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(i->Index()), reinterpret_cast<LPARAM>(&r));
+        return POINT{r.left + 6, (r.top + r.bottom) / 2};
+    };
+    m->FileList->SetSelected(item(u"a.avi"));
+    item(u"zero.avi")->SetSelected(true);
+    item(u"big.avi")->SetSelected(true);
+    DragToTaskList(*m->FileList, itemPoint(item(u"a.avi")));
+    CHECK(SortedNames() == (std::vector<std::string>{"a.avi", "big.avi", "zero.avi"}));
+    for (int r = 0; r < at::RowCount(); ++r)
+        if (at::RowText(r, 0) == u"a.avi") CheckRow(r, ExpectedRow(f.WindowsPath("shown\\a.avi")), __LINE__);
 
-    // In the drive view an item is its drive; one that is not there is
-    // reported, and nothing is added.
+    // With extensions hidden, a file still goes in under its whole name;
+    // a folder of the list goes in as a folder.
     m->ltvList->Clear();
-    m->FileList->Items().Clear();
-    m->FileList->SetDirectory(u"Drives");
-    forms::TListItem* drive = m->FileList->Items().Add();
-    drive->SetCaption(u" (Q:)  Nowhere");
-    drive->SubItems().Add(u"Not exist");
-    drive->SetSelected(true);
-    {
-        ft::MessageBoxAnswerer answers;
-        m->ltvList->DragDrop(m->FileList, 5, 5);
-        REQUIRE(answers.Texts().size() == 1);
-        CHECK(answers.Texts()[0] == u"This is not an available folder or drive.");
-    }
-    CHECK_EQ(at::RowCount(), 0);
-    CheckSearchEnded(__LINE__);
+    m->FileList->SetHideFileExt(true);
+    m->FileList->Refresh();
+    m->FileList->SetSelected(item(u"unselected"));
+    DragToTaskList(*m->FileList, itemPoint(item(u"unselected")));
+    m->FileList->SetSelected(item(u"sub"));
+    DragToTaskList(*m->FileList, itemPoint(item(u"sub")));
+    CHECK(SortedNames() == (std::vector<std::string>{"inner.mpg", "unselected.avi"}));
+    m->FileList->SetHideFileExt(false);
 
-    // Two selected drives: both are added. Two folders become drives S:
-    // and T: of the prefix while this runs.
+    // From the drive list, each selected drive is added; a removable drive
+    // without its medium is reported, and nothing of it is added.
+    m->ltvList->Clear();
     f.MakeFolder("driveS");
     f.MakeFolder("driveT");
     PutClip(f, "clip.avi", "driveS/s.avi");
     PutClip(f, "clip.mpg", "driveT/t.mpg");
     {
-        const char* prefix = getenv("WINEPREFIX");
-        REQUIRE(prefix);
-        const std::string devices = std::string(prefix) + "/dosdevices/";
-        struct Drive {
-            std::string link;
-            ~Drive() { unlink(link.c_str()); }
-        } s{devices + "s:"}, t{devices + "t:"};
-        CHECK(symlink(f.UnixPath("driveS").c_str(), s.link.c_str()) == 0);
-        CHECK(symlink(f.UnixPath("driveT").c_str(), t.link.c_str()) == 0);
-        m->FileList->Items().Clear();
-        for (const char16_t* caption : {u"Film (S:)", u"More films (T:)"}) {
-            forms::TListItem* item = m->FileList->Items().Add();
-            item->SetCaption(caption);
-            item->SubItems().Add(u"Fixed Disk");
-            item->SetSelected(true);
+        at::DriveLink s(u'S', f.UnixPath("driveS")), t(u'T', f.UnixPath("driveT"));
+        at::DriveLink p(u'P', f.UnixPath("no-medium"), DRIVE_REMOVABLE);
+        m->FileList->SetDirectory(u"Drives");
+        auto drive = [&](char16_t letter) -> forms::TListItem* {
+            for (int i = 0; i < m->FileList->Items().Count(); ++i)
+                if (m->FileList->Items()[i]->SubItems()[shellbrowse::kSubPath] == String(1, letter) + u":\\")
+                    return m->FileList->Items()[i];
+            wt::ReportFailure(__FILE__, __LINE__, "no drive item");
+            throw wt::FatalFailure{};
+        };
+        {
+            ft::MessageBoxAnswerer answers;
+            m->FileList->SetSelected(drive(u'P'));
+            DragToTaskList(*m->FileList, itemPoint(drive(u'P')));
+            REQUIRE(answers.Texts().size() == 1);
+            CHECK(answers.Texts()[0] == u"This is not an available folder or drive.");
         }
-        m->ltvList->DragDrop(m->FileList, 5, 5);
+        CHECK_EQ(at::RowCount(), 0);
+        CheckSearchEnded(__LINE__);
+        m->FileList->SetSelected(drive(u'S'));
+        drive(u'T')->SetSelected(true);
+        DragToTaskList(*m->FileList, itemPoint(drive(u'S')));
     }
     CHECK(SortedNames() == (std::vector<std::string>{"s.avi", "t.mpg"}));
     CHECK(at::RowText(0, 1) == u"S:\\" || at::RowText(0, 1) == u"T:\\");
     CheckSearchEnded(__LINE__);
+    SetWindowPos(m->Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     CHECK(w.Errors().empty());
 }
 
@@ -779,7 +818,7 @@ WT_TEST(MainWindow, AWindowsMediaTaskAfterADropOffersTheRuntimeOnlyWhenItIsMissi
             ft::ClickButton(*app::DialogForm->btnNo);
             return true;
         });
-        MainForm->DirList->SetSelectedPath(f.WindowsPath("v"));
+        MainForm->DirList->OpenPath(f.WindowsPath("v"));
         MainForm->ltvList->DragDrop(MainForm->DirList, 5, 5);
         ft::Pump(50);
     };
@@ -865,11 +904,21 @@ WT_TEST(MainWindow, TheExplorerStartFolderComesBackOnClose) {
     f.MakeFolder("start");
     w.WriteOptions("[General]\r\nInitialDir=" + U8(f.WindowsPath("start")) + "\r\n");
     app::OptionForm->LoadOptions();
-    CHECK(MainForm->DirList->SelectedPath() == f.WindowsPath("start"));
+    // The tree opens it, the list shows it.
+    CHECK(MainForm->DirList->SelectedPath() == f.WindowsPath("start\\"));
+    CHECK(MainForm->DirList->GetNodePath(MainForm->DirList->Selected()) == f.WindowsPath("start"));
     CHECK(MainForm->FileList->Directory() == f.WindowsPath("start\\"));
-    MainForm->DirList->SetSelectedPath(f.Windows());
+    // The folder the user went to last is stored on close.
+    SetFocus(MainForm->FileList->Handle());
+    PostMessageW(MainForm->FileList->Handle(), WM_KEYDOWN, VK_BACK, 1);
+    ft::PumpUntil([] {
+        forms::Application->ProcessMessages();
+        return MainForm->FileList->Directory() == MainForm->DirList->SelectedPath() &&
+               MainForm->FileList->Directory().find(u"start") == String::npos;
+    }, 2000);
+    CHECK(MainForm->DirList->SelectedPath() == f.Windows() + u"\\");
     MainForm->Close();
-    CHECK(w.ReadOptions().find("InitialDir=" + U8(f.Windows()) + "\r\n") != std::string::npos);
+    CHECK(w.ReadOptions().find("InitialDir=" + U8(f.Windows()) + "\\\r\n") != std::string::npos);
     ft::Pump(20);  // the quit message the close posted
     CHECK(w.Errors().empty());
 }
@@ -880,6 +929,16 @@ WT_TEST(MainWindow, ScreenshotWithRows) {
     for (const char* name : {"clip.avi", "clip.mpg", "silent.wmv", "tone.avi"})
         MainForm->AddTaskItem(TheClips().folder.WindowsPath(name));
     at::SelectRow(1);
+    // The pane browses the clips' folder, as the saved start folder opens.
+    at::ScratchFolder& f = w.Folder();
+    f.MakeFolder("Films");
+    f.MakeFolder("Films/Holiday");
+    f.MakeFolder("Films/Work");
+    for (const char* name : {"clip.avi", "clip.mpg", "silent.wmv"}) PutClip(f, name, std::string("Films/") + name);
+    f.WriteFile("Films/notes.txt", "to convert");
+    w.WriteOptions("[General]\r\nInitialDir=" + U8(f.WindowsPath("Films")) + "\r\n");
+    app::OptionForm->LoadOptions();
+    CHECK(MainForm->FileList->Items().Count() == 7);
     MainForm->Show();
     // Other test programs share the display: above them for the picture.
     SetWindowPos(MainForm->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
