@@ -101,11 +101,22 @@ void VideoTrackReader::Convert(const AVFrame& frame, uint8_t* dst) {
                                      static_cast<AVPixelFormat>(frame.format), m_target.width, m_target.height,
                                      AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!m_sws) Fail(ErrorKind::Unsupported, "The source's picture format cannot be converted");
-    const int stride = m_target.width * 4;
-    // Bottom-up rows: start at the last row and step backwards.
-    uint8_t* planes[4] = {dst + static_cast<size_t>(m_target.height - 1) * stride, nullptr, nullptr, nullptr};
-    const int strides[4] = {-stride, 0, 0, 0};
-    sws_scale(m_sws.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+    // The scaler writes whole vector blocks per row, past the end of a row
+    // a few pixels wide: it gets a picture with FFmpeg's own padding, and
+    // only the pixels are copied into the caller's exact-size buffer.
+    if (!m_scaled) {
+        m_scaled = MakeFrame();
+        m_scaled->format = AV_PIX_FMT_BGRA;
+        m_scaled->width = m_target.width;
+        m_scaled->height = m_target.height;
+        Check(av_frame_get_buffer(m_scaled.get(), 0), "Allocating a picture");
+    }
+    sws_scale(m_sws.get(), frame.data, frame.linesize, 0, frame.height, m_scaled->data, m_scaled->linesize);
+    // Bottom-up rows: the top row goes last.
+    const size_t stride = static_cast<size_t>(m_target.width) * 4;
+    for (int y = 0; y < m_target.height; ++y)
+        std::memcpy(dst + static_cast<size_t>(m_target.height - 1 - y) * stride,
+                    m_scaled->data[0] + static_cast<size_t>(y) * m_scaled->linesize[0], stride);
 }
 
 bool VideoTrackReader::Next(uint8_t* dst) {

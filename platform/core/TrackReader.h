@@ -80,6 +80,7 @@ private:
     bool m_haveCurrent = false;
     bool m_currentConverted = false;
     std::vector<uint8_t> m_picture;  // m_current converted
+    FramePtr m_scaled;               // the scaler's output, padded as FFmpeg pads
     SwsPtr m_sws;
     PacketPtr m_packet;
 };

@@ -1,0 +1,97 @@
+#include "tests/common/FfmpegClip.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace ffclip {
+
+namespace {
+
+std::string Extension(const std::string& path) {
+    const size_t dot = path.rfind('.');
+    return dot == std::string::npos ? std::string() : path.substr(dot + 1);
+}
+
+int Run(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    pid_t pid = 0;
+    const int r = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (r != 0) return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {}
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+long long FileSize(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+std::string Make(const std::string& path, const std::vector<std::string>& args) {
+    static std::vector<std::string> made;
+    for (const std::string& m : made)
+        if (m == path) return path;
+    // Test programs run side by side: no reader may see a half-written clip.
+    const size_t slash = path.rfind('/');
+    const std::string temp = path.substr(0, slash + 1) + "part" + std::to_string(getpid()) + "_" +
+                             path.substr(slash + 1);
+    std::vector<std::string> argv{"ffmpeg", "-nostdin", "-v", "error", "-y"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.push_back(temp);
+    if (Run(argv) != 0 || FileSize(temp) < 0) {
+        std::remove(temp.c_str());
+        throw std::runtime_error("ffmpeg could not make " + path);
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) throw std::runtime_error("cannot rename to " + path);
+    made.push_back(path);
+    return path;
+}
+
+std::string Pattern(const std::string& path, int width, int height, double seconds, int fps, bool audio) {
+    const std::string ext = Extension(path);
+    std::string video = "mpeg4", sound = "libmp3lame", format;
+    if (ext == "wmv") {
+        // The WMV encoders work on whole macroblock pairs of pixels.
+        video = "wmv2";
+        sound = "wmav2";
+        width += width & 1;
+        height += height & 1;
+    } else if (ext == "mpg") {
+        video = "mpeg1video";
+        sound = "mp2";
+        format = "mpeg";
+    } else if (ext == "mpeg") {
+        video = "mpeg2video";
+        sound = "mp2";
+        format = "vob";
+    }
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    std::vector<std::string> args{"-f", "lavfi", "-i",
+                                  "testsrc=size=" + size + ":rate=" + std::to_string(fps)};
+    if (audio) {
+        args.insert(args.end(), {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100"});
+    }
+    args.insert(args.end(), {"-t", std::to_string(seconds), "-c:v", video, "-pix_fmt", "yuv420p"});
+    if (audio) args.insert(args.end(), {"-c:a", sound, "-ac", "2"});
+    else args.push_back("-an");
+    if (!format.empty()) args.insert(args.end(), {"-f", format});
+    return Make(path, args);
+}
+
+}  // namespace ffclip
