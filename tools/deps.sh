@@ -9,6 +9,7 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
     libgtest-dev
     xvfb x11-utils imagemagick
+    ffmpeg clang-14 libclang-rt-14-dev
 )
 
 missing=()
