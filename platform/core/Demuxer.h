@@ -15,7 +15,7 @@ public:
     // format recognises).
     explicit Demuxer(std::unique_ptr<ByteSource> source);
 
-    // The stream FFmpeg ranks best of a type, or -1.
+    // The stream FFmpeg ranks best of a type among those it can decode, or -1.
     int BestStream(AVMediaType type) const;
     AVStream* Stream(int index) const { return m_fmt->streams[index]; }
     int StreamCount() const { return static_cast<int>(m_fmt->nb_streams); }
@@ -39,6 +39,7 @@ public:
 
 private:
     std::unique_ptr<ByteSource> m_source;
+    std::unique_ptr<ByteSource> m_guard;  // reads m_source; FFmpeg reads it
     IoContextPtr m_io;
     InputFormatPtr m_fmt;
     int m_kept = -1;

@@ -30,6 +30,9 @@ bool ClipTime(const AVFrame& frame, const AVStream& stream, int64_t origin, int6
     return true;
 }
 
+// The latest start of sound, in seconds, believed without a clip length.
+constexpr int kMaxLateStart = 60;
+
 // Without a length the reader follows its stream to the end: container
 // durations are estimates (padding, preroll) and would pad or cut.
 int64_t ClipLength(const ClipRange& range) { return range.length > 0 ? range.length : -1; }
@@ -70,6 +73,13 @@ int64_t VideoTrackReader::IndexOf(const AVFrame& frame, int64_t* lastIndex) cons
     }
     const AVRational unit = av_inv_q(m_target.rate);
     const int64_t index = av_rescale_q_rnd(t, AV_TIME_BASE_Q, unit, AV_ROUND_NEAR_INF);
+    if (m_count >= 0 && index > m_count) {
+        // A time past the end of the stream is damage, not a gap to fill
+        // with the last picture: the picture follows the one before it.
+        const int64_t i = m_queue.empty() ? m_lastIndex + 1 : m_queue.back().index + 1;
+        *lastIndex = i;
+        return i;
+    }
     // The last output frame this picture covers, for a source followed to its end.
     int64_t span = frame.pkt_duration > 0 ? av_rescale_q(frame.pkt_duration, st.time_base, AV_TIME_BASE_Q) : 0;
     if (span <= 0 && st.avg_frame_rate.num > 0) span = av_rescale_q(1, av_inv_q(st.avg_frame_rate), AV_TIME_BASE_Q);
@@ -137,8 +147,10 @@ bool VideoTrackReader::Next(uint8_t* dst) {
         m_haveCurrent = true;
         m_currentConverted = false;
     }
-    if (m_count < 0 && m_sourceDone && m_queue.empty() && (!m_haveCurrent || m_next > m_coveredUpTo))
-        return false;
+    // The clip ends where the stream's data ends, whatever length the range
+    // (taken from the headers) claims: a lying header must not make the
+    // last picture repeat for ever.
+    if (m_sourceDone && m_queue.empty() && (!m_haveCurrent || m_next > m_coveredUpTo)) return false;
     if (m_haveCurrent) {
         if (!m_currentConverted) {
             Convert(*m_current, m_picture.data());
@@ -208,7 +220,11 @@ void AudioTrackReader::Push(const AVFrame* frame) {
         m_started = true;
         int64_t t = 0;
         if (ClipTime(*frame, *m_demux->Stream(m_stream), m_origin, m_range.start, t)) {
-            const int64_t offset = av_rescale_rnd(t, m_target.sampleRate, AV_TIME_BASE, AV_ROUND_NEAR_INF);
+            int64_t offset = av_rescale_rnd(t, m_target.sampleRate, AV_TIME_BASE, AV_ROUND_NEAR_INF);
+            // A start past the end of the clip, or far out when the length
+            // is open, is a damaged time stamp: no silence for it.
+            const int64_t most = m_count >= 0 ? m_count : int64_t{kMaxLateStart} * m_target.sampleRate;
+            if (offset > most) offset = 0;
             if (offset > 0) PushSilence(offset);
             else m_toDrop = -offset;
         }
@@ -274,8 +290,9 @@ int AudioTrackReader::Read(int16_t* dst, int maxFrames) {
         void* data = dst;
         if (n > 0) av_audio_fifo_read(m_fifo.get(), &data, n);
     }
-    if (n < want && m_count >= 0) {
-        // Silence where the source has no sound (any more).
+    if (n < want && m_count >= 0 && m_stream < 0) {
+        // Silence where the source has no sound; a stream that ends early
+        // ends the clip (see VideoTrackReader::Next).
         std::memset(dst + static_cast<size_t>(n) * m_target.channels, 0,
                     static_cast<size_t>(want - n) * m_target.BytesPerFrame());
         n = static_cast<int>(want);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ffclip {
@@ -19,6 +20,18 @@ std::string Make(const std::string& path, const std::vector<std::string>& args);
 // and MP2). Sizes the codec refuses are rounded up to what it takes.
 std::string Pattern(const std::string& path, int width, int height, double seconds, int fps = 25,
                     bool audio = true);
+
+// Several outputs of one run: the shared inputs, then each path with its
+// own output options.
+std::vector<std::string> MakeMany(const std::vector<std::string>& inputs,
+                                  const std::vector<std::pair<std::string, std::vector<std::string>>>& outputs);
+
+// Patterns of several sizes (each as Pattern makes it) in one run.
+struct SizedPath {
+    std::string path;
+    int width, height;
+};
+std::vector<std::string> Patterns(const std::vector<SizedPath>& clips, double seconds, bool audio = true);
 
 // The file's size in bytes; -1 when it does not exist.
 long long FileSize(const std::string& path);

@@ -3,7 +3,11 @@
 // that are mostly holes, damaged Windows Media files.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -45,12 +49,139 @@ int64_t ReadGuarded(const std::string& path, VideoTarget target, ClipRange range
 // The scaler writes whole vector blocks: pictures of a few pixels used to
 // overrun their buffers and corrupt the heap.
 TEST(HostileSource, TinyPicturesAreReadAtEverySizeWithoutOverrun) {
+    std::vector<ffclip::SizedPath> clips;
+    for (int size = 1; size <= 17; ++size) clips.push_back({Path("tiny_" + std::to_string(size) + ".avi"), size, size});
+    const std::vector<std::string> paths = ffclip::Patterns(clips, 0.2, false);
     for (int size = 1; size <= 17; ++size) {
-        const std::string src =
-            ffclip::Pattern(Path("tiny_" + std::to_string(size) + ".avi"), size, size, 0.2, 25, false);
+        const std::string& src = paths[static_cast<size_t>(size - 1)];
         // At its own size, at the smallest and at an odd larger one.
         for (const VideoTarget& t : {VideoTarget{size, size, {25, 1}}, VideoTarget{1, 1, {25, 1}},
                                      VideoTarget{17, 3, {25, 1}}, VideoTarget{3, 17, {25, 1}}})
             EXPECT_EQ(ReadGuarded(src, t), 5) << size << " to " << t.width << "x" << t.height;
+    }
+}
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void Put32(std::string& bytes, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
+}
+
+// An AVI whose main header and stream headers claim 0x7FFFFFFF frames.
+std::string LyingAvi() {
+    const std::string src = ffclip::Pattern(Path("honest.avi"), 160, 120, 2.0);
+    std::string bytes = ReadFile(src);
+    const size_t avih = bytes.find("avih");
+    Put32(bytes, avih + 8 + 16, 0x7FFFFFFF);  // dwTotalFrames
+    for (size_t at = bytes.find("strh"); at != std::string::npos; at = bytes.find("strh", at + 4))
+        Put32(bytes, at + 8 + 32, 0x7FFFFFFF);  // dwLength
+    return testclips::FileWith("lying.avi", bytes);
+}
+
+double VideoLength(const media::SourceFacts& facts) {
+    for (const auto& s : facts.streams)
+        if (s.kind == media::StreamFacts::Kind::Video) return s.length;
+    return -1;
+}
+
+int64_t CountVideo(const std::string& path, int64_t length) {
+    VideoTrackReader reader(media::FileOpener(path), {32, 24, {25, 1}}, {0, length});
+    std::vector<uint8_t> buf(reader.FrameBytes());
+    int64_t n = 0;
+    while (n < 100000 && reader.Next(buf.data())) ++n;
+    return n;
+}
+
+int64_t CountAudio(const std::string& path, int64_t length) {
+    media::AudioTrackReader reader(media::FileOpener(path), {44100, 2}, {0, length});
+    std::vector<int16_t> buf(2 * 4096);
+    int64_t n = 0;
+    for (int got; n < 44100 * 100 && (got = reader.Read(buf.data(), 4096)) > 0;) n += got;
+    return n;
+}
+
+}  // namespace
+
+// Headers that claim 0x7FFFFFFF frames used to make the last picture repeat
+// for ever: the length is where the data ends, and a clip asked for longer
+// still ends there.
+TEST(HostileSource, LyingAviHeadersGiveTheRealLength) {
+    const std::string path = LyingAvi();
+    const media::SourceFacts facts = media::ProbeSource(media::FileOpener(path));
+    for (const auto& s : facts.streams) EXPECT_NEAR(s.length, 2.0, 0.1);
+    const int64_t hour = int64_t{3600} * AV_TIME_BASE;
+    EXPECT_NEAR(CountVideo(path, hour), 50, 1);
+    EXPECT_NEAR(CountAudio(path, hour), 88200, 2048);
+    // Without a length the readers follow the data just the same.
+    EXPECT_NEAR(CountVideo(path, 0), 50, 1);
+}
+
+// Windows Media files too short for FFmpeg to average a rate read as 1000
+// frames per second, the tick of their time base.
+TEST(HostileSource, ShortWindowsMediaRatesComeFromTheirTimeStamps) {
+    struct Case {
+        int frames;
+        double rate;  // 0: unknown, the caller's fallback applies
+    };
+    for (const Case c : {Case{1, 0.0}, Case{2, 25.0}, Case{3, 25.0}, Case{30, 25.0}}) {
+        const std::string path = ffclip::Make(
+            Path("short" + std::to_string(c.frames) + ".wmv"),
+            {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-frames:v", std::to_string(c.frames), "-c:v",
+             "wmv2", "-an"});
+        const media::SourceFacts facts = media::ProbeSource(media::FileOpener(path));
+        ASSERT_EQ(facts.streams.size(), 1u);
+        EXPECT_NEAR(facts.streams[0].frameRate, c.rate, 0.01) << c.frames << " frames";
+    }
+}
+
+// 4 s of MPEG, then holes up to 5 GB (made sparse, never written): probing
+// took half a minute and reading went through every zero.
+TEST(HostileSource, SparseTailIsNotScanned) {
+    const std::string path = Path("sparse.mpg");
+    ffclip::Make(path, {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-t", "4", "-c:v", "mpeg1video",
+                        "-an", "-f", "mpeg"});
+    std::filesystem::resize_file(path, 5ull << 30);
+    const auto start = std::chrono::steady_clock::now();
+    const media::SourceFacts facts = media::ProbeSource(media::FileOpener(path));
+    ASSERT_EQ(facts.streams.size(), 1u);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0);
+    EXPECT_NEAR(CountVideo(path, static_cast<int64_t>(VideoLength(facts) * AV_TIME_BASE)), 100, 2);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0);
+}
+
+// One bit in a hundred flipped: damage makes up streams and time stamps far
+// out. Only streams that can be read are reported, and the clip of the
+// video's length stays within the file's few seconds.
+TEST(HostileSource, BitFlippedMpegStaysBounded) {
+    const std::string src = ffclip::Pattern(Path("flip_src.mpeg"), 352, 288, 6.0);
+    const std::string clean = ReadFile(src);
+    for (unsigned seed = 1; seed <= 5; ++seed) {
+        std::string bytes = clean;
+        std::mt19937 random(seed);
+        for (size_t n = 0; n < bytes.size() * 8 / 100; ++n) {
+            const size_t at = random() % bytes.size();
+            bytes[at] = static_cast<char>(bytes[at] ^ (1 << (random() % 8)));
+        }
+        const std::string path = testclips::FileWith("flip" + std::to_string(seed) + ".mpeg", bytes);
+        media::SourceFacts facts;
+        try {
+            facts = media::ProbeSource(media::FileOpener(path));
+        } catch (const media::MediaError&) {
+            continue;  // an honest refusal
+        }
+        for (const auto& s : facts.streams) {
+            if (s.kind == media::StreamFacts::Kind::Video) {
+                EXPECT_GT(s.width, 0) << "seed " << seed;
+            }
+        }
+        const double length = VideoLength(facts);
+        if (length < 0) continue;
+        EXPECT_LT(length, 60.0) << "seed " << seed;
+        EXPECT_LE(CountVideo(path, static_cast<int64_t>(length * AV_TIME_BASE)), length * 25 + 2) << "seed " << seed;
     }
 }
