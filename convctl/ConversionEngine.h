@@ -137,6 +137,11 @@ private:
     // The same without the report, for a back end that words its own.
     HRESULT ConnectPreviewBranch(IPin* videoPin, IPin* audioPin, IBaseFilter* writer);
     HRESULT FailStart(HRESULT hr, const char* text);
+    // After a failure: the output this start began is removed.
+    void RemovePartialOutput();
+    // Whether the front end delivered pictures (sound, from a source
+    // without video) before the graph completed.
+    bool DeliveredSomething() const;
 
     // Notification window.
     static LRESULT CALLBACK NotifyWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -161,6 +166,9 @@ private:
     double m_stopTime = 0.0;  // 0: the source's duration
     double m_sourceDuration = 0.0;
     VARIANT_BOOL m_sourceHasAudio = VARIANT_TRUE;
+    bool m_sourceHasVideo = true;  // the start's probe found a video stream
+    HRESULT m_probeResult = S_OK;  // how the start's probe opened the source
+    bool m_outputTouched = false;  // this start deleted the output to write it anew
     bool m_preview = true;
     LONG m_videoBitRate = 0;
     LONG m_audioBitRate = 0;

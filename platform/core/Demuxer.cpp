@@ -77,6 +77,25 @@ int64_t Demuxer::Duration() const { return m_fmt->duration == AV_NOPTS_VALUE ? -
 
 int64_t Demuxer::BitRate() const { return m_fmt->bit_rate > 0 ? m_fmt->bit_rate : 0; }
 
+int64_t Demuxer::DataLength(int stream) {
+    if (stream < 0 || stream >= StreamCount()) return 0;
+    KeepOnly(stream);
+    const AVRational base = m_fmt->streams[stream]->time_base;
+    PacketPtr packet = MakePacket();
+    int64_t sum = 0, first = AV_NOPTS_VALUE, last = AV_NOPTS_VALUE;
+    while (Read(packet.get())) {
+        if (packet->duration > 0) sum += packet->duration;
+        if (packet->pts != AV_NOPTS_VALUE) {
+            if (first == AV_NOPTS_VALUE || packet->pts < first) first = packet->pts;
+            if (last == AV_NOPTS_VALUE || packet->pts > last) last = packet->pts;
+        }
+        av_packet_unref(packet.get());
+    }
+    // Packets without durations: the span of their time stamps instead.
+    if (sum == 0 && first != AV_NOPTS_VALUE) sum = last - first;
+    return av_rescale_q(sum, base, AV_TIME_BASE_Q);
+}
+
 void Demuxer::KeepOnly(int stream) {
     m_kept = stream;
     for (unsigned i = 0; i < m_fmt->nb_streams; ++i)

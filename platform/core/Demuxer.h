@@ -30,6 +30,12 @@ public:
     // size over its length), 0 when unknown.
     int64_t BitRate() const;
 
+    // How long a stream's data really lasts, in AV_TIME_BASE units: the sum
+    // of its packets' durations, which damaged or lying time stamps and
+    // headers do not change. Reads the stream to its end (no decoding), so
+    // it is for a demuxer of its own; 0 for no stream.
+    int64_t DataLength(int stream);
+
     // Packets of other streams are dropped inside the demuxer.
     void KeepOnly(int stream);
     // The next packet of the kept stream; false at the end of the data.

@@ -33,6 +33,13 @@ bool ClipTime(const AVFrame& frame, const AVStream& stream, int64_t origin, int6
 // The latest start of sound, in seconds, believed without a clip length.
 constexpr int kMaxLateStart = 60;
 
+// How long the best stream of a type lasts after the clip's start, by its
+// data: what a missing stream is stood in for (black or silence) covers no
+// more than the other stream really holds, whatever the headers claim.
+int64_t DataAfter(Demuxer& demux, AVMediaType type, int64_t start) {
+    return std::max<int64_t>(0, demux.DataLength(demux.BestStream(type)) - start);
+}
+
 // Without a length the reader follows its stream to the end: container
 // durations are estimates (padding, preroll) and would pad or cut.
 int64_t ClipLength(const ClipRange& range) { return range.length > 0 ? range.length : -1; }
@@ -52,7 +59,8 @@ VideoTrackReader::VideoTrackReader(const SourceOpener& open, const VideoTarget& 
     const int64_t length = ClipLength(range);
     if (length >= 0) m_count = FramesIn(length, target.rate);
     if (m_stream < 0) {
-        if (m_count < 0) m_count = 0;
+        // Black pictures, no further than the sound's data lasts.
+        m_count = m_count < 0 ? 0 : std::min(m_count, FramesIn(DataAfter(*m_demux, AVMEDIA_TYPE_AUDIO, range.start), target.rate));
         m_demux.reset();
         return;
     }
@@ -87,8 +95,28 @@ int64_t VideoTrackReader::IndexOf(const AVFrame& frame, int64_t* lastIndex) cons
     return index;
 }
 
+bool VideoTrackReader::Jumped(size_t k) const {
+    const int64_t before = k == 0 ? m_lastIndex : m_queue[k - 1].index;
+    return m_queue[k].index - before > kSuspectGap * m_target.rate.num / m_target.rate.den;
+}
+
+void VideoTrackReader::SettleJumps() {
+    for (size_t k = 0; k < m_queue.size(); ++k) {
+        if (!Jumped(k)) continue;
+        const bool last = k + 1 == m_queue.size();
+        if (last && !m_sourceDone) return;  // the next picture decides
+        // A picture far ahead of the one before it, followed by one that
+        // goes back (or by nothing): a damaged time stamp, not a gap to
+        // fill with the last picture. A real gap goes on from where it lands.
+        if (last || m_queue[k + 1].index < m_queue[k].index) {
+            m_queue[k].index = (k == 0 ? m_lastIndex : m_queue[k - 1].index) + 1;
+            m_queue[k].lastIndex = m_queue[k].index;
+        }
+    }
+}
+
 void VideoTrackReader::FillUpTo(int64_t index) {
-    while (!m_sourceDone && (m_queue.empty() || m_queue.back().index <= index)) {
+    while (!m_sourceDone && (m_queue.empty() || m_queue.back().index <= index || Jumped(m_queue.size() - 1))) {
         const bool got = m_demux->Read(m_packet.get());
         auto sink = [&](AVFrame* f) {
             Queued q{MakeFrame(), 0, 0};
@@ -103,6 +131,7 @@ void VideoTrackReader::FillUpTo(int64_t index) {
             m_decoder->Decode(nullptr, sink);
             m_sourceDone = true;
         }
+        SettleJumps();
     }
 }
 
@@ -180,7 +209,10 @@ AudioTrackReader::AudioTrackReader(const SourceOpener& open, const AudioTarget& 
     const int64_t length = ClipLength(range);
     if (length >= 0) m_count = SamplesIn(length, target.sampleRate);
     if (m_stream < 0) {
-        if (m_count < 0) m_count = 0;
+        // Silence, no further than the pictures' data lasts.
+        m_count = m_count < 0 ? 0
+                                : std::min(m_count, SamplesIn(DataAfter(*m_demux, AVMEDIA_TYPE_VIDEO, range.start),
+                                                              target.sampleRate));
         m_demux.reset();
         return;
     }

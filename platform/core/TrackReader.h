@@ -59,6 +59,11 @@ private:
     int64_t IndexOf(const AVFrame& frame, int64_t* lastIndex) const;
     // Decodes until a frame lies beyond the wanted index or the source ends.
     void FillUpTo(int64_t index);
+    // A queued picture more than kSuspectGap seconds after the one before it.
+    bool Jumped(size_t k) const;
+    // Moves jumped pictures that the next picture shows to be damage.
+    void SettleJumps();
+    static constexpr int kSuspectGap = 2;
     void Convert(const AVFrame& frame, uint8_t* dst);
 
     VideoTarget m_target;

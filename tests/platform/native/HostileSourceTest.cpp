@@ -185,3 +185,60 @@ TEST(HostileSource, BitFlippedMpegStaysBounded) {
         EXPECT_LE(CountVideo(path, static_cast<int64_t>(length * AV_TIME_BASE)), length * 25 + 2) << "seed " << seed;
     }
 }
+
+namespace {
+
+// Adds shift (90 kHz units) to the time stamps of the video packets of an
+// MPEG-2 program stream, from the first-th packet that has one, for count
+// packets (-1: all the rest).
+std::string ShiftVideoStamps(std::string ps, int first, int count, int64_t shift) {
+    auto read = [&](size_t at) {
+        const auto b = [&](size_t i) { return static_cast<int64_t>(static_cast<uint8_t>(ps[at + i])); };
+        return (b(0) >> 1 & 7) << 30 | b(1) << 22 | (b(2) >> 1) << 15 | b(3) << 7 | b(4) >> 1;
+    };
+    auto write = [&](size_t at, int64_t v) {
+        const uint8_t lead = static_cast<uint8_t>(ps[at]) & 0xF0;
+        ps[at] = static_cast<char>(lead | (v >> 29 & 0x0E) | 1);
+        ps[at + 1] = static_cast<char>(v >> 22);
+        ps[at + 2] = static_cast<char>((v >> 14 & 0xFE) | 1);
+        ps[at + 3] = static_cast<char>(v >> 7);
+        ps[at + 4] = static_cast<char>((v << 1 & 0xFE) | 1);
+    };
+    int seen = 0;
+    for (size_t at = ps.find(std::string("\0\0\1\xE0", 4)); at != std::string::npos && at + 19 < ps.size();
+         at = ps.find(std::string("\0\0\1\xE0", 4), at + 4)) {
+        const int flags = static_cast<uint8_t>(ps[at + 7]) >> 6;
+        if ((static_cast<uint8_t>(ps[at + 6]) & 0xC0) != 0x80 || flags < 2) continue;
+        if (seen++ < first || (count >= 0 && seen > first + count)) continue;
+        write(at + 9, (read(at + 9) + shift) & ((int64_t{1} << 33) - 1));
+        if (flags == 3) write(at + 14, (read(at + 14) + shift) & ((int64_t{1} << 33) - 1));
+    }
+    return ps;
+}
+
+}  // namespace
+
+// One damaged time stamp far ahead made the reader repeat the last picture
+// up to it; a real gap in the pictures is still held for its length.
+TEST(HostileSource, ADamagedTimeStampIsNoGapButARealGapIs) {
+    const std::string clean = ReadFile(ffclip::Make(
+        Path("stamps.mpeg"), {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-t", "4", "-c:v", "mpeg2video",
+                              "-bf", "0", "-an", "-f", "vob"}));
+    const std::string damaged = testclips::FileWith("stamp_damaged.mpeg", ShiftVideoStamps(clean, 20, 1, 90000ll * 1000));
+    EXPECT_NEAR(CountVideo(damaged, 0), 100, 2);
+    const std::string gap = testclips::FileWith("stamp_gap.mpeg", ShiftVideoStamps(clean, 20, -1, 90000ll * 5));
+    EXPECT_NEAR(CountVideo(gap, 0), 225, 3);
+}
+
+// A source with one stream and a length that lies: what stands in for the
+// other stream (black pictures, silence) lasts as long as the real one.
+TEST(HostileSource, AMissingStreamIsStoodInForNoLongerThanTheOther) {
+    const std::string sound = ffclip::Make(Path("sound_only.avi"), {"-t", "2", "-f", "lavfi", "-i",
+                                                                    "sine=sample_rate=44100", "-c:a", "mp2"});
+    const std::string pictures = ffclip::Pattern(Path("pictures_only.avi"), 64, 48, 2.0, 25, false);
+    const int64_t hour = int64_t{3600} * AV_TIME_BASE;
+    EXPECT_NEAR(CountVideo(sound, hour), 50, 2);
+    EXPECT_NEAR(CountAudio(pictures, hour), 88200, 2048);
+    // A shorter clip is still cut where it ends.
+    EXPECT_EQ(CountVideo(sound, AV_TIME_BASE), 25);
+}
