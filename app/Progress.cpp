@@ -8,6 +8,7 @@
 #include "app/Main.h"
 #include "app/option.h"
 #include "framework/com/Bstr.h"
+#include "framework/com/FileIdentity.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/WinStreams.h"
 
@@ -75,6 +76,7 @@ public:
     }
     void RowChanged(int index) override { m_form.ShowStatusRow(index); }
     bool FileExists(const String& path) override { return app::FileExists(path); }
+    bool SameFile(const String& a, const String& b) override { return com::SameExistingFile(a, b); }
     bool CreateFolder(const String& folder) override { return FolderExists(folder) || MakeFolder(folder); }
     bool RemoveFile(const String& path) override { return DeleteFileW(com::W(path)) != 0; }
     bool AskOverwrite() override {
@@ -549,6 +551,7 @@ void TProgressForm::TimerProgressTimer(TObject*) {
     r.currentSeconds = m_driver->CurrentSecondsValue();
     r.finishedSeconds = m_driver->FinishedSecondsValue();
     r.totalSeconds = m_driver->TotalSecondsValue();
+    r.converting = m_driver->Busy();
     const ProgressShown s = m_ticker.Tick(r);
     pgbCurrent->SetPosition(s.currentPercent);
     labCurrentProgress->SetCaption(IntToStr(s.currentPercent) + u"%");
@@ -558,6 +561,7 @@ void TProgressForm::TimerProgressTimer(TObject*) {
     labElapse->SetCaption(s.elapsed);
     labRemain->SetCaption(s.remaining);
     if (s.stopConversion) m_driver->WatchdogStop();
+    if (s.conversionStalled) m_driver->StalledStop();
     // The run may have ended inside the stop.
     if (m_driver->Running()) TimerProgress->SetEnabled(true);
 }
