@@ -166,6 +166,7 @@ private:
     double m_stopTime = 0.0;  // 0: the source's duration
     double m_sourceDuration = 0.0;
     VARIANT_BOOL m_sourceHasAudio = VARIANT_TRUE;
+    LONG m_groupWidth = 0, m_groupHeight = 0;  // the video group's picture size
     bool m_sourceHasVideo = true;  // the start's probe found a video stream
     HRESULT m_probeResult = S_OK;  // how the start's probe opened the source
     bool m_outputTouched = false;  // this start deleted the output to write it anew

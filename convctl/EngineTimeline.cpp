@@ -67,6 +67,8 @@ HRESULT ConversionEngine::BuildVideoGroup(LONG sourceWidth, LONG sourceHeight, d
     vih.bmiHeader.biBitCount = 32;
     vih.bmiHeader.biWidth = m_outputWidth ? m_outputWidth : sourceWidth;
     vih.bmiHeader.biHeight = m_outputHeight ? m_outputHeight : sourceHeight;
+    m_groupWidth = vih.bmiHeader.biWidth;
+    m_groupHeight = std::labs(vih.bmiHeader.biHeight);
     vih.bmiHeader.biSizeImage =
         static_cast<DWORD>(vih.bmiHeader.biWidth) * 4u * static_cast<DWORD>(std::labs(vih.bmiHeader.biHeight));
 
