@@ -8,14 +8,13 @@
 #include <sys/resource.h>
 
 #include <csignal>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "convctl/Tromvex.h"
 #include "framework/com/Bstr.h"
 #include "framework/com/WinText.h"
+#include "tests/common/Damage.h"
 #include "tests/common/FfmpegClip.h"
 #include "tests/platform/wine/GraphTestUtil.h"
 #include "tests/wine/ControlHost.h"
@@ -65,16 +64,6 @@ void StartThenStop(ControlHost& host, const std::string& what) {
         wt::ReportFailure(__FILE__, __LINE__, what + ": not one Complete and nothing else");
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::string WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-    return path;
-}
-
 std::string Dir(const std::string& name) {
     const std::string dir = pt::OutputPath(name);
     CreateDirectoryW(com::W(pt::WindowsPath(dir)), nullptr);
@@ -97,10 +86,6 @@ void Run(ControlHost& host, DWORD timeoutMs = 60000) {
         host.Control()->StopConversion();
     }
     wt::PumpMessages(50);
-}
-
-void Put32(std::string& bytes, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
 }
 
 }  // namespace
@@ -165,7 +150,7 @@ WT_TEST(Hostile, TheSourceUnderAnotherSpellingIsNeverTouched) {
     const std::string real = dir + "/real";
     CreateDirectoryW(com::W(pt::WindowsPath(real)), nullptr);
     const std::string src = ffclip::Pattern(real + "/A long source name.avi", 64, 48, 1.0);
-    const std::string original = ReadAll(src);
+    const std::string original = damage::ReadFile(src);
     const std::string link = dir + "/link";
     unlink(link.c_str());
     REQUIRE(symlink(real.c_str(), link.c_str()) == 0);
@@ -206,7 +191,7 @@ WT_TEST(Hostile, TheSourceUnderAnotherSpellingIsNeverTouched) {
         if (text != "The output file is the input file; choose another output file")
             wt::ReportFailure(__FILE__, __LINE__, std::string(c.what) + ": " + text);
     }
-    CHECK(ReadAll(src) == original);
+    CHECK(damage::ReadFile(src) == original);
     CHECK(GetFileAttributesW(com::W(cSource)) != INVALID_FILE_ATTRIBUTES);
     DeleteFileW(com::W(cSource));
 }
@@ -216,16 +201,13 @@ WT_TEST(Hostile, TheSourceUnderAnotherSpellingIsNeverTouched) {
 WT_TEST(Hostile, AnEmptySourceEndsWithCompleteThenErrorAndLeavesNothing) {
     ControlHost host(false);
     const std::string dir = Dir("empty");
-    const std::string full = ReadAll(ffclip::Pattern(dir + "/full.wmv", 64, 48, 1.0));
-    // The header object's size sits after its GUID; the data object's own
-    // header is 50 bytes.
-    uint64_t header = 0;
-    for (int i = 7; i >= 0; --i) header = header << 8 | static_cast<uint8_t>(full[16 + i]);
-    const std::string headersOnly = WriteAll(dir + "/headers_only.wmv", full.substr(0, header + 50));
+    const std::string full = ffclip::Pattern(dir + "/full.wmv", 64, 48, 1.0);
+    const std::string headersOnly =
+        damage::WriteFile(dir + "/headers_only.wmv", damage::HeadersOnly(damage::ReadFile(full)));
     for (const Format& f : kFormats) {
         if (f.value == 2 || f.value == 3) continue;  // the encoder refuses 64x48 as it is
         const std::string out = dir + "/out_" + std::to_string(f.value) + "." + f.ext;
-        WriteAll(out, "an older file");
+        damage::WriteFile(out, "an older file");
         host.SetFiles(pt::WindowsPath(headersOnly), out);
         host.Control()->put_OutputFormat(static_cast<EnumMediaOutputFormat>(f.value));
         host.Control()->put_OutputWidth(64);
@@ -265,7 +247,7 @@ WT_TEST(Hostile, AFailedOutputIsRemovedAndAStoppedOneKept) {
     }
     CHECK(Ends(host) == (std::vector<DISPID>{wt::kEvComplete, wt::kEvError}));
     CHECK_EQ(ffclip::FileSize(out), -1LL);
-    CHECK(ReadAll(src).size() > 0);
+    CHECK(damage::ReadFile(src).size() > 0);
 
     // Stopped by the user: the file stays, readable.
     host.ClearLog();
@@ -287,7 +269,7 @@ WT_TEST(Hostile, ErrorTextsNameTheCause) {
     ControlHost host(false);
     const std::string dir = Dir("causes");
     const std::string sound = ffclip::Make(dir + "/sound.mpa", {"-t", "1", "-f", "lavfi", "-i", "sine=sample_rate=44100", "-c:a", "mp2"});
-    const std::string text = WriteAll(dir + "/text.avi", std::string(4000, 'x'));
+    const std::string text = damage::WriteFile(dir + "/text.avi", std::string(4000, 'x'));
     const std::string out = dir + "/out.avi";
     struct Case {
         std::string input;
@@ -334,11 +316,9 @@ double Duration(IVantrexObj* control, const std::string& path, double* rate = nu
 WT_TEST(Hostile, LyingLengthsEndWithTheRealData) {
     ControlHost host(false);
     const std::string dir = Dir("lying");
-    std::string avi = ReadAll(ffclip::Pattern(dir + "/honest.avi", 160, 120, 2.0));
-    Put32(avi, avi.find("avih") + 8 + 16, 0x7FFFFFFF);
-    for (size_t at = avi.find("strh"); at != std::string::npos; at = avi.find("strh", at + 4))
-        Put32(avi, at + 8 + 32, 0x7FFFFFFF);
-    const std::string lying = WriteAll(dir + "/lying.avi", avi);
+    const std::string honest = ffclip::Pattern(dir + "/honest.avi", 160, 120, 2.0);
+    const std::string lying =
+        damage::WriteFile(dir + "/lying.avi", damage::ClaimFrames(damage::ReadFile(honest), 0x7FFFFFFF));
     const double length = Duration(host.Control(), lying);
     CHECK(length > 1.9 && length < 2.1);
     const std::string out = dir + "/lying_out.avi";
@@ -349,15 +329,10 @@ WT_TEST(Hostile, LyingLengthsEndWithTheRealData) {
     CHECK(frames >= 49 && frames <= 51);
 
     // One bit in a hundred flipped, converted to DVD: ends, and soon.
-    const std::string clean = ReadAll(ffclip::Pattern(dir + "/clean.mpeg", 352, 288, 6.0));
+    const std::string clean = damage::ReadFile(ffclip::Pattern(dir + "/clean.mpeg", 352, 288, 6.0));
     for (unsigned seed = 1; seed <= 3; ++seed) {
-        std::string bytes = clean;
-        std::mt19937 random(seed);
-        for (size_t n = 0; n < bytes.size() * 8 / 100; ++n) {
-            const size_t at = random() % bytes.size();
-            bytes[at] = static_cast<char>(bytes[at] ^ (1 << (random() % 8)));
-        }
-        const std::string flipped = WriteAll(dir + "/flipped" + std::to_string(seed) + ".mpeg", bytes);
+        const std::string flipped =
+            damage::WriteFile(dir + "/flipped" + std::to_string(seed) + ".mpeg", damage::FlipBits(clean, seed));
         const std::string dvd = dir + "/flipped_out" + std::to_string(seed) + ".mpg";
         host.SetFiles(pt::WindowsPath(flipped), dvd);
         host.Control()->put_OutputFormat(mediaDVD_PAL);

@@ -6,14 +6,13 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "platform/core/MediaError.h"
 #include "platform/core/MediaProbe.h"
 #include "platform/core/TrackReader.h"
+#include "tests/common/Damage.h"
 #include "tests/common/FfmpegClip.h"
 #include "tests/platform/native/TestClips.h"
 
@@ -63,24 +62,10 @@ TEST(HostileSource, TinyPicturesAreReadAtEverySizeWithoutOverrun) {
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void Put32(std::string& bytes, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
-}
-
-// An AVI whose main header and stream headers claim 0x7FFFFFFF frames.
+// An AVI whose headers claim 0x7FFFFFFF frames.
 std::string LyingAvi() {
     const std::string src = ffclip::Pattern(Path("honest.avi"), 160, 120, 2.0);
-    std::string bytes = ReadFile(src);
-    const size_t avih = bytes.find("avih");
-    Put32(bytes, avih + 8 + 16, 0x7FFFFFFF);  // dwTotalFrames
-    for (size_t at = bytes.find("strh"); at != std::string::npos; at = bytes.find("strh", at + 4))
-        Put32(bytes, at + 8 + 32, 0x7FFFFFFF);  // dwLength
-    return testclips::FileWith("lying.avi", bytes);
+    return testclips::FileWith("lying.avi", damage::ClaimFrames(damage::ReadFile(src), 0x7FFFFFFF));
 }
 
 double VideoLength(const media::SourceFacts& facts) {
@@ -161,15 +146,10 @@ TEST(HostileSource, SparseTailIsNotScanned) {
 TEST(HostileSource, BitFlippedFilesStayBounded) {
     for (const char* name : {"flip_src.mpeg", "flip_src.wmv"}) {
         const std::string src = ffclip::Pattern(Path(name), 352, 288, 6.0);
-        const std::string clean = ReadFile(src);
+        const std::string clean = damage::ReadFile(src);
         for (unsigned seed = 1; seed <= 5; ++seed) {
-            std::string bytes = clean;
-            std::mt19937 random(seed);
-            for (size_t n = 0; n < bytes.size() * 8 / 100; ++n) {
-                const size_t at = random() % bytes.size();
-                bytes[at] = static_cast<char>(bytes[at] ^ (1 << (random() % 8)));
-            }
-            const std::string path = testclips::FileWith("flip" + std::to_string(seed) + "_" + name, bytes);
+            const std::string path =
+                testclips::FileWith("flip" + std::to_string(seed) + "_" + name, damage::FlipBits(clean, seed));
             media::SourceFacts facts;
             try {
                 facts = media::ProbeSource(media::FileOpener(path));
@@ -226,7 +206,7 @@ std::string ShiftVideoStamps(std::string ps, int first, int count, int64_t shift
 // One damaged time stamp far ahead made the reader repeat the last picture
 // up to it; a real gap in the pictures is still held for its length.
 TEST(HostileSource, ADamagedTimeStampIsNoGapButARealGapIs) {
-    const std::string clean = ReadFile(ffclip::Make(
+    const std::string clean = damage::ReadFile(ffclip::Make(
         Path("stamps.mpeg"), {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-t", "4", "-c:v", "mpeg2video",
                               "-bf", "0", "-an", "-f", "vob"}));
     const std::string damaged = testclips::FileWith("stamp_damaged.mpeg", ShiftVideoStamps(clean, 20, 1, 90000ll * 1000));
