@@ -401,8 +401,8 @@ void BatchDriver::WatchdogStop() {
 void BatchDriver::StalledStop() {
     if (!ConversionInFlight()) return;
     m_outcome.error = true;
-    m_outcome.errorMessage = u"The conversion made no progress for " + forms::IntToStr(ProgressTicker::kStallTicksToStop) +
-                             u" seconds and was stopped.";
+    m_outcome.errorMessage = u"The conversion made no progress for " +
+                             forms::IntToStr(ProgressTicker::kStallTicksToStop) + u" seconds and was stopped.";
     m_removeOutput = true;
     m_converter.StopConversion();
 }

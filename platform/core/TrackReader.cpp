@@ -60,7 +60,9 @@ VideoTrackReader::VideoTrackReader(const SourceOpener& open, const VideoTarget& 
     if (length >= 0) m_count = FramesIn(length, target.rate);
     if (m_stream < 0) {
         // Black pictures, no further than the sound's data lasts.
-        m_count = m_count < 0 ? 0 : std::min(m_count, FramesIn(DataAfter(*m_demux, AVMEDIA_TYPE_AUDIO, range.start), target.rate));
+        m_count = m_count < 0
+                      ? 0
+                      : std::min(m_count, FramesIn(DataAfter(*m_demux, AVMEDIA_TYPE_AUDIO, range.start), target.rate));
         m_demux.reset();
         return;
     }
