@@ -150,7 +150,7 @@ void BatchDriver::RunRow(int index) {
     Log(u"Start converting " + row.source + u" -> " + forms::ExtractFileName(row.output), LogColour::Blue);
     // The same file under another spelling is still the same file: with
     // Overwrite the start would delete the source.
-    if (SamePath(row.source, row.output)) {
+    if (SameSourceAndOutput(row)) {
         MarkSkipped(index, u"Input file and output file are the same. Skip " + row.source);
         return;
     }
@@ -177,7 +177,8 @@ bool BatchDriver::ResolveCollision(int index) {
         const String newName = FreeRenamedFileName(m_settings.renamingRule, oldName, folder,
                                                    [this](const String& p) { return m_host.FileExists(p); });
         // A renamed name that is taken as well is never overwritten.
-        if (newName.empty() || SamePath(folder + newName, row.source)) {
+        const String renamed = folder + newName;
+        if (newName.empty() || SamePath(renamed, row.source) || m_host.SameFile(renamed, row.source)) {
             MarkSkipped(index, skipLine);
             return false;
         }
@@ -256,6 +257,7 @@ void BatchDriver::Convert(int index) {
 
     m_outcome = Outcome();
     m_stopRequested = false;
+    m_removeOutput = false;
     m_inFlight = true;
     m_converter.StartConversion();
     // Some failures while the output is set up end the start without any
@@ -306,7 +308,7 @@ void BatchDriver::MarkDone(int index) {
     if (m_settings.deleteSource && ValidRow(index)) {
         const StatusRow& row = m_rows[static_cast<size_t>(index)];
         // Only a source whose output is really there, and is not itself.
-        if (!SamePath(row.source, row.output) && m_host.FileExists(row.output) && m_host.RemoveFile(row.source))
+        if (!SameSourceAndOutput(row) && m_host.FileExists(row.output) && m_host.RemoveFile(row.source))
             Log(u"Source file deleted.", LogColour::Green);
     }
     m_finishedSeconds = FinishedSeconds();
@@ -314,9 +316,20 @@ void BatchDriver::MarkDone(int index) {
     UpdateRemaining();
 }
 
+bool BatchDriver::SameSourceAndOutput(const StatusRow& row) {
+    return SamePath(row.source, row.output) || m_host.SameFile(row.source, row.output);
+}
+
 void BatchDriver::MarkFailed(int index, const String& message) {
     SetState(index, RowState::Error);
     Log(u"Error occurs: " + message, LogColour::Red);
+    if (m_removeOutput && ValidRow(index)) {
+        // The control ended it as a stop and kept the file: a failed
+        // conversion leaves no partial output behind.
+        m_removeOutput = false;
+        const StatusRow& row = m_rows[static_cast<size_t>(index)];
+        if (!SameSourceAndOutput(row)) m_host.RemoveFile(row.output);
+    }
     m_finishedSeconds = FinishedSeconds();
     ++m_failedCount;
     UpdateRemaining();
@@ -383,6 +396,15 @@ void BatchDriver::StopConfirmed() {
 
 void BatchDriver::WatchdogStop() {
     if (ConversionInFlight()) m_converter.StopConversion();
+}
+
+void BatchDriver::StalledStop() {
+    if (!ConversionInFlight()) return;
+    m_outcome.error = true;
+    m_outcome.errorMessage = u"The conversion made no progress for " +
+                             forms::IntToStr(ProgressTicker::kStallTicksToStop) + u" seconds and was stopped.";
+    m_removeOutput = true;
+    m_converter.StopConversion();
 }
 
 }  // namespace app

@@ -95,6 +95,9 @@ public:
     // A row's output path or state changed.
     virtual void RowChanged(int index) = 0;
     virtual bool FileExists(const String& path) = 0;
+    // Whether both paths open one existing file, however they are spelt
+    // (a linked folder, a prefix, a short name, another drive letter).
+    virtual bool SameFile(const String& a, const String& b) = 0;
     // Makes the folder with any missing parents; true when it exists.
     virtual bool CreateFolder(const String& folder) = 0;
     virtual bool RemoveFile(const String& path) = 0;
@@ -140,6 +143,9 @@ public:
     void StopConfirmed();
     // The progress watchdog: ends a running conversion as if it completed.
     void WatchdogStop();
+    // The watchdog saw no progress: ends the running conversion as failed
+    // and removes what it wrote.
+    void StalledStop();
 
     const std::vector<StatusRow>& Rows() const { return m_rows; }
     const String& RunState() const { return m_runState; }
@@ -183,6 +189,8 @@ private:
     void MarkDone(int index);
     void MarkFailed(int index, const String& message);
     void MarkStopped(int index);
+    // The row's source and output are one file under any spelling.
+    bool SameSourceAndOutput(const StatusRow& row);
     void UpdateRemaining();
     // After each row: false to leave the loop.
     bool HonourPauseAndStop();
@@ -206,6 +214,7 @@ private:
     // The conversion started last, until it is settled.
     bool m_inFlight = false;
     bool m_stopRequested = false;
+    bool m_removeOutput = false;  // the failure is the watchdog's: the control kept the file
     Outcome m_outcome;
 };
 

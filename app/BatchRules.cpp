@@ -165,6 +165,8 @@ String ClockText(int seconds) {
 void ProgressTicker::Reset() {
     m_elapsedTicks = 0;
     m_fullTicks = 0;
+    m_stallTicks = 0;
+    m_lastProgress = -1;
     m_remainingSeconds = 0;
 }
 
@@ -180,6 +182,14 @@ ProgressShown ProgressTicker::Tick(const ProgressReading& r) {
         }
     } else {
         m_fullTicks = 0;
+    }
+    // Any change counts as movement: a value that drops is the next row's.
+    if (!r.converting || s.currentPercent == 100 || r.progress != m_lastProgress) {
+        m_stallTicks = 0;
+        m_lastProgress = r.converting ? r.progress : -1;
+    } else if (++m_stallTicks >= kStallTicksToStop) {
+        s.conversionStalled = true;
+        m_stallTicks = 0;
     }
     ++m_elapsedTicks;
     if (s.totalPercent != 0) m_remainingSeconds = RemainingSeconds(m_elapsedTicks, s.totalPercent);

@@ -81,6 +81,7 @@ struct ProgressReading {
     int currentSeconds = 0;  // the run's CurrentSecondsValue, FinishedSecondsValue, TotalSecondsValue
     int finishedSeconds = 0;
     int totalSeconds = 0;
+    bool converting = false;  // a conversion is running (the run's Busy)
 };
 
 // What the tick shows, and whether the watchdog ends the conversion.
@@ -91,14 +92,19 @@ struct ProgressShown {
     String elapsed;    // "h:m:s"
     String remaining;  // "h:m:s"
     bool stopConversion = false;
+    // Progress below 100% stood still for kStallTicksToStop ticks of a
+    // running conversion: it is stuck, and ends as failed.
+    bool conversionStalled = false;
 };
 
 // The once-a-second progress tick: elapsed ticks (which go on while the
 // batch is paused), the remaining time and the watchdog that stops a
-// conversion whose bar has stood at 100% for kFullTicksToStop ticks.
+// conversion whose bar has stood at 100% for kFullTicksToStop ticks, or
+// whose progress has not moved for kStallTicksToStop ticks.
 class ProgressTicker {
 public:
     static constexpr int kFullTicksToStop = 30;
+    static constexpr int kStallTicksToStop = 60;
 
     void Reset();
     ProgressShown Tick(const ProgressReading& r);
@@ -118,6 +124,8 @@ public:
 private:
     int m_elapsedTicks = 0;
     int m_fullTicks = 0;
+    int m_stallTicks = 0;
+    double m_lastProgress = -1;  // of the running conversion; -1 before its first tick
     int m_remainingSeconds = 0;
 };
 

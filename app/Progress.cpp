@@ -8,6 +8,7 @@
 #include "app/Main.h"
 #include "app/option.h"
 #include "framework/com/Bstr.h"
+#include "framework/com/FileIdentity.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/WinStreams.h"
 
@@ -80,6 +81,7 @@ public:
             m_form.ShowFileDone();
     }
     bool FileExists(const String& path) override { return app::FileExists(path); }
+    bool SameFile(const String& a, const String& b) override { return com::SameExistingFile(a, b); }
     bool CreateFolder(const String& folder) override { return FolderExists(folder) || MakeFolder(folder); }
     bool RemoveFile(const String& path) override { return DeleteFileW(com::W(path)) != 0; }
     bool AskOverwrite() override {
@@ -579,9 +581,11 @@ void TProgressForm::TimerProgressTimer(TObject*) {
     r.currentSeconds = m_driver->CurrentSecondsValue();
     r.finishedSeconds = m_driver->FinishedSecondsValue();
     r.totalSeconds = m_driver->TotalSecondsValue();
+    r.converting = m_driver->Busy();
     const ProgressShown s = m_ticker.Tick(r);
     ShowFigures(s);
     if (s.stopConversion) m_driver->WatchdogStop();
+    if (s.conversionStalled) m_driver->StalledStop();
     // The run may have ended inside the stop.
     if (m_driver->Running()) TimerProgress->SetEnabled(true);
 }

@@ -17,10 +17,23 @@ int TipCount(forms::TIniFile& ini) {
     return n > 0 ? n : 0;
 }
 
+namespace {
+
+// At most kMaxTipText characters, never half a surrogate pair.
+String Capped(String text) {
+    if (text.size() <= kMaxTipText) return text;
+    size_t n = kMaxTipText;
+    if (text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
+    text.resize(n);
+    return text;
+}
+
+}  // namespace
+
 Tip ReadTip(forms::TIniFile& ini, int number) {
     const String section = forms::IntToStr(number);
-    return Tip{ini.ReadString(section, u"Title", u"No title available."),
-               ini.ReadString(section, u"Content", u"No content available.")};
+    return Tip{Capped(ini.ReadString(section, u"Title", u"No title available.")),
+               Capped(ini.ReadString(section, u"Content", u"No content available."))};
 }
 
 int TipNumber(unsigned random, int count) {

@@ -34,7 +34,11 @@ struct Tip {
 // Count/Value: the number of tips; 0 when missing, not a number or negative.
 int TipCount(forms::TIniFile& ini);
 // Section "number" (from 1): its Title and Content, or "No title
-// available." and "No content available." for what is missing.
+// available." and "No content available." for what is missing. Each text
+// is cut at kMaxTipText characters: the memo's edit control takes time
+// growing with the square of the text, and a tip of a megabyte froze the
+// start-up; no real tip comes near the limit.
+constexpr size_t kMaxTipText = 4096;
 Tip ReadTip(forms::TIniFile& ini, int number);
 // The tip number a random value stands for: random mod count, plus 1.
 int TipNumber(unsigned random, int count);

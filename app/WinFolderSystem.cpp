@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
+#include "framework/com/FileIdentity.h"
 #include "framework/com/WinText.h"
 
 namespace app {
@@ -55,19 +54,6 @@ std::unique_ptr<IFolderListing> WinFolderSystem::List(const String& folder) {
     return nullptr;
 }
 
-std::string WinFolderSystem::Identity(const String& folder) {
-    QuietErrors quiet;
-    const HANDLE h = CreateFileW(com::W(folder), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return std::string();
-    BY_HANDLE_FILE_INFORMATION info{};
-    const BOOL ok = GetFileInformationByHandle(h, &info);
-    CloseHandle(h);
-    if (!ok) return std::string();
-    char id[64];
-    std::snprintf(id, sizeof id, "%08x:%08x%08x", static_cast<unsigned>(info.dwVolumeSerialNumber),
-                  static_cast<unsigned>(info.nFileIndexHigh), static_cast<unsigned>(info.nFileIndexLow));
-    return id;
-}
+std::string WinFolderSystem::Identity(const String& folder) { return com::FileIdentity(folder); }
 
 }  // namespace app

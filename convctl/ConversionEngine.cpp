@@ -4,6 +4,7 @@
 
 #include "convctl/Trace.h"
 #include "framework/com/Bstr.h"
+#include "framework/com/FileIdentity.h"
 #include "framework/com/Module.h"
 #include "framework/com/WinText.h"
 
@@ -23,10 +24,12 @@ std::u16string FullPath(const std::u16string& path) {
     return n > 0 && n < MAX_PATH * 4 ? com::U16(buf, n) : path;
 }
 
-// Windows file names compare without regard to case.
+// One file under any spelling: by what the paths open when the file
+// exists (links, prefixes, short names, drive letters), else by the text,
+// which Windows compares without regard to case.
 bool SameFile(const std::u16string& a, const std::u16string& b) {
     if (a.empty() || b.empty()) return false;
-    return lstrcmpiW(com::W(FullPath(a)), com::W(FullPath(b))) == 0;
+    return com::SameExistingFile(a, b) || lstrcmpiW(com::W(FullPath(a)), com::W(FullPath(b))) == 0;
 }
 
 }  // namespace
@@ -109,6 +112,17 @@ void ConversionEngine::DrainGraphEvents() {
             if (code == EC_ERRORABORTEX && param2) detail = com::U16FromBstr(reinterpret_cast<BSTR>(param2));
         }
         m_mediaEvent->FreeEventParams(code, param1, param2);
+        if (code == EC_COMPLETE && !DeliveredSomething()) {
+            // The writers finish an empty file as readily as a full one; a
+            // file without a picture (or, from a source without video,
+            // without sound) is no conversion.
+            Teardown();
+            RemovePartialOutput();
+            ReportError(VFW_E_INVALID_FILE_FORMAT, m_sourceHasVideo
+                                                       ? "The source file holds no video frames that could be converted"
+                                                       : "The source file holds no sound that could be converted");
+            return;
+        }
         if (code == EC_COMPLETE || code == EC_USERABORT) {
             Teardown();
             return;
@@ -116,6 +130,7 @@ void ConversionEngine::DrainGraphEvents() {
         if (fatal) {
             // A graph that stopped on an error never completes by itself.
             Teardown();
+            RemovePartialOutput();
             std::string text = "The conversion stopped because of an error in the filter graph";
             if (!detail.empty()) text += ": " + core::Utf16ToUtf8(detail);
             ReportError(failure, text.c_str());
@@ -128,11 +143,38 @@ void ConversionEngine::DrainGraphEvents() {
 
 HRESULT ConversionEngine::FailStart(HRESULT hr, const char* text) {
     Teardown();
+    RemovePartialOutput();
     ReportError(hr, text);
     return hr;
 }
 
+void ConversionEngine::RemovePartialOutput() {
+    // Only a file this start deleted and began anew: never an older file
+    // the start did not reach, and never the source.
+    if (!m_outputTouched) return;
+    m_outputTouched = false;
+    if (SameFile(m_inputFile, m_outputFile)) return;
+    DeleteFileW(com::W(m_outputFile));
+}
+
+bool ConversionEngine::DeliveredSomething() const {
+    // The front end's group pins know how far they delivered; a render
+    // engine whose pins cannot tell is taken at its word.
+    LONGLONG delivered[2] = {-1, -1};
+    for (LONG group = 0; group < 2 && m_renderEngine; ++group) {
+        ComPtr<IPin> pin;
+        ComPtr<IMediaSeeking> seeking;
+        LONGLONG position = 0;
+        if (SUCCEEDED(m_renderEngine->GetGroupOutputPin(group, pin.Put())) && pin &&
+            SUCCEEDED(pin.As(IID_IMediaSeeking, seeking)) && SUCCEEDED(seeking->GetCurrentPosition(&position)))
+            delivered[group] = position;
+    }
+    if (m_sourceHasVideo) return delivered[0] != 0;
+    return delivered[1] != 0;
+}
+
 HRESULT ConversionEngine::Start(HWND containerWindow) {
+    m_outputTouched = false;
     HRESULT hr = CreateNotifyWindow();
     if (FAILED(hr)) return FailStart(hr, "The DirectX component could not be instanciated");
     // The start deletes an existing output file: never when it is the source.

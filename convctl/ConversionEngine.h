@@ -141,6 +141,11 @@ private:
     // its stream (null otherwise); such a start fails instead of writing
     // the stream uncompressed.
     const char* m_refusedByCodec = nullptr;
+    // After a failure: the output this start began is removed.
+    void RemovePartialOutput();
+    // Whether the front end delivered pictures (sound, from a source
+    // without video) before the graph completed.
+    bool DeliveredSomething() const;
 
     // Notification window.
     static LRESULT CALLBACK NotifyWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -165,6 +170,10 @@ private:
     double m_stopTime = 0.0;  // 0: the source's duration
     double m_sourceDuration = 0.0;
     VARIANT_BOOL m_sourceHasAudio = VARIANT_TRUE;
+    LONG m_groupWidth = 0, m_groupHeight = 0;  // the video group's picture size
+    bool m_sourceHasVideo = true;  // the start's probe found a video stream
+    HRESULT m_probeResult = S_OK;  // how the start's probe opened the source
+    bool m_outputTouched = false;  // this start deleted the output to write it anew
     bool m_preview = true;
     LONG m_videoBitRate = 0;
     LONG m_audioBitRate = 0;

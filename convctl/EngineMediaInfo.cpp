@@ -80,14 +80,18 @@ void ConversionEngine::ProbeSource(SourceFacts& facts) {
     m_sourceDuration = 0.0;
     // A file that cannot be probed counts as having audio.
     m_sourceHasAudio = VARIANT_TRUE;
+    m_sourceHasVideo = true;
     ComPtr<IMediaDet> det;
-    if (FAILED(m_factory->CreateMediaDetector(det.Put())) || !det) return;
+    m_probeResult = m_factory->CreateMediaDetector(det.Put());
+    if (FAILED(m_probeResult) || !det) return;
     Bstr name(m_inputFile);
-    if (FAILED(det->put_Filename(name.Get()))) return;
+    m_probeResult = det->put_Filename(name.Get());
+    if (FAILED(m_probeResult)) return;
     m_sourceHasAudio = VARIANT_FALSE;
     const StreamScan scan = ScanStreams(det.Get(), &facts.frameRate, &m_sourceDuration, &facts.width,
                                         &facts.height, nullptr);
     if (scan.hasAudio) m_sourceHasAudio = VARIANT_TRUE;
+    m_sourceHasVideo = scan.hasVideo;
 }
 
 void ConversionEngine::GetFileInfo(const std::u16string& fileName, const FileInfoRequest& r) {

@@ -2,6 +2,8 @@
 // encodes both streams and writes the file.
 #include "convctl/EngineMpeg.h"
 
+#include <cstdio>
+
 #include "convctl/ConversionEngine.h"
 #include "convctl/FormatRules.h"
 #include "framework/com/WinText.h"
@@ -11,6 +13,9 @@ namespace convctl {
 using com::ComPtr;
 
 namespace {
+
+// The smallest picture side the encoder takes.
+constexpr int kMpegMinSide = 16;
 
 // The encoder's own constants for these two slots.
 constexpr LONG kEncoderSlot10Value = 8;
@@ -107,6 +112,17 @@ HRESULT ConversionEngine::AttachMpegBackEnd() {
         if (FAILED(hr)) return hr;
     } else {
         hr = RenderToEncoder(m_builder.Get(), videoPin.Get(), m_mpegEncoder.Get());
+        // MPEG pictures are built of 16 x 16 blocks: a smaller source kept
+        // at its size is the likely cause, and one the user can mend.
+        if (FAILED(hr) && (m_groupWidth < kMpegMinSide || m_groupHeight < kMpegMinSide)) {
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "The MPEG encoder cannot take pictures of %ld x %ld pixels; choose an output size of at "
+                          "least %d x %d",
+                          static_cast<long>(m_groupWidth), static_cast<long>(m_groupHeight), kMpegMinSide,
+                          kMpegMinSide);
+            return FailStart(hr, text);
+        }
         if (FAILED(hr)) return FailStart(hr, "The video could not be connected to the MPEG encoder");
     }
     hr = RenderToEncoder(m_builder.Get(), audioPin.Get(), m_mpegEncoder.Get());

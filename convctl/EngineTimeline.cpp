@@ -19,6 +19,19 @@ namespace {
 constexpr char kComponentFailed[] = "The DirectX component could not be instanciated";
 constexpr double kSecondsToReferenceTime = 10000000.0;
 
+// Why the front end could not read the source, as a user can act on it.
+const char* SourceFailureText(HRESULT hr) {
+    if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+        return "The source file does not exist";
+    if (hr == E_ACCESSDENIED || hr == HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION))
+        return "The source file cannot be read (access denied)";
+    if (hr == VFW_E_UNKNOWN_FILE_TYPE) return "The source file is not a video or audio file that can be read";
+    if (hr == VFW_E_INVALID_FILE_FORMAT) return "The source file is damaged beyond reading";
+    if (hr == VFW_E_UNSUPPORTED_STREAM) return "The source file's video or audio format cannot be decoded";
+    if (hr == HRESULT_FROM_WIN32(ERROR_READ_FAULT)) return "The source file could not be read from its disk";
+    return "The source file could not be opened";
+}
+
 }  // namespace
 
 HRESULT ConversionEngine::CreateTimeline() {
@@ -38,12 +51,24 @@ void ConversionEngine::ApplyFormatPreset() {
 }
 
 HRESULT ConversionEngine::BuildVideoGroup(LONG sourceWidth, LONG sourceHeight, double sourceRate) {
+    // No frame size to keep: say why, rather than let the front end fail
+    // on a picture of no size.
+    if ((!m_outputWidth && sourceWidth <= 0) || (!m_outputHeight && sourceHeight <= 0)) {
+        if (FAILED(m_probeResult)) return FailStart(m_probeResult, SourceFailureText(m_probeResult));
+        return FailStart(VFW_E_INVALIDMEDIATYPE,
+                         m_sourceHasVideo
+                             ? "The source file's video has no frame size; choose an output width and height"
+                             : "The source file has no video to take the frame size from; choose an output width "
+                               "and height");
+    }
     VIDEOINFOHEADER vih{};
     vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     vih.bmiHeader.biPlanes = 1;
     vih.bmiHeader.biBitCount = 32;
     vih.bmiHeader.biWidth = m_outputWidth ? m_outputWidth : sourceWidth;
     vih.bmiHeader.biHeight = m_outputHeight ? m_outputHeight : sourceHeight;
+    m_groupWidth = vih.bmiHeader.biWidth;
+    m_groupHeight = std::labs(vih.bmiHeader.biHeight);
     vih.bmiHeader.biSizeImage =
         static_cast<DWORD>(vih.bmiHeader.biWidth) * 4u * static_cast<DWORD>(std::labs(vih.bmiHeader.biHeight));
 
@@ -142,12 +167,16 @@ HRESULT ConversionEngine::ConnectRenderEngine() {
     m_renderEngine->SetTimelineObject(m_timeline.Get());
 
     DeleteFileA(com::ToAnsi(m_outputFile).c_str());
+    m_outputTouched = true;
 
     const HRESULT connect = m_renderEngine->ConnectFrontEnd();
     m_renderEngine->GetFilterGraph(m_graph.Put());
     // The render engine hands out no graph when the source cannot be read;
     // without one there is nothing to attach a back end to.
-    if (!m_graph) return FailStart(FAILED(connect) ? connect : E_FAIL, "The source file could not be opened");
+    if (!m_graph) {
+        const HRESULT hr = FAILED(connect) ? connect : E_FAIL;
+        return FailStart(hr, SourceFailureText(hr));
+    }
     return S_OK;
 }
 

@@ -82,10 +82,41 @@ IniDocument::Line IniDocument::Classify(std::string text) {
     return line;
 }
 
-void IniDocument::Parse(const std::string& bytes) {
+namespace {
+
+// UTF-16 bytes after the byte-order mark to UTF-8; an odd last byte is dropped.
+std::string FromUtf16(const std::string& bytes, bool bigEndian) {
+    std::u16string text;
+    text.reserve(bytes.size() / 2);
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        const unsigned char a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+        text.push_back(static_cast<char16_t>(bigEndian ? a << 8 | b : b << 8 | a));
+    }
+    return core::Utf16ToUtf8(text);
+}
+
+std::string ToUtf16(const std::string& utf8, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t c : core::Utf8ToUtf16(utf8)) {
+        const char hi = static_cast<char>(c >> 8), lo = static_cast<char>(c & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    }
+    return out;
+}
+
+}  // namespace
+
+void IniDocument::Parse(const std::string& raw) {
     m_lines.clear();
+    // A file saved as UTF-16 with a byte-order mark (as Notepad offers) is
+    // read as the profile functions read it, and written back as UTF-16.
+    m_utf16 = Utf16::No;
+    if (raw.compare(0, 2, "\xFF\xFE") == 0) m_utf16 = Utf16::LittleEndian;
+    else if (raw.compare(0, 2, "\xFE\xFF") == 0) m_utf16 = Utf16::BigEndian;
+    const std::string bytes = m_utf16 == Utf16::No ? raw : FromUtf16(raw, m_utf16 == Utf16::BigEndian);
     size_t start = 0;
-    m_bom = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    m_bom = m_utf16 == Utf16::No && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
     if (m_bom) start = 3;
     m_crlf = bytes.find('\n') == std::string::npos || bytes.find("\r\n") != std::string::npos;
     while (start < bytes.size()) {
@@ -106,6 +137,7 @@ std::string IniDocument::Serialize() const {
         out += line.text;
         out += eol;
     }
+    if (m_utf16 != Utf16::No) return ToUtf16(out, m_utf16 == Utf16::BigEndian);
     return out;
 }
 

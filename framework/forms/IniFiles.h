@@ -48,7 +48,9 @@ private:
 
     std::vector<Line> m_lines;
     bool m_crlf = true;
-    bool m_bom = false;
+    bool m_bom = false;  // UTF-8 with a byte-order mark
+    enum class Utf16 { No, LittleEndian, BigEndian };
+    Utf16 m_utf16 = Utf16::No;
 };
 
 // One ini file on disk. The file is read on first use; writes collect in

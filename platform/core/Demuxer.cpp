@@ -4,9 +4,45 @@
 
 namespace media {
 
-Demuxer::Demuxer(std::unique_ptr<ByteSource> source) : m_source(std::move(source)) {
+namespace {
+
+// Ends the data at a long run of zero bytes: a file preallocated or sparse
+// beyond its real content (a download cut short, a damaged copy) would
+// otherwise be scanned to its end, byte by byte, for a start code that is
+// not there. No media format writes this many zeros in a row: even an
+// uncompressed black picture sits between chunk headers.
+class ZeroRunGuard final : public ByteSource {
+public:
+    static constexpr int64_t kMaxZeroRun = 32ll << 20;
+
+    explicit ZeroRunGuard(ByteSource& inner) : m_inner(inner) {}
+
+    int Read(uint8_t* buf, int size) override {
+        if (m_run >= kMaxZeroRun) return 0;
+        const int n = m_inner.Read(buf, size);
+        // Only the zeros at the end of what was read continue the run.
+        int last = n - 1;
+        while (last >= 0 && buf[last] == 0) --last;
+        m_run = last < 0 ? m_run + n : n - 1 - last;
+        return n;
+    }
+    int64_t Seek(int64_t offset, int whence) override {
+        m_run = 0;
+        return m_inner.Seek(offset, whence);
+    }
+    int64_t Size() override { return m_inner.Size(); }
+
+private:
+    ByteSource& m_inner;
+    int64_t m_run = 0;
+};
+
+}  // namespace
+
+Demuxer::Demuxer(std::unique_ptr<ByteSource> source)
+    : m_source(std::move(source)), m_guard(std::make_unique<ZeroRunGuard>(*m_source)) {
     if (m_source->Size() == 0) throw MediaError(ErrorKind::NotMedia, "The file is empty");
-    m_io = MakeReadContext(*m_source);
+    m_io = MakeReadContext(*m_guard);
     AVFormatContext* fmt = avformat_alloc_context();
     if (!fmt) throw MediaError(ErrorKind::NoMemory, "Out of memory");
     fmt->pb = m_io.get();
@@ -25,7 +61,10 @@ Demuxer::Demuxer(std::unique_ptr<ByteSource> source) : m_source(std::move(source
 }
 
 int Demuxer::BestStream(AVMediaType type) const {
-    const int r = av_find_best_stream(m_fmt.get(), type, -1, -1, nullptr, 0);
+    // Only a stream that can be decoded: damage can make up streams of no
+    // known format, which would otherwise win over the real one.
+    const AVCodec* decoder = nullptr;
+    const int r = av_find_best_stream(m_fmt.get(), type, -1, -1, &decoder, 0);
     if (r < 0) return -1;
     // Cover art is a picture, not a video stream.
     if (m_fmt->streams[r]->disposition & AV_DISPOSITION_ATTACHED_PIC) return -1;
@@ -37,6 +76,25 @@ int64_t Demuxer::Origin() const { return m_fmt->start_time == AV_NOPTS_VALUE ? 0
 int64_t Demuxer::Duration() const { return m_fmt->duration == AV_NOPTS_VALUE ? -1 : m_fmt->duration; }
 
 int64_t Demuxer::BitRate() const { return m_fmt->bit_rate > 0 ? m_fmt->bit_rate : 0; }
+
+int64_t Demuxer::DataLength(int stream) {
+    if (stream < 0 || stream >= StreamCount()) return 0;
+    KeepOnly(stream);
+    const AVRational base = m_fmt->streams[stream]->time_base;
+    PacketPtr packet = MakePacket();
+    int64_t sum = 0, first = AV_NOPTS_VALUE, last = AV_NOPTS_VALUE;
+    while (Read(packet.get())) {
+        if (packet->duration > 0) sum += packet->duration;
+        if (packet->pts != AV_NOPTS_VALUE) {
+            if (first == AV_NOPTS_VALUE || packet->pts < first) first = packet->pts;
+            if (last == AV_NOPTS_VALUE || packet->pts > last) last = packet->pts;
+        }
+        av_packet_unref(packet.get());
+    }
+    // Packets without durations: the span of their time stamps instead.
+    if (sum == 0 && first != AV_NOPTS_VALUE) sum = last - first;
+    return av_rescale_q(sum, base, AV_TIME_BASE_Q);
+}
 
 void Demuxer::KeepOnly(int stream) {
     m_kept = stream;

@@ -15,7 +15,7 @@ public:
     // format recognises).
     explicit Demuxer(std::unique_ptr<ByteSource> source);
 
-    // The stream FFmpeg ranks best of a type, or -1.
+    // The stream FFmpeg ranks best of a type among those it can decode, or -1.
     int BestStream(AVMediaType type) const;
     AVStream* Stream(int index) const { return m_fmt->streams[index]; }
     int StreamCount() const { return static_cast<int>(m_fmt->nb_streams); }
@@ -30,6 +30,12 @@ public:
     // size over its length), 0 when unknown.
     int64_t BitRate() const;
 
+    // How long a stream's data really lasts, in AV_TIME_BASE units: the sum
+    // of its packets' durations, which damaged or lying time stamps and
+    // headers do not change. Reads the stream to its end (no decoding), so
+    // it is for a demuxer of its own; 0 for no stream.
+    int64_t DataLength(int stream);
+
     // Packets of other streams are dropped inside the demuxer.
     void KeepOnly(int stream);
     // The next packet of the kept stream; false at the end of the data.
@@ -39,6 +45,7 @@ public:
 
 private:
     std::unique_ptr<ByteSource> m_source;
+    std::unique_ptr<ByteSource> m_guard;  // reads m_source; FFmpeg reads it
     IoContextPtr m_io;
     InputFormatPtr m_fmt;
     int m_kept = -1;

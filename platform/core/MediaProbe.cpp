@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -20,9 +21,65 @@ double Seconds(int64_t value, AVRational base) {
     return value == AV_NOPTS_VALUE ? 0.0 : static_cast<double>(value) * av_q2d(base);
 }
 
+bool Valid(AVRational r) { return r.num > 0 && r.den > 0; }
+
+// The rate the headers give; 0 when they give none. A "real" rate that is
+// only the tick of the time base (1000 in Windows Media files too short for
+// FFmpeg to average) is no rate.
 double RateOf(const AVStream& s) {
-    const AVRational r = s.avg_frame_rate.num > 0 && s.avg_frame_rate.den > 0 ? s.avg_frame_rate : s.r_frame_rate;
-    return r.num > 0 && r.den > 0 ? av_q2d(r) : 0.0;
+    if (Valid(s.avg_frame_rate)) return av_q2d(s.avg_frame_rate);
+    if (Valid(s.r_frame_rate) && av_cmp_q(s.r_frame_rate, av_inv_q(s.time_base)) != 0) return av_q2d(s.r_frame_rate);
+    return 0.0;
+}
+
+// How many packets the rate measurement reads at most.
+constexpr int kRatePackets = 300;
+constexpr int kRateStamps = 60;
+
+// The rates of video streams from the time stamps of their first
+// pictures: their span over their count; 0 for a stream with fewer than
+// two pictures.
+std::vector<double> MeasuredRates(Demuxer& demux, const std::vector<int>& streams) {
+    std::vector<std::vector<int64_t>> stamps(streams.size());
+    PacketPtr packet = MakePacket();
+    for (int i = 0; i < kRatePackets && demux.Read(packet.get()); ++i) {
+        bool more = false;
+        for (size_t k = 0; k < streams.size(); ++k) {
+            if (packet->stream_index == streams[k] && packet->pts != AV_NOPTS_VALUE &&
+                static_cast<int>(stamps[k].size()) < kRateStamps)
+                stamps[k].push_back(packet->pts);
+            more = more || static_cast<int>(stamps[k].size()) < kRateStamps;
+        }
+        av_packet_unref(packet.get());
+        if (!more) break;
+    }
+    std::vector<double> rates(streams.size(), 0.0);
+    for (size_t k = 0; k < streams.size(); ++k) {
+        std::vector<int64_t>& t = stamps[k];
+        if (t.size() < 2) continue;
+        std::sort(t.begin(), t.end());
+        const double span = static_cast<double>(t.back() - t.front()) * av_q2d(demux.Stream(streams[k])->time_base);
+        if (span > 0) rates[k] = av_q2d(RateOfFps(static_cast<double>(t.size() - 1) / span));
+    }
+    return rates;
+}
+
+// Where an AVI stream's data really ends, in seconds, by its index (the
+// headers' lengths may claim any number of frames); 0 when unknown.
+double IndexedLength(const char* container, const AVStream& s) {
+    if (std::strcmp(container, "avi") != 0) return 0.0;
+    const int n = avformat_index_get_entries_count(&s);
+    const AVIndexEntry* last = n > 0 ? avformat_index_get_entry(const_cast<AVStream*>(&s), n - 1) : nullptr;
+    if (!last || last->timestamp < 0) return 0.0;
+    return static_cast<double>(last->timestamp + 1) * av_q2d(s.time_base);
+}
+
+// A stream that damage made up: nothing can decode it, or "video" with no
+// picture size.
+bool MadeUp(const AVCodecParameters& par) {
+    if (par.codec_type != AVMEDIA_TYPE_VIDEO && par.codec_type != AVMEDIA_TYPE_AUDIO) return false;
+    if (par.codec_id == AV_CODEC_ID_NONE || !avcodec_find_decoder(par.codec_id)) return true;
+    return par.codec_type == AVMEDIA_TYPE_VIDEO && (par.width <= 0 || par.height <= 0);
 }
 
 // MPEG video headers that leave the rate open write the largest value the
@@ -69,16 +126,24 @@ SourceFacts ProbeSource(const SourceOpener& open) {
     SourceFacts facts;
     facts.container = demux.FormatName();
     const double containerLength = demux.Duration() > 0 ? static_cast<double>(demux.Duration()) / AV_TIME_BASE : 0.0;
+    std::vector<int> unrated, unratedStreams;  // facts entries and their streams
     for (int i = 0; i < demux.StreamCount(); ++i) {
         const AVStream& s = *demux.Stream(i);
         const AVCodecParameters& par = *s.codecpar;
+        if (MadeUp(par)) continue;
         StreamFacts f;
         f.length = Seconds(s.duration, s.time_base);
         if (f.length <= 0.0) f.length = containerLength;
+        const double indexed = IndexedLength(facts.container.c_str(), s);
+        if (indexed > 0.0 && indexed < f.length) f.length = indexed;
         f.bitRate = par.bit_rate == kMpegVariableRate ? 0 : par.bit_rate;
         if (par.codec_type == AVMEDIA_TYPE_VIDEO && !(s.disposition & AV_DISPOSITION_ATTACHED_PIC)) {
             f.kind = StreamFacts::Kind::Video;
             f.frameRate = RateOf(s);
+            if (f.frameRate <= 0.0) {
+                unrated.push_back(static_cast<int>(facts.streams.size()));
+                unratedStreams.push_back(i);
+            }
             f.width = par.width;
             f.height = par.height;
             f.fourcc = par.codec_tag;
@@ -88,6 +153,10 @@ SourceFacts ProbeSource(const SourceOpener& open) {
             f.channels = par.ch_layout.nb_channels;
         }
         facts.streams.push_back(f);
+    }
+    if (!unrated.empty()) {
+        const std::vector<double> rates = MeasuredRates(demux, unratedStreams);
+        for (size_t k = 0; k < unrated.size(); ++k) facts.streams[static_cast<size_t>(unrated[k])].frameRate = rates[k];
     }
     EstimateVideoRates(facts, demux.BitRate());
     return facts;

@@ -30,6 +30,16 @@ bool ClipTime(const AVFrame& frame, const AVStream& stream, int64_t origin, int6
     return true;
 }
 
+// The latest start of sound, in seconds, believed without a clip length.
+constexpr int kMaxLateStart = 60;
+
+// How long the best stream of a type lasts after the clip's start, by its
+// data: what a missing stream is stood in for (black or silence) covers no
+// more than the other stream really holds, whatever the headers claim.
+int64_t DataAfter(Demuxer& demux, AVMediaType type, int64_t start) {
+    return std::max<int64_t>(0, demux.DataLength(demux.BestStream(type)) - start);
+}
+
 // Without a length the reader follows its stream to the end: container
 // durations are estimates (padding, preroll) and would pad or cut.
 int64_t ClipLength(const ClipRange& range) { return range.length > 0 ? range.length : -1; }
@@ -49,7 +59,10 @@ VideoTrackReader::VideoTrackReader(const SourceOpener& open, const VideoTarget& 
     const int64_t length = ClipLength(range);
     if (length >= 0) m_count = FramesIn(length, target.rate);
     if (m_stream < 0) {
-        if (m_count < 0) m_count = 0;
+        // Black pictures, no further than the sound's data lasts.
+        m_count = m_count < 0
+                      ? 0
+                      : std::min(m_count, FramesIn(DataAfter(*m_demux, AVMEDIA_TYPE_AUDIO, range.start), target.rate));
         m_demux.reset();
         return;
     }
@@ -70,6 +83,13 @@ int64_t VideoTrackReader::IndexOf(const AVFrame& frame, int64_t* lastIndex) cons
     }
     const AVRational unit = av_inv_q(m_target.rate);
     const int64_t index = av_rescale_q_rnd(t, AV_TIME_BASE_Q, unit, AV_ROUND_NEAR_INF);
+    if (m_count >= 0 && index > m_count) {
+        // A time past the end of the stream is damage, not a gap to fill
+        // with the last picture: the picture follows the one before it.
+        const int64_t i = m_queue.empty() ? m_lastIndex + 1 : m_queue.back().index + 1;
+        *lastIndex = i;
+        return i;
+    }
     // The last output frame this picture covers, for a source followed to its end.
     int64_t span = frame.pkt_duration > 0 ? av_rescale_q(frame.pkt_duration, st.time_base, AV_TIME_BASE_Q) : 0;
     if (span <= 0 && st.avg_frame_rate.num > 0) span = av_rescale_q(1, av_inv_q(st.avg_frame_rate), AV_TIME_BASE_Q);
@@ -77,8 +97,28 @@ int64_t VideoTrackReader::IndexOf(const AVFrame& frame, int64_t* lastIndex) cons
     return index;
 }
 
+bool VideoTrackReader::Jumped(size_t k) const {
+    const int64_t before = k == 0 ? m_lastIndex : m_queue[k - 1].index;
+    return m_queue[k].index - before > kSuspectGap * m_target.rate.num / m_target.rate.den;
+}
+
+void VideoTrackReader::SettleJumps() {
+    for (size_t k = 0; k < m_queue.size(); ++k) {
+        if (!Jumped(k)) continue;
+        const bool last = k + 1 == m_queue.size();
+        if (last && !m_sourceDone) return;  // the next picture decides
+        // A picture far ahead of the one before it, followed by one that
+        // goes back (or by nothing): a damaged time stamp, not a gap to
+        // fill with the last picture. A real gap goes on from where it lands.
+        if (last || m_queue[k + 1].index < m_queue[k].index) {
+            m_queue[k].index = (k == 0 ? m_lastIndex : m_queue[k - 1].index) + 1;
+            m_queue[k].lastIndex = m_queue[k].index;
+        }
+    }
+}
+
 void VideoTrackReader::FillUpTo(int64_t index) {
-    while (!m_sourceDone && (m_queue.empty() || m_queue.back().index <= index)) {
+    while (!m_sourceDone && (m_queue.empty() || m_queue.back().index <= index || Jumped(m_queue.size() - 1))) {
         const bool got = m_demux->Read(m_packet.get());
         auto sink = [&](AVFrame* f) {
             Queued q{MakeFrame(), 0, 0};
@@ -93,6 +133,7 @@ void VideoTrackReader::FillUpTo(int64_t index) {
             m_decoder->Decode(nullptr, sink);
             m_sourceDone = true;
         }
+        SettleJumps();
     }
 }
 
@@ -101,11 +142,22 @@ void VideoTrackReader::Convert(const AVFrame& frame, uint8_t* dst) {
                                      static_cast<AVPixelFormat>(frame.format), m_target.width, m_target.height,
                                      AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!m_sws) Fail(ErrorKind::Unsupported, "The source's picture format cannot be converted");
-    const int stride = m_target.width * 4;
-    // Bottom-up rows: start at the last row and step backwards.
-    uint8_t* planes[4] = {dst + static_cast<size_t>(m_target.height - 1) * stride, nullptr, nullptr, nullptr};
-    const int strides[4] = {-stride, 0, 0, 0};
-    sws_scale(m_sws.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+    // The scaler writes whole vector blocks per row, past the end of a row
+    // a few pixels wide: it gets a picture with FFmpeg's own padding, and
+    // only the pixels are copied into the caller's exact-size buffer.
+    if (!m_scaled) {
+        m_scaled = MakeFrame();
+        m_scaled->format = AV_PIX_FMT_BGRA;
+        m_scaled->width = m_target.width;
+        m_scaled->height = m_target.height;
+        Check(av_frame_get_buffer(m_scaled.get(), 0), "Allocating a picture");
+    }
+    sws_scale(m_sws.get(), frame.data, frame.linesize, 0, frame.height, m_scaled->data, m_scaled->linesize);
+    // Bottom-up rows: the top row goes last.
+    const size_t stride = static_cast<size_t>(m_target.width) * 4;
+    for (int y = 0; y < m_target.height; ++y)
+        std::memcpy(dst + static_cast<size_t>(m_target.height - 1 - y) * stride,
+                    m_scaled->data[0] + static_cast<size_t>(y) * m_scaled->linesize[0], stride);
 }
 
 bool VideoTrackReader::Next(uint8_t* dst) {
@@ -126,8 +178,10 @@ bool VideoTrackReader::Next(uint8_t* dst) {
         m_haveCurrent = true;
         m_currentConverted = false;
     }
-    if (m_count < 0 && m_sourceDone && m_queue.empty() && (!m_haveCurrent || m_next > m_coveredUpTo))
-        return false;
+    // The clip ends where the stream's data ends, whatever length the range
+    // (taken from the headers) claims: a lying header must not make the
+    // last picture repeat for ever.
+    if (m_sourceDone && m_queue.empty() && (!m_haveCurrent || m_next > m_coveredUpTo)) return false;
     if (m_haveCurrent) {
         if (!m_currentConverted) {
             Convert(*m_current, m_picture.data());
@@ -157,7 +211,10 @@ AudioTrackReader::AudioTrackReader(const SourceOpener& open, const AudioTarget& 
     const int64_t length = ClipLength(range);
     if (length >= 0) m_count = SamplesIn(length, target.sampleRate);
     if (m_stream < 0) {
-        if (m_count < 0) m_count = 0;
+        // Silence, no further than the pictures' data lasts.
+        m_count = m_count < 0 ? 0
+                                : std::min(m_count, SamplesIn(DataAfter(*m_demux, AVMEDIA_TYPE_VIDEO, range.start),
+                                                              target.sampleRate));
         m_demux.reset();
         return;
     }
@@ -197,7 +254,11 @@ void AudioTrackReader::Push(const AVFrame* frame) {
         m_started = true;
         int64_t t = 0;
         if (ClipTime(*frame, *m_demux->Stream(m_stream), m_origin, m_range.start, t)) {
-            const int64_t offset = av_rescale_rnd(t, m_target.sampleRate, AV_TIME_BASE, AV_ROUND_NEAR_INF);
+            int64_t offset = av_rescale_rnd(t, m_target.sampleRate, AV_TIME_BASE, AV_ROUND_NEAR_INF);
+            // A start past the end of the clip, or far out when the length
+            // is open, is a damaged time stamp: no silence for it.
+            const int64_t most = m_count >= 0 ? m_count : int64_t{kMaxLateStart} * m_target.sampleRate;
+            if (offset > most) offset = 0;
             if (offset > 0) PushSilence(offset);
             else m_toDrop = -offset;
         }
@@ -263,8 +324,9 @@ int AudioTrackReader::Read(int16_t* dst, int maxFrames) {
         void* data = dst;
         if (n > 0) av_audio_fifo_read(m_fifo.get(), &data, n);
     }
-    if (n < want && m_count >= 0) {
-        // Silence where the source has no sound (any more).
+    if (n < want && m_count >= 0 && m_stream < 0) {
+        // Silence where the source has no sound; a stream that ends early
+        // ends the clip (see VideoTrackReader::Next).
         std::memset(dst + static_cast<size_t>(n) * m_target.channels, 0,
                     static_cast<size_t>(want - n) * m_target.BytesPerFrame());
         n = static_cast<int>(want);

@@ -1,7 +1,9 @@
 // One stream of a source, decoded and converted to the format of its
 // group: video as bottom-up 32-bit BGRA at the output size and a constant
 // frame rate, audio as interleaved signed 16-bit PCM. A source without the
-// stream gives black frames or silence for the clip's length.
+// stream gives black frames or silence for the clip's length; a stream
+// that ends before the clip's length ends the clip (its data is all there
+// is, whatever its headers claim).
 #pragma once
 
 #include <cstdint>
@@ -17,7 +19,8 @@ namespace media {
 
 // Part of the source to read, in AV_TIME_BASE units from the source's
 // origin. A length below 1 means up to the end of the stream read; a
-// missing stream then gives nothing.
+// missing stream then gives nothing. A stream read never gives more than
+// its data, with or without a length.
 struct ClipRange {
     int64_t start = 0;
     int64_t length = 0;
@@ -56,6 +59,11 @@ private:
     int64_t IndexOf(const AVFrame& frame, int64_t* lastIndex) const;
     // Decodes until a frame lies beyond the wanted index or the source ends.
     void FillUpTo(int64_t index);
+    // A queued picture more than kSuspectGap seconds after the one before it.
+    bool Jumped(size_t k) const;
+    // Moves jumped pictures that the next picture shows to be damage.
+    void SettleJumps();
+    static constexpr int kSuspectGap = 2;
     void Convert(const AVFrame& frame, uint8_t* dst);
 
     VideoTarget m_target;
@@ -80,6 +88,7 @@ private:
     bool m_haveCurrent = false;
     bool m_currentConverted = false;
     std::vector<uint8_t> m_picture;  // m_current converted
+    FramePtr m_scaled;               // the scaler's output, padded as FFmpeg pads
     SwsPtr m_sws;
     PacketPtr m_packet;
 };

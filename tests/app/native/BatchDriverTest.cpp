@@ -116,6 +116,16 @@ public:
     }
     void RowChanged(int index) override { EXPECT_TRUE(index >= 0 && index < int(driver.Rows().size())); }
     bool FileExists(const String& p) override { return files.count(Lower(U8(p))) > 0; }
+    bool SameFile(const String& a, const String& b) override {
+        return FileExists(a) && FileExists(b) && Identity(a) == Identity(b);
+    }
+    // Paths (lower-cased) that another spelling stands for, as a link does.
+    std::map<std::string, std::string> aliases;
+    std::string Identity(const String& p) const {
+        const std::string l = Lower(U8(p));
+        const auto it = aliases.find(l);
+        return it == aliases.end() ? l : it->second;
+    }
     bool CreateFolder(const String& f) override {
         if (folders.count(Lower(U8(f)))) return true;
         if (!foldersCreatable) return false;
@@ -424,6 +434,59 @@ TEST(BatchDriver, InputEqualToOutputIsSkippedWhateverTheCase) {
     f.Run();
     EXPECT_EQ(f.starts, 0);
     EXPECT_EQ(f.States(), std::vector<std::string>{"Skip"});
+}
+
+// A custom output folder that links to the source folder, with Overwrite
+// or Query answered Yes, deleted the sources: the text comparison saw two
+// different paths.
+TEST(BatchDriver, TheSourceUnderAnotherSpellingIsSkippedAndKept) {
+    for (CollisionPolicy policy : {CollisionPolicy::Overwrite, CollisionPolicy::Query, CollisionPolicy::AutoRename}) {
+        Fake f;
+        f.Add("D:\\Clips", "clip.avi", 4);
+        f.aliases["e:\\link\\clip.avi"] = "d:\\clips\\clip.avi";
+        f.files.insert("e:\\link\\clip.avi");
+        // Auto renaming lands on the source too.
+        f.aliases["e:\\link\\clip_copy.avi"] = "d:\\clips\\clip.avi";
+        f.files.insert("e:\\link\\clip_copy.avi");
+        f.folders.insert("e:\\link\\");
+        f.overwriteAnswers = {true};
+        f.settings = SameFolderAvi();
+        f.settings.folder = OutputFolderChoice::Custom;
+        f.settings.customFolder = u"E:\\Link";
+        f.settings.collision = policy;
+        f.settings.deleteSource = true;
+        f.Run();
+        EXPECT_EQ(f.starts, 0);
+        EXPECT_EQ(f.asked, 0);
+        EXPECT_EQ(f.States(), std::vector<std::string>{"Skip"});
+        EXPECT_TRUE(f.FileExists(u"D:\\Clips\\clip.avi"));
+        EXPECT_EQ(f.log[1].text, "Input file and output file are the same. Skip D:\\Clips\\clip.avi");
+    }
+}
+
+// A conversion whose progress stood still was never ended; once ended by
+// the watchdog it fails, and what it wrote goes.
+TEST(BatchDriver, AStalledConversionFailsAndItsOutputGoes) {
+    Fake f;
+    f.Add("D:\\Clips", "stuck.mpg", 4);
+    f.Add("D:\\Clips", "good.mpg", 4);
+    f.behaviour["D:\\Clips\\stuck.mpg"] = Behaviour::RunsUntilStopped;
+    f.settings = SameFolderAvi();
+    f.settings.deleteSource = true;
+    f.onPump = [&](int pump) {
+        if (pump == 2) {
+            f.files.insert("d:\\clips\\stuck.avi");  // what it wrote so far
+            f.driver.StalledStop();
+        }
+    };
+    f.Run();
+    EXPECT_EQ(f.States(), (std::vector<std::string>{"Error", "Done"}));
+    EXPECT_EQ(f.log[1].text, "Error occurs: The conversion made no progress for 60 seconds and was stopped.");
+    EXPECT_FALSE(f.FileExists(u"D:\\Clips\\stuck.avi"));
+    EXPECT_TRUE(f.FileExists(u"D:\\Clips\\stuck.mpg"));
+    // The next row's output stays.
+    EXPECT_TRUE(f.FileExists(u"D:\\Clips\\good.avi"));
+    f.ExpectCountsAddUp();
 }
 
 TEST(BatchDriver, AFailedStartCountsOnceAsAnErrorAndDeletesNothing) {

@@ -206,6 +206,40 @@ TEST(BatchRules, FiguresAtTheEndOfAFileAndOfTheRunAreFinal) {
     EXPECT_EQ(U8(t.RunEnded(0, 0, 0).elapsed), "0:0:0");
 }
 
+// A conversion whose progress stands still below 100% (a hang, a source
+// read through gigabytes of nothing) was never stopped: the watchdog fired
+// only at 100%.
+TEST(BatchRules, TheWatchdogCatchesProgressThatStandsStill) {
+    ProgressTicker t;
+    ProgressReading r;
+    r.duration = 100;
+    r.progress = 5;
+    r.converting = true;
+    const int limit = ProgressTicker::kStallTicksToStop;
+    // The first reading of a conversion is movement; then the count runs.
+    for (int i = 0; i < limit; ++i) EXPECT_FALSE(t.Tick(r).conversionStalled) << i;
+    EXPECT_TRUE(t.Tick(r).conversionStalled);
+    // Movement, however small, starts the count again.
+    for (int i = 0; i < limit - 1; ++i) t.Tick(r);
+    r.progress += 0.04;
+    EXPECT_FALSE(t.Tick(r).conversionStalled);
+    for (int i = 0; i < limit - 1; ++i) EXPECT_FALSE(t.Tick(r).conversionStalled);
+    EXPECT_TRUE(t.Tick(r).conversionStalled);
+    // Between rows and while paused between them, nothing is stuck.
+    r.converting = false;
+    for (int i = 0; i < 3 * limit; ++i) EXPECT_FALSE(t.Tick(r).conversionStalled);
+    // A conversion stuck before its first frame is caught as well.
+    r.converting = true;
+    r.progress = 0;
+    bool stalled = false;
+    for (int i = 0; i <= limit; ++i) stalled = t.Tick(r).conversionStalled;
+    EXPECT_TRUE(stalled);
+    // At 100% the full-bar rule stops it, as completed, not as stuck.
+    t.Reset();
+    r.progress = r.duration;
+    for (int i = 0; i < 3 * limit; ++i) EXPECT_FALSE(t.Tick(r).conversionStalled);
+}
+
 TEST(BatchRules, SummaryAndAfterRunPlan) {
     EXPECT_EQ(U8(SummaryText(3, 1, 0, 1, 1)), "Total Files: 3   Done: 1   Remaining: 0   Skip: 1   Failed: 1");
 

@@ -77,6 +77,18 @@ TEST(QueryRules, TipsComeFromTheirSectionsWithDefaults) {
     EXPECT_EQ(TipCount(noIni), 0);
 }
 
+// A tip of a megabyte hung the start-up at full CPU in the memo.
+TEST(QueryRules, AHugeTipIsCut) {
+    const std::string big(1 << 20, 'x');
+    MemoryStore store("[Count]\r\nValue=2\r\n[1]\r\nTitle=" + big + "\r\nContent=" + big +
+                      "\r\n[2]\r\nContent=" + std::string(kMaxTipText - 1, 'y') + "\xF0\x9F\x98\x80\r\n");
+    forms::TIniFile ini(u"Tips.ini", store);
+    EXPECT_EQ(ReadTip(ini, 1).title.size(), kMaxTipText);
+    EXPECT_EQ(ReadTip(ini, 1).content.size(), kMaxTipText);
+    // A character of two units at the limit goes whole or not at all.
+    EXPECT_EQ(ReadTip(ini, 2).content, String(kMaxTipText - 1, u'y'));
+}
+
 TEST(QueryRules, TheShippedTipsFileHasEveryTip) {
     std::ifstream in(std::string(SOURCE_ROOT) + "/app/Tips.ini", std::ios::binary);
     ASSERT_TRUE(in.good());

@@ -9,6 +9,9 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -20,6 +23,8 @@
 #include "framework/com/WinText.h"
 #include "framework/forms/WinStreams.h"
 #include "tests/app/wine/AppTestUtil.h"
+#include "tests/common/Damage.h"
+#include "tests/common/FfmpegClip.h"
 #include "tests/framework/wine/Screenshot.h"
 #include "tests/platform/wine/GraphTestUtil.h"
 #include "tests/realclips/FfProbe.h"
@@ -598,4 +603,27 @@ WT_TEST(Batch, PauseResumeAndStop) {
         for (const auto& line : run) std::printf("  log: %s\n", line.c_str());
     CHECK(!Exists(b.Out("c.avi")));
     CHECK(b.w.Errors().empty());
+}
+
+// A custom output folder that is a link to the source folder, with
+// Overwrite and "Delete source files", deleted the sources; a source that
+// holds only its headers "converted" to an empty file and was deleted too.
+WT_TEST(Batch, SourcesReachedThroughALinkAndEmptySourcesStay) {
+    Batch b("batch-link");
+    REQUIRE(symlink(b.Src("").c_str(), b.w.Folder().UnixPath("out").c_str()) == 0);
+    b.Options("Overwrite=1\r\nQuery=0\r\n", "AVI=1\r\nMPEG=0\r\nWMV=0\r\n", "DeleteSourceFile=1\r\n");
+    ffclip::Pattern(b.Src("a.avi"), 160, 120, 1.0);
+    b.w.Folder().WriteFile("src/headers.wmv",
+                           damage::HeadersOnly(at::ReadUnixFile(ffclip::Pattern(b.Src("full.wmv"), 160, 120, 1.0))));
+    REQUIRE(MainForm->AddTaskItem(b.w.Folder().WindowsPath("src/a.avi")));
+    REQUIRE(MainForm->AddTaskItem(b.w.Folder().WindowsPath("src/headers.wmv")));
+    const std::string before = at::ReadUnixFile(b.Src("a.avi"));
+    b.Run();
+    CHECK(Statuses() == (std::vector<std::string>{"Skip", "Error"}));
+    CHECK(at::ReadUnixFile(b.Src("a.avi")) == before);
+    CHECK(Exists(b.Src("headers.wmv")));
+    CHECK(!Exists(b.Src("headers.avi")));
+    const std::vector<std::string> lines = LogTexts();
+    CHECK(std::find(lines.begin(), lines.end(),
+                    "Error occurs: The source file holds no video frames that could be converted") != lines.end());
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/EverydayTips.h"
+#include "app/QueryRules.h"
 #include "app/Main.h"
 #include "app/QueryDialog.h"
 #include "app/about.h"
@@ -163,6 +164,35 @@ WT_TEST(Tips, OneOfTheTipsAndTheNeverShowChoice) {
     ft::ClickButton(*TipForm->btnOK);
     CHECK(!TipForm->Showing());
     CHECK(Has(w.ReadOptions(), "EverydayTips=0"));
+    CHECK(w.Errors().empty());
+}
+
+// A tip of a megabyte hung the start-up at full CPU (the edit control's
+// time grows with the square of its text); a Tips.ini saved as UTF-16 was
+// read as empty.
+WT_TEST(Tips, AHugeTipShowsAtOnceAndUnicodeFilesAreRead) {
+    at::ProgramWindows w("tips-huge");
+    w.Folder().WriteFile("Tips.ini", "[Count]\r\nValue=1\r\n[1]\r\nTitle=Long\r\nContent=" +
+                                         std::string(1 << 20, 'x') + "\r\n");
+    const DWORD before = GetTickCount();
+    TipForm->Show();
+    ft::Pump(20);
+    CHECK(GetTickCount() - before < 3000);
+    CHECK_EQ(TipForm->memContent->GetText().size(), app::kMaxTipText);
+    Shot(TipForm, "tips-window-long-tip.png");
+    TipForm->Hide();
+
+    std::string unicode = "\xFF\xFE";
+    for (char c : std::string("[Count]\r\nValue=1\r\n[1]\r\nTitle=Wide\r\nContent=Saved as UTF-16\r\n")) {
+        unicode += c;
+        unicode += '\0';
+    }
+    w.Folder().WriteFile("Tips.ini", unicode);
+    TipForm->Show();
+    ft::Pump(20);
+    CHECK_TEXT(U8(TipForm->labTitle->Caption()), "Wide");
+    CHECK_TEXT(U8(TipForm->memContent->GetText()), "Saved as UTF-16");
+    TipForm->Close();
     CHECK(w.Errors().empty());
 }
 

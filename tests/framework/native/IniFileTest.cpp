@@ -231,3 +231,32 @@ TEST_F(IniFileTest, ErasingSectionsAndDeletingKeys) {
     }
     EXPECT_EQ(ReadRaw(), "");
 }
+
+// An Option.ini saved as UTF-16 with a byte-order mark read as nothing, and
+// the first write replaced it with a file of defaults.
+TEST_F(IniFileTest, UnicodeFilesAreReadAndStayUnicode) {
+    auto utf16 = [](const std::string& ascii, bool bigEndian) {
+        std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (char c : ascii) {
+            out += bigEndian ? '\0' : c;
+            out += bigEndian ? c : '\0';
+        }
+        return out;
+    };
+    for (const bool bigEndian : {false, true}) {
+        WriteRaw(utf16("[General]\r\nVersion=2.5\r\n; kept\r\n[Advanced]\r\nShowQuery=0\r\n", bigEndian));
+        {
+            TIniFile ini(Path());
+            EXPECT_EQ(forms::TextToUtf8(ini.ReadString(u"General", u"Version", u"1.8")), "2.5");
+            EXPECT_FALSE(ini.ReadBool(u"Advanced", u"ShowQuery", true));
+            ini.WriteBool(u"Advanced", u"EverydayTips", false);
+            ini.WriteString(u"General", u"InitialDir", u"C:\\Vid\u00e9os");
+        }
+        EXPECT_EQ(ReadRaw(), utf16("[General]\r\nVersion=2.5\r\nInitialDir=C:\\Vid", bigEndian) +
+                                 (bigEndian ? std::string("\0\xE9", 2) : std::string("\xE9\0", 2)) +
+                                 utf16("os\r\n; kept\r\n[Advanced]\r\nShowQuery=0\r\nEverydayTips=0\r\n", bigEndian)
+                                     .substr(2));
+        TIniFile again(Path());
+        EXPECT_EQ(forms::TextToUtf8(again.ReadString(u"General", u"InitialDir", u"")), "C:\\Vid\xC3\xA9os");
+    }
+}
