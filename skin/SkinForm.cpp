@@ -610,6 +610,17 @@ void TSkinForm::UpdateRegion() {
     }
     m_regionWidth = W;
     m_regionHeight = H;
+    // A region like the one in place is not set again: setting it redraws
+    // the whole window.
+    if (m_regionSet) {
+        const HRGN current = CreateRectRgn(0, 0, 0, 0);
+        const bool same = GetWindowRgn(Handle, current) != ERROR && EqualRgn(current, region);
+        DeleteObject(current);
+        if (same) {
+            DeleteObject(region);
+            return;
+        }
+    }
     // The window owns the region from here on.
     SetWindowRgn(Handle, region, TRUE);
     m_regionSet = true;
@@ -632,9 +643,7 @@ void TSkinForm::PaintBorder(int kind, const RECT& rect, HDC dc) {
     if (!strip) return;
     const bool vertical = kind == 3 || kind == 4;
     const int frame = Active || e->FrameCount == 1 ? 1 : 2;
-    auto piece = MakeSkinFrameBitmap(rect, *strip, MarginsOf(*e), vertical, e->Tile != 1, e->FrameCount, frame);
-    if (!piece->Empty())
-        BitBlt(dc, rect.left, rect.top, piece->Width(), piece->Height(), piece->Canvas().Handle(), 0, 0, SRCCOPY);
+    DrawSkinFrame(dc, rect, *strip, MarginsOf(*e), vertical, e->Tile != 1, false, e->FrameCount, frame);
 }
 
 void TSkinForm::PaintTitleText(forms::TCanvas& canvas, const RECT& r) {
@@ -728,8 +737,9 @@ void TSkinForm::PaintMenuBand(HDC dc, int width) {
         return;
     }
     if (const HMENU menu = GetMenu(Handle)) {
-        ForgetMenuLayout(menu);
+        if (m_menuLaidOut != menu) ForgetMenuLayout(menu);
         DrawMenuBarTemp(Handle, dc, &band, menu, nullptr);
+        m_menuLaidOut = menu;
     }
 }
 
@@ -866,8 +876,9 @@ void TSkinForm::TimerTick() {
 LRESULT TSkinForm::NcCalcSize(WPARAM wParam, LPARAM lParam) {
     RECT proposed{};
     if (wParam) proposed = reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0];
-    const LRESULT old = CallOld(WM_NCCALCSIZE, wParam, lParam);
-    (void)old;
+    CallOld(WM_NCCALCSIZE, wParam, lParam);
+    // The system has laid its menu bar out for its own frame meanwhile.
+    m_menuLaidOut = nullptr;
     if (!wParam) return 0;
     auto* p = reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam);
     if (MdiChildOutOfNormal() || BorderKind == 2) {
@@ -1004,6 +1015,7 @@ LRESULT TSkinForm::MenuChanged(forms::TMessage* framework, UINT msg, WPARAM wPar
         throw;
     }
     if (SkinData) SkinData->NCPaintFlag = true;
+    m_menuLaidOut = nullptr;
     const HMENU menu = GetMenu(Handle);
     if (MenuBar) {
         if (SkinData && SkinData->MenuUpdate && menu) MenuBar->LoadFromMenu(menu, Form ? Form->Menu() : nullptr);

@@ -216,6 +216,8 @@ private:
     forms::TColor m_oldColor = 0;
     bool m_savedMenuUpdate = true;
     HWND m_newChild = nullptr;
+    // The system's menu bar as last laid out in the skinned frame.
+    HMENU m_menuLaidOut = nullptr;
     RECT m_clientRect{};
 };
 

@@ -78,12 +78,58 @@ private:
     POINT m_org{};
 };
 
+// Copies source's (sx, sy, w, h) to (x, y), leaving the target where the
+// source has the key colour. The source keeps its mask for the next time.
+void MaskedBlit(HDC dc, int x, int y, int w, int h, forms::TBitmap& source, int sx, int sy, COLORREF key) {
+    if (source.TransparentMode() != forms::TTransparentMode::tmFixed ||
+        forms::ColorToRGB(source.TransparentColor()) != key)
+        source.SetTransparentColor(static_cast<forms::TColor>(key));
+    const HBITMAP mask = source.MaskHandle();
+    if (!mask) return;
+    // Where the mask is white the target stays, where it is black the
+    // source is copied.
+    MaskBlt(dc, x, y, w, h, source.Canvas().Handle(), sx, sy, mask, sx, sy, MAKEROP4(0x00AA0029, SRCCOPY));
+}
+
 void Put(HDC dc, const RECT& rect, forms::TBitmap& picture, bool transparent) {
     if (transparent) TransparentBlit(dc, rect, picture, kSkinKeyColour);
     else BitBlt(dc, rect.left, rect.top, picture.Width(), picture.Height(), picture.Canvas().Handle(), 0, 0, SRCCOPY);
 }
 
 bool Inverted(const RECT& r) { return r.right < r.left || r.bottom < r.top; }
+
+// Draws pieces of a strip onto a DC, moved by (x, y). A piece that is
+// enlarged (or copied) takes each pixel from one source pixel; one that is
+// shrunk is averaged (HALFTONE), so that no line of the skin disappears.
+void DrawPieces(HDC dc, int x, int y, forms::TBitmap& strip, const std::vector<SkinPiece>& pieces) {
+    const HDC src = strip.Canvas().Handle();
+    const int oldMode = GetStretchBltMode(dc);
+    POINT oldOrigin{};
+    GetBrushOrgEx(dc, &oldOrigin);
+    for (const SkinPiece& p : pieces) {
+        const int w = p.dest.Width(), h = p.dest.Height();
+        if (w <= 0 || h <= 0) continue;
+        const RECT dest{p.dest.left + x, p.dest.top + y, p.dest.right + x, p.dest.bottom + y};
+        if (p.tile) {
+            forms::TCanvas canvas;
+            canvas.SetHandle(dc);
+            TileBitmap(canvas, dest, strip, ToRect(p.source));
+            canvas.SetHandle(nullptr);
+            continue;
+        }
+        const int sw = p.source.Width(), sh = p.source.Height();
+        if (w == sw && h == sh) {
+            BitBlt(dc, dest.left, dest.top, w, h, src, p.source.left, p.source.top, SRCCOPY);
+            continue;
+        }
+        const bool shrinks = w < sw || h < sh;
+        SetStretchBltMode(dc, shrinks ? HALFTONE : COLORONCOLOR);
+        if (shrinks) SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchBlt(dc, dest.left, dest.top, w, h, src, p.source.left, p.source.top, sw, sh, SRCCOPY);
+    }
+    SetStretchBltMode(dc, oldMode);
+    SetBrushOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
+}
 
 }  // namespace
 
@@ -93,23 +139,24 @@ std::unique_ptr<forms::TBitmap> MakeSkinFrameBitmap(const RECT& rect, forms::TBi
     auto result = NewPicture(W, H);
     if (result->Empty() || strip.Empty()) return result;
     const SkinRect frame = FrameIn(strip, frameCount, frameIndex, vertical);
-    forms::TCanvas& out = result->Canvas();
-    forms::TCanvas& in = strip.Canvas();
-    for (const SkinPiece& p : NinePieces(frame, margins, W, H, tile)) {
-        if (p.tile) {
-            TileBitmap(out, ToRect(p.dest), strip, ToRect(p.source));
-        } else if (p.dest.Width() > 0 && p.dest.Height() > 0) {
-            out.CopyRect(ToRect(p.dest), in, ToRect(p.source));
-        }
-    }
+    DrawPieces(result->Canvas().Handle(), 0, 0, strip, NinePieces(frame, margins, W, H, tile));
     return result;
 }
 
 void DrawSkinFrame(HDC dc, const RECT& rect, forms::TBitmap& strip, SkinMargins margins, bool vertical, bool tile,
                    bool transparent, int frameCount, int frameIndex) {
-    if (Inverted(rect)) return;
+    if (Inverted(rect) || strip.Empty()) return;
+    const int W = rect.right - rect.left, H = rect.bottom - rect.top;
+    if (W <= 0 || H <= 0) return;
+    if (!transparent) {
+        // Opaque pieces side by side: straight onto the target, the same
+        // pixels as through a picture of the whole frame.
+        const SkinRect frame = FrameIn(strip, frameCount, frameIndex, vertical);
+        DrawPieces(dc, rect.left, rect.top, strip, NinePieces(frame, margins, W, H, tile));
+        return;
+    }
     auto picture = MakeSkinFrameBitmap(rect, strip, margins, vertical, tile, frameCount, frameIndex);
-    if (!picture->Empty()) Put(dc, rect, *picture, transparent);
+    Put(dc, rect, *picture, true);
 }
 
 void DrawSkinBarTiled(forms::TCanvas& canvas, const RECT& rect, forms::TBitmap& strip, SkinMargins margins,
@@ -119,9 +166,7 @@ void DrawSkinBarTiled(forms::TCanvas& canvas, const RECT& rect, forms::TBitmap& 
     auto picture = NewPicture(W, H);
     if (picture->Empty()) return;
     const SkinRect frame = FrameIn(strip, frameCount, frameIndex, vertical);
-    for (const SkinPiece& p : TiledBarPieces(frame, margins.left, margins.right, W, H))
-        if (p.dest.Width() > 0 && p.dest.Height() > 0)
-            picture->Canvas().CopyRect(ToRect(p.dest), strip.Canvas(), ToRect(p.source));
+    DrawPieces(picture->Canvas().Handle(), 0, 0, strip, TiledBarPieces(frame, margins.left, margins.right, W, H));
     Put(canvas.Handle(), rect, *picture, transparent);
 }
 
@@ -141,33 +186,26 @@ void DrawSkinBorderOnly(HDC dc, const RECT& rect, forms::TBitmap& strip, SkinMar
 void DrawStripFrame(HDC dc, const RECT& rect, forms::TBitmap& strip, bool transparent, int frameCount,
                     int frameIndex) {
     if (Inverted(rect) || strip.Empty()) return;
-    auto picture = NewPicture(rect.right - rect.left, rect.bottom - rect.top);
-    if (picture->Empty()) return;
+    const int W = rect.right - rect.left, H = rect.bottom - rect.top;
+    if (W <= 0 || H <= 0) return;
     const SkinRect frame = FrameIn(strip, frameCount, frameIndex, false);
-    picture->Canvas().CopyRect(RECT{0, 0, picture->Width(), picture->Height()}, strip.Canvas(), ToRect(frame));
+    if (frame.Width() == W && frame.Height() == H) {
+        // A frame at its own size (a title-bar button) comes straight from
+        // the strip.
+        if (transparent) MaskedBlit(dc, rect.left, rect.top, W, H, strip, frame.left, frame.top, kSkinKeyColour);
+        else BitBlt(dc, rect.left, rect.top, W, H, strip.Canvas().Handle(), frame.left, frame.top, SRCCOPY);
+        return;
+    }
+    auto picture = NewPicture(W, H);
+    DrawPieces(picture->Canvas().Handle(), 0, 0, strip, {SkinPiece{{0, 0, W, H}, frame, false}});
     Put(dc, rect, *picture, transparent);
 }
 
 void TransparentBlit(HDC dc, const RECT& rect, forms::TBitmap& source, COLORREF key) {
     if (Inverted(rect) || source.Empty()) return;
-    const int w = rect.right - rect.left, h = rect.bottom - rect.top;
+    const int w = std::min<int>(rect.right - rect.left, source.Width()), h = std::min<int>(rect.bottom - rect.top, source.Height());
     if (w <= 0 || h <= 0) return;
-    const HDC src = source.Canvas().Handle();
-    // The mask: white where the source has the key colour (a colour to
-    // monochrome blit turns the source's background colour white).
-    const HBITMAP mask = CreateBitmap(w, h, 1, 1, nullptr);
-    if (!mask) return;
-    const HDC maskDc = CreateCompatibleDC(dc);
-    const HGDIOBJ oldMask = SelectObject(maskDc, mask);
-    const COLORREF oldBk = SetBkColor(src, key);
-    BitBlt(maskDc, 0, 0, w, h, src, 0, 0, SRCCOPY);
-    SetBkColor(src, oldBk);
-    SelectObject(maskDc, oldMask);
-    DeleteDC(maskDc);
-    // Where the mask is white the target stays, where it is black the
-    // source is copied.
-    MaskBlt(dc, rect.left, rect.top, w, h, src, 0, 0, mask, 0, 0, MAKEROP4(0x00AA0029, SRCCOPY));
-    DeleteObject(mask);
+    MaskedBlit(dc, rect.left, rect.top, w, h, source, 0, 0, key);
 }
 
 void TileBitmap(forms::TCanvas& canvas, const RECT& target, forms::TBitmap& source, const RECT& sourceRect) {

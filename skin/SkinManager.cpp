@@ -218,7 +218,7 @@ void TSkinManage::RunJob() {
                 for (int i = forms::Application->FormCount() - 1; i >= 0; --i) {
                     forms::TCustomForm* f = forms::Application->Forms(i);
                     if (f != d->Owner()) continue;
-                    if (f->HandleAllocated()) SkinWindow(f->Handle());
+                    SkinWindow(f->Handle());
                     break;
                 }
             m_activatingAll = false;
@@ -250,10 +250,9 @@ void TSkinManage::RunJob() {
             m_jobs.active = true;
             m_activatingAll = true;
             if (forms::Application)
-                for (int i = forms::Application->FormCount() - 1; i >= 0; --i) {
-                    forms::TCustomForm* f = forms::Application->Forms(i);
-                    if (f->HandleAllocated()) SkinWindow(f->Handle());
-                }
+                // Forms whose window is not made yet get it now.
+                for (int i = forms::Application->FormCount() - 1; i >= 0; --i)
+                    SkinWindow(forms::Application->Forms(i)->Handle());
             m_activatingAll = false;
             break;
         case kJobCodeDeactivate:
