@@ -13,7 +13,11 @@
 #include "framework/forms/Component.h"
 
 namespace forms {
+class TCheckBox;
 class TControl;
+class TGroupBox;
+class TMemo;
+class TPanel;
 class TWinControl;
 }  // namespace forms
 
@@ -41,6 +45,13 @@ protected:
     HWND m_handle = nullptr;
     forms::TControl* m_control = nullptr;
 };
+
+// The framework classes that the skinner choice names by their base
+// classes: the framework has no separate base class for these.
+using TCustomCheckBox = forms::TCheckBox;
+using TCustomGroupBox = forms::TGroupBox;
+using TCustomPanel = forms::TPanel;
+using TCustomMemo = forms::TMemo;
 
 // How the controls of a skinned window get their skinners: the controls of
 // a framework form by its components, a bare window's children by window

@@ -368,9 +368,31 @@ WT_TEST(SkinForm, TitleButtonsCloseAndMaximise) {
                  MAKELPARAM(r.left + close->Rect.left + 2, r.top + close->Rect.top + 2));
     SendMessageW(h, WM_NCLBUTTONUP, HTCAPTION, MAKELPARAM(r.left + max->Rect.left + 2, r.top + max->Rect.top + 2));
     CHECK_EQ(TakePosted(h, WM_CLOSE, 0) + TakePosted(h, WM_SYSCOMMAND, SC_MAXIMIZE), 0);
-    // The caption's band and the menu band answer the hit test.
+    // The frame's bands answer the hit test: the sizing edge, the caption,
+    // the menu bar.
+    CHECK_EQ(SendMessageW(h, WM_NCHITTEST, 0, MAKELPARAM(r.left + 1, (r.top + r.bottom) / 2)), HTLEFT);
     CHECK_EQ(SendMessageW(h, WM_NCHITTEST, 0, MAKELPARAM(r.left + 150, r.top + 10)), HTCAPTION);
     CHECK_EQ(SendMessageW(h, WM_NCHITTEST, 0, MAKELPARAM(r.left + 150, r.top + s->BorderTop + 3)), HTMENU);
+}
+
+WT_TEST(SkinForm, FrameCountsBelowOneCountAsOne) {
+    Rig rig;
+    REQUIRE(ShowSkinned(rig.form));
+    const HWND h = rig.form->Handle();
+    TSkinForm* s = SkinnerOf(h);
+    skin::SkinElements& e = rig.form->data->Elements();
+    // Counts a damaged skin or a painter could leave: nothing divides by them.
+    e.BorderLeft->FrameCount = 0;
+    e.BorderTop->FrameCount = -2;
+    for (auto& b : e.SysButtons) b->FrameCount = 0;
+    s->FreeSysButtons();
+    s->LoadNCMetrics();
+    CHECK_EQ(s->BorderLeft, e.BorderLeft->Bitmap.width);
+    CHECK_EQ(s->BorderTop, e.BorderTop->Bitmap.height);
+    SendMessageW(h, skin::WM_SKIN_NCREPAINT, 0, 0);
+    for (auto& b : s->SysButtons)
+        if (b->Visible && !b->IsIcon()) CHECK_EQ(b->Rect.right - b->Rect.left, b->Element.Bitmap.width);
+    CHECK(rig.app.Errors.empty());
 }
 
 WT_TEST(SkinForm, TwoSwitchesWithinTheJobDelayRunOneJob) {
