@@ -743,6 +743,12 @@ void TSkinForm::PaintMenuBand(HDC dc, int width) {
     }
 }
 
+void TSkinForm::RepaintFrame() {
+    const HDC dc = GetWindowDC(Handle);
+    PaintNC(dc);
+    ReleaseDC(Handle, dc);
+}
+
 void TSkinForm::PaintNC(HDC dc) {
     if (!dc || !NonClientSkinned()) return;
     try {
@@ -920,9 +926,7 @@ LRESULT TSkinForm::NcActivate(WPARAM wParam, LPARAM) {
         c->SendMouseLeave();
     }
     if (!MdiChildOutOfNormal()) {
-        const HDC dc = GetWindowDC(Handle);
-        PaintNC(dc);
-        ReleaseDC(Handle, dc);
+        RepaintFrame();
     }
     return TRUE;
 }
@@ -930,9 +934,7 @@ LRESULT TSkinForm::NcActivate(WPARAM wParam, LPARAM) {
 LRESULT TSkinForm::NcPaint(WPARAM wParam, LPARAM lParam) {
     if (!SkinData->NCPaintFlag) return 0;
     if (MdiChildOutOfNormal() || BorderKind == 2) return CallOld(WM_NCPAINT, wParam, lParam);
-    const HDC dc = GetWindowDC(Handle);
-    PaintNC(dc);
-    ReleaseDC(Handle, dc);
+    RepaintFrame();
     return 0;
 }
 
@@ -989,14 +991,8 @@ LRESULT TSkinForm::NcMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK TSkinForm::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = static_cast<TSkinForm*>(GetPropW(hwnd, kSkinProp));
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    // The procedure to fall back on, should anything below fail.
-    const WNDPROC old = self->m_oldProc;
-    try {
-        return self->SkinWindowProc(msg, wParam, lParam);
-    } catch (...) {
-        forms::HandleCallbackException();
-        return old ? CallWindowProcW(old, hwnd, msg, wParam, lParam) : 0;
-    }
+    return GuardedMessage(hwnd, msg, wParam, lParam, self->m_oldProc,
+                          [&] { return self->SkinWindowProc(msg, wParam, lParam); });
 }
 
 LRESULT TSkinForm::CallOld(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -1177,9 +1173,7 @@ LRESULT TSkinForm::SkinWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         const LRESULT r = CallOld(msg, wParam, lParam);
         if (msg == WM_SETICON) LoadIcon();
         if (!Form || msg == WM_SETICON) {
-            const HDC dc = GetWindowDC(Handle);
-            PaintNC(dc);
-            ReleaseDC(Handle, dc);
+            RepaintFrame();
         }
         return r;
     }
@@ -1206,9 +1200,7 @@ LRESULT TSkinForm::SkinWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NCRBUTTONDOWN:
         return NcMouse(msg, wParam, lParam);
     case WM_SKIN_NCREPAINT: {
-        const HDC dc = GetWindowDC(Handle);
-        PaintNC(dc);
-        ReleaseDC(Handle, dc);
+        RepaintFrame();
         return 0;
     }
     default:
@@ -1221,13 +1213,8 @@ LRESULT TSkinForm::SkinWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK TSkinForm::ClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = static_cast<TSkinForm*>(GetPropW(hwnd, kClientProp));
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    const WNDPROC old = self->m_oldClientProc;
-    try {
-        return self->MDIClientWindowProc(msg, wParam, lParam);
-    } catch (...) {
-        forms::HandleCallbackException();
-        return old ? CallWindowProcW(old, hwnd, msg, wParam, lParam) : 0;
-    }
+    return GuardedMessage(hwnd, msg, wParam, lParam, self->m_oldClientProc,
+                          [&] { return self->MDIClientWindowProc(msg, wParam, lParam); });
 }
 
 LRESULT TSkinForm::CallOldClient(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -106,8 +106,9 @@ public:
     TSkinControl* FindSkinnerByHandle(HWND window) const;
     static forms::String GetWindowTextOf(HWND window);
     static forms::String GetClassNameOf(HWND window);
-    // The frame, drawn onto a window DC.
+    // The frame, drawn onto a window DC; and onto the window's own.
     void PaintNC(HDC dc);
+    void RepaintFrame();
     // Screen point to window point (the frame's own arithmetic).
     POINT ScreenToWindow(POINT screen) const;
     // The object under a window point, if any.

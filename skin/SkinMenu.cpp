@@ -4,6 +4,7 @@
 #include "skin/SkinData.h"
 #include "skin/SkinImage.h"
 #include "skin/SkinManager.h"
+#include "skin/SkinSubclass.h"
 
 namespace skin {
 
@@ -52,13 +53,8 @@ void TSkinPopupMenu::Detach() {
 LRESULT CALLBACK TSkinPopupMenu::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = static_cast<TSkinPopupMenu*>(GetPropW(hwnd, kPopupProp));
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    const WNDPROC old = self->m_oldProc;
-    try {
-        return self->WindowProc(msg, wParam, lParam);
-    } catch (...) {
-        forms::HandleCallbackException();
-        return old ? CallWindowProcW(old, hwnd, msg, wParam, lParam) : 0;
-    }
+    return GuardedMessage(hwnd, msg, wParam, lParam, self->m_oldProc,
+                          [&] { return self->WindowProc(msg, wParam, lParam); });
 }
 
 LRESULT TSkinPopupMenu::CallOld(UINT msg, WPARAM wParam, LPARAM lParam) {

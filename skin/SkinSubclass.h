@@ -11,14 +11,13 @@
 #include <functional>
 
 #include "framework/forms/Component.h"
+#include "framework/forms/Controls.h"
 
 namespace forms {
 class TCheckBox;
-class TControl;
 class TGroupBox;
 class TMemo;
 class TPanel;
-class TWinControl;
 }  // namespace forms
 
 namespace skin {
@@ -61,5 +60,18 @@ struct SkinControlHooks {
     std::function<void(TSkinForm& form)> skinChildWindows;
 };
 SkinControlHooks& ControlSkinning();
+
+// Runs a skinner's handling of one message of a window it has taken over;
+// should that fail, the error goes to the application and the window's own
+// procedure answers.
+template <class Handling>
+LRESULT GuardedMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, WNDPROC own, Handling handling) {
+    try {
+        return handling();
+    } catch (...) {
+        forms::HandleCallbackException();
+        return own ? CallWindowProcW(own, hwnd, msg, wParam, lParam) : 0;
+    }
+}
 
 }  // namespace skin
