@@ -156,7 +156,9 @@ void TSkinForm::Notification(forms::TComponent* component, forms::TOperation ope
             if (HotControl == s) HotControl = nullptr;
             return;
         }
-        if (s->Control() == component && dynamic_cast<forms::TGraphicControl*>(component)) {
+        // The component is being freed: only its address is known, and a
+        // windowless control's skinner is the one without a window.
+        if (static_cast<forms::TComponent*>(s->Control()) == component && !s->Handle()) {
             Skinners.erase(it);
             if (HotControl == s) HotControl = nullptr;
             delete s;

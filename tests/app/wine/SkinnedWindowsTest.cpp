@@ -111,6 +111,10 @@ WT_TEST(SkinnedWindows, TheMainWindowWearsEachSkinActiveAndInactive) {
     REQUIRE(ft::PumpUntil([&] { return Skinned(main); }, 3000));
     skin::TSkinData* d = MainForm->SkinData1;
     CHECK(d->Elements().SkinName == "Corvane Blue");
+    // The program's icon is every window's, and the title bar shows it.
+    REQUIRE(!forms::Application->Icon().Empty());
+    CHECK(reinterpret_cast<HICON>(SendMessageW(main, WM_GETICON, ICON_BIG, 0)) == forms::Application->Icon().Handle());
+    CHECK(SendMessageW(main, WM_GETICON, ICON_SMALL, 0) != 0);
     Place(MainForm, 0, 0);
     ft::Pump(300);
     Shoot(main, "skin-main-builtin-active.png");

@@ -17,6 +17,8 @@
 #include "skin/SkinImage.h"
 #include "skin/SkinManager.h"
 #include "skin/SkinMenu.h"
+#include "skin/SkinSubclass.h"
+#include "framework/forms/StdCtrls.h"
 #include "tests/framework/wine/FormsTestUtil.h"
 #include "tests/wine/harness/WineTest.h"
 #include "tools/skinkit/DefaultSkin.h"
@@ -547,6 +549,75 @@ WT_TEST(SkinForm, ARawMdiFrameAndItsChildrenAreSkinned) {
     CHECK(rig.app.Errors.empty());
 }
 
+namespace {
+
+// A skinner of a windowless control that says when it is freed.
+class LabelSkinner : public skin::TSkinControl {
+public:
+    LabelSkinner(forms::TComponent* owner, forms::TControl* control, bool& freed)
+        : skin::TSkinControl(owner), m_freed(freed) {
+        m_control = control;
+    }
+    ~LabelSkinner() override { m_freed = true; }
+
+private:
+    bool& m_freed;
+};
+
+}  // namespace
+
+WT_TEST(SkinForm, ASkinnerGoesWithItsWindowlessControlWhoeverOwnsIt) {
+    Rig rig;
+    REQUIRE(ShowSkinned(rig.form));
+    TSkinForm* s = SkinnerOf(rig.form->Handle());
+    // A label of the skinned form: the form's own components are heard.
+    auto* own = new forms::TLabel(rig.form);
+    own->SetParent(rig.form);
+    bool ownFreed = false;
+    s->AddSkinner(new LabelSkinner(s, own, ownFreed));
+    // A label owned by another form, shown on this one: heard because the
+    // skinner asked to be told.
+    FormRecipe plain;
+    plain.skinData = false;
+    plain.menu = false;
+    SkinnedForm* other = rig.Make(plain);
+    auto* foreign = new forms::TLabel(other);
+    foreign->SetParent(rig.form);
+    bool foreignFreed = false;
+    s->AddSkinner(new LabelSkinner(s, foreign, foreignFreed));
+    s->FreeNotification(foreign);
+    CHECK_EQ(s->Skinners.size(), 2u);
+    delete own;
+    CHECK(ownFreed);
+    delete foreign;
+    CHECK(foreignFreed);
+    CHECK(s->Skinners.empty());
+}
+
+WT_TEST(SkinForm, AControlKeepsAReplacedWindowProcWhenItMovesToAnotherParent) {
+    Rig rig;
+    FormRecipe plain;
+    plain.skinData = false;
+    SkinnedForm* other = rig.Make(plain);
+    auto* button = new forms::TButton(rig.form);
+    button->SetParent(rig.form);
+    rig.form->Show();
+    other->Show();
+    const HWND first = button->Handle();
+    int seen = 0;
+    forms::TWndMethod old = button->WindowProc;
+    button->WindowProc = [&](forms::TMessage& m) {
+        if (m.Msg == WM_USER + 7) ++seen;
+        old(m);
+    };
+    SendMessageW(first, WM_USER + 7, 0, 0);
+    button->SetParent(other);
+    CHECK(button->Handle() != first);
+    SendMessageW(button->Handle(), WM_USER + 7, 0, 0);
+    CHECK_EQ(seen, 2);
+    button->WindowProc = old;
+}
+
 // ---- The drawing helpers on real bitmaps -----------------------------------------------------
 
 namespace {
@@ -581,6 +652,19 @@ WT_TEST(SkinImage, BorderOnlyLeavesTheCentreAndTransparentDrawingTheKeyedPixels)
     skin::TransparentBlit(target.Canvas().Handle(), RECT{0, 0, 8, 8}, picture, skin::kSkinKeyColour);
     CHECK_EQ(At(target, 2, 2), RGB(10, 20, 30));
     CHECK_EQ(At(target, 3, 2), RGB(1, 2, 3));
+}
+
+WT_TEST(SkinImage, CopyRectStretchesInTheCanvassMode) {
+    auto source_ = Solid(2, 1, RGB(0, 0, 0));
+    auto target_ = Solid(1, 1, RGB(9, 9, 9));
+    forms::TCanvas& canvas = target_->Canvas();
+    canvas.CopyRect(RECT{0, 0, 1, 1}, source_->Canvas(), RECT{0, 0, 2, 1});
+    CHECK_EQ(GetStretchBltMode(canvas.Handle()), COLORONCOLOR);
+    // A canvas set to halftone (the skin's pictures) stretches in halftone.
+    canvas.SetStretchMode(HALFTONE);
+    canvas.CopyRect(RECT{0, 0, 1, 1}, source_->Canvas(), RECT{0, 0, 2, 1});
+    CHECK_EQ(GetStretchBltMode(canvas.Handle()), HALFTONE);
+    CHECK_EQ(At(*target_, 0, 0), RGB(0, 0, 0));
 }
 
 WT_TEST(SkinImage, TilesAndBarsDrawWhatTheirPiecesSay) {
