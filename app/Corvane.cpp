@@ -4,6 +4,7 @@
 
 #include "app/Startup.h"
 #include "framework/forms/Forms.h"
+#include "skin/SkinManager.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     forms::TApplication application;
@@ -15,11 +16,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     } catch (const std::exception& e) {
         // A window that cannot be built (the conversion control is not
         // registered) ends the program.
+        skin::DestroySkinManager();
         application.ShowException(e);
         return 1;
     } catch (...) {
+        skin::DestroySkinManager();
         application.ShowException(forms::Exception("An unexpected error occurred"));
         return 1;
     }
+    // The skin manager goes before the windows: its hook comes off and
+    // every window has its own procedure back.
+    skin::DestroySkinManager();
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "framework/com/WinText.h"
 #include "framework/forms/Forms.h"
 #include "skin/SkinArchive.h"
+#include "skin/SkinImage.h"
 
 namespace skin {
 
@@ -103,7 +104,9 @@ bool TSkinData::LoadFrom(const uint8_t* data, size_t size) {
     if (iniName.empty()) return false;
     auto fresh = std::make_unique<SkinElements>();
     ParseSkinDescription(std::string(ini.Bytes().begin(), ini.Bytes().end()), reader, *fresh);
+    m_pictures.clear();
     m_elements = std::move(fresh);
+    ++m_generation;
     if (m_faceBrush) DeleteObject(m_faceBrush);
     m_faceBrush = CreateSolidBrush(Resolve(m_elements->ButtonFaceColour));
     m_noSkinLoaded = false;
@@ -163,6 +166,16 @@ void TSkinData::Loaded() {
     }
     manager.NoteActivation();
     if (auto* form = dynamic_cast<forms::TCustomForm*>(Owner())) manager.AttachFormSkinner(form);
+}
+
+forms::TBitmap* TSkinData::Picture(const SkinPixels& pixels) {
+    if (pixels.Empty()) return nullptr;
+    auto& slot = m_pictures[&pixels];
+    if (!slot) {
+        slot = std::make_unique<forms::TBitmap>();
+        AssignPixels(*slot, pixels);
+    }
+    return slot.get();
 }
 
 void TSkinData::AskFormSkin(const String& aName, bool& doSkin) {

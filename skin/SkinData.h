@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -82,6 +83,16 @@ public:
     const forms::TMemoryStream& SkinBytes() const { return m_skinBytes; }
     // The element records, colours and system buttons of the loaded skin.
     const SkinElements& Elements() const { return *m_elements; }
+    SkinElements& Elements() { return *m_elements; }
+    // A skin bitmap of the loaded skin as a framework bitmap, made once per
+    // load; null for an empty one.
+    forms::TBitmap* Picture(const SkinPixels& pixels);
+    // A skin bitmap changed in place: its framework bitmap is made again.
+    void PictureChanged(const SkinPixels& pixels) { m_pictures.erase(&pixels); }
+    // The window icon the title bars show for windows without one.
+    forms::TBitmap IconBitmap;
+    // Counts the loads, so that painters know when to drop what they built.
+    int Generation() const { return m_generation; }
     HBRUSH FaceBrush() const { return m_faceBrush; }
     // Glyphs of the skinned system menu (16 x 16, white is transparent).
     forms::TImageList* MenuImages() const { return m_menuImages; }
@@ -104,6 +115,8 @@ private:
     forms::TStringList m_skin3rd;
     forms::TMemoryStream m_skinBytes;
     std::unique_ptr<SkinElements> m_elements;
+    std::map<const SkinPixels*, std::unique_ptr<forms::TBitmap>> m_pictures;
+    int m_generation = 0;
     HBRUSH m_faceBrush = nullptr;
     forms::TImageList* m_menuImages = nullptr;
 };

@@ -13,6 +13,14 @@ TComponent::TComponent(TComponent* owner) {
 
 TComponent::~TComponent() {
     m_state |= csDestroying;
+    // A copy: a component told may drop its own links meanwhile.
+    const std::vector<TComponent*> told = m_freeNotifies;
+    m_freeNotifies.clear();
+    for (TComponent* c : told) {
+        auto& theirs = c->m_freeNotifies;
+        theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
+        c->Notification(this, TOperation::opRemove);
+    }
     DestroyComponents();
     if (m_owner) m_owner->RemoveComponent(this);
 }
@@ -39,6 +47,21 @@ TComponent* TComponent::FindComponent(const String& name) const {
 
 void TComponent::DestroyComponents() {
     while (!m_components.empty()) delete m_components.back();
+}
+
+void TComponent::FreeNotification(TComponent* other) {
+    if (!other || other == this) return;
+    if (std::find(m_freeNotifies.begin(), m_freeNotifies.end(), other) == m_freeNotifies.end())
+        m_freeNotifies.push_back(other);
+    if (std::find(other->m_freeNotifies.begin(), other->m_freeNotifies.end(), this) == other->m_freeNotifies.end())
+        other->m_freeNotifies.push_back(this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* other) {
+    if (!other) return;
+    m_freeNotifies.erase(std::remove(m_freeNotifies.begin(), m_freeNotifies.end(), other), m_freeNotifies.end());
+    auto& theirs = other->m_freeNotifies;
+    theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
 }
 
 void TComponent::Loaded() { m_state &= ~csLoading; }

@@ -57,6 +57,11 @@ public:
     // Frees every owned component, the last created first.
     void DestroyComponents();
 
+    // Asks that other hears (Notification, opRemove) when this component is
+    // freed, whoever owns either; the link holds both ways.
+    void FreeNotification(TComponent* other);
+    void RemoveFreeNotification(TComponent* other);
+
     // Called once the owner form has been built (depth first over the
     // components); clears csLoading.
     virtual void Loaded();
@@ -79,6 +84,7 @@ private:
     int m_tag = 0;
     unsigned m_state = 0;
     std::vector<TComponent*> m_components;
+    std::vector<TComponent*> m_freeNotifies;
 };
 
 }  // namespace forms

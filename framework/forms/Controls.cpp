@@ -542,7 +542,9 @@ TWinControl::~TWinControl() {
 
 void TWinControl::DestroyHandle() {
     if (!m_handle) return;
-    WindowProc = [this](TMessage& m) { TWinControl::WndProc(m); };
+    // Only a control that is being freed loses a replaced WindowProc (one
+    // installed by the skin engine); a handle remade on re-parenting keeps it.
+    if (ComponentState() & csDestroying) WindowProc = [this](TMessage& m) { TWinControl::WndProc(m); };
     DestroyWindow(m_handle);
     m_handle = nullptr;
 }

@@ -124,6 +124,10 @@ void TCustomForm::CreateParams(TCreateParams& p) {
 
 void TCustomForm::InitializeWnd() {
     if (m_menu) ::SetMenu(m_handle, m_menu->Handle());
+    if (Application && !Application->Icon().Empty()) {
+        SendMessageW(m_handle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Application->Icon().Handle()));
+        SendMessageW(m_handle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Application->SmallIcon()));
+    }
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle style) {
@@ -420,12 +424,30 @@ void TCustomForm::WndProc(TMessage& m) {
 
 // ---- TApplication ----------------------------------------------------------------
 
+namespace {
+
+BOOL CALLBACK TakeFirstIcon(HMODULE module, LPCWSTR, LPWSTR name, LONG_PTR param) {
+    const HICON icon = static_cast<HICON>(LoadImageW(module, name, IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    if (icon) reinterpret_cast<TIcon*>(param)->SetHandle(icon);
+    return FALSE;
+}
+
+}  // namespace
+
 TApplication::TApplication() : TComponent(nullptr) {
     Application = this;
     String exe = ExeName();
     exe = ExtractFileName(exe);
     const size_t dot = exe.rfind(u'.');
     m_title = dot == String::npos ? exe : exe.substr(0, dot);
+    // The program's first icon resource, if it has one.
+    EnumResourceNamesW(GetModuleHandleW(nullptr), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON), &TakeFirstIcon,
+                       reinterpret_cast<LONG_PTR>(&m_icon));
+}
+
+HICON TApplication::SmallIcon() {
+    if (!m_smallIcon) m_smallIcon = m_icon.CopyAt(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+    return m_smallIcon;
 }
 
 TApplication::~TApplication() {
@@ -435,6 +457,7 @@ TApplication::~TApplication() {
     DestroyComponents();
     m_forms.clear();
     if (m_handle) DeallocateHWnd(m_handle);
+    if (m_smallIcon) DestroyIcon(m_smallIcon);
     if (m_oleInitialized) OleUninitialize();
     if (Application == this) Application = nullptr;
 }

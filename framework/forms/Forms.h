@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/forms/Controls.h"
+#include "framework/forms/Icons.h"
 #include "framework/forms/Menus.h"
 
 namespace forms {
@@ -160,6 +161,9 @@ public:
     String ExeName() const;
     // The hidden window that owns the forms.
     HWND Handle();
+    // The program's icon (its first icon resource), shown by every form.
+    TIcon& Icon() { return m_icon; }
+    HICON SmallIcon();
 
     // A message box over the active form (or the given window).
     int MessageBox(const String& text, const String& caption, UINT flags);
@@ -198,6 +202,8 @@ private:
     bool m_terminated = false;
     bool m_showMainForm = true;
     bool m_oleInitialized = false;
+    TIcon m_icon;
+    HICON m_smallIcon = nullptr;
 };
 
 extern TApplication* Application;

@@ -262,7 +262,8 @@ void TCanvas::StretchDraw(const RECT& rect, TGraphic& graphic) {
 void TCanvas::CopyRect(const RECT& dest, TCanvas& source, const RECT& sourceRect) {
     Select();
     const HDC src = source.Handle();
-    SetStretchBltMode(m_dc, COLORONCOLOR);
+    SetStretchBltMode(m_dc, m_stretchMode);
+    if (m_stretchMode == HALFTONE) SetBrushOrgEx(m_dc, 0, 0, nullptr);
     StretchBlt(m_dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, src, sourceRect.left,
                sourceRect.top, sourceRect.right - sourceRect.left, sourceRect.bottom - sourceRect.top, SRCCOPY);
     Changed();

@@ -165,7 +165,10 @@ public:
     int TextHeight(const String& text) { return TextExtent(text).cy; }
     void Draw(int x, int y, TGraphic& graphic);
     void StretchDraw(const RECT& rect, TGraphic& graphic);
+    // Stretches source's rectangle into dest in the canvas's stretch mode.
     void CopyRect(const RECT& dest, TCanvas& source, const RECT& sourceRect);
+    int StretchMode() const { return m_stretchMode; }
+    void SetStretchMode(int mode) { m_stretchMode = mode; }
     TColor Pixel(int x, int y);
     void SetPixel(int x, int y, TColor color);
     RECT ClipRect();
@@ -191,6 +194,7 @@ private:
     TPen m_pen;
     TBrush m_brush;
     HGDIOBJ m_oldFont = nullptr, m_oldPen = nullptr, m_oldBrush = nullptr;
+    int m_stretchMode = COLORONCOLOR;
     std::recursive_mutex m_lock;
 };
 

@@ -27,6 +27,7 @@
 #include "app/option.h"
 #include "framework/com/WinText.h"
 #include "platform/core/MediaError.h"
+#include "skin/SkinManager.h"
 #include "tests/wine/harness/ComTestUtil.h"
 #include "tests/wine/harness/WineTest.h"
 
@@ -133,11 +134,14 @@ bool StandInMediaDetector() {
 
 // ---- The program's windows ----------------------------------------------------------
 
-ProgramWindows::ProgramWindows(const std::string& tag) : m_folder(tag) {
+ProgramWindows::ProgramWindows(const std::string& tag, const std::string& skin) : m_folder(tag), m_skin(skin) {
     app::CreateProgramWindows(m_app.App());
     // The main window found the test program's folder; the settings of
-    // each test live in its own.
+    // each test live in its own, read again as the options window reads
+    // them at the start.
     app::ProgramFolder = m_folder.Windows() + u"\\";
+    WriteOptions("");
+    app::OptionForm->LoadOptions();
     app::MainForm->Show();
     ft::Pump(30);
 }
@@ -151,9 +155,16 @@ ProgramWindows::~ProgramWindows() {
     app::AboutForm = nullptr;
     app::TipForm = nullptr;
     app::OptionLinks = app::OptionWindowLinks{};
+    // The windows go with the application; the skin manager before them,
+    // as at the program's end.
+    skin::DestroySkinManager();
 }
 
-void ProgramWindows::WriteOptions(const std::string& text) const { m_folder.WriteFile("Option.ini", text); }
+void ProgramWindows::WriteOptions(const std::string& text) const {
+    std::string all = text;
+    if (!m_skin.empty() && all.find("[Skin]") == std::string::npos) all += "\r\n[Skin]\r\nSkin=" + m_skin + "\r\n";
+    m_folder.WriteFile("Option.ini", all);
+}
 
 std::string ProgramWindows::ReadOptions() const { return ReadUnixFile(m_folder.UnixPath("Option.ini")); }
 

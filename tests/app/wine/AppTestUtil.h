@@ -71,18 +71,24 @@ bool MakeClip(const std::string& unixPath, const clipgen::ClipSpec& desc);
 bool StandInMediaDetector();
 
 // The program's windows, built as the program builds them, inside a test
-// application; the settings file lives in a scratch program folder.
+// application; the settings file lives in a scratch program folder. Its
+// skin choice is applied before the main window shows: "None" (Wine's own
+// drawing, which the window tests look at) unless a test asks for a skin;
+// an empty choice writes none (the program's default).
 class ProgramWindows {
 public:
-    explicit ProgramWindows(const std::string& tag);
+    explicit ProgramWindows(const std::string& tag, const std::string& skin = "None");
     ~ProgramWindows();
     std::vector<std::string>& Errors() { return m_app.Errors; }
     ScratchFolder& Folder() { return m_folder; }
+    // Writes Option.ini; without a [Skin] section of its own the text gets
+    // the test's skin choice.
     void WriteOptions(const std::string& text) const;
     std::string ReadOptions() const;
 
 private:
     ScratchFolder m_folder;
+    std::string m_skin;
     ft::TestApp m_app;
 };
 

@@ -53,20 +53,25 @@ void Pick(const String& name) {
     OptionForm->ltbSkin->Click();
 }
 
-// Each test starts without a manager and without a remembered skin name.
+// Each test starts without a manager and without a remembered skin name;
+// the component's requests to the manager are recorded, not run.
 struct Fresh {
     Fresh() {
         skin::DestroySkinManager();
+        skin::SetSkinManagerFactory([] { return std::make_unique<skin::SkinCallLog>(); });
         app::LastSkinName.clear();
     }
-    ~Fresh() { skin::DestroySkinManager(); }
+    ~Fresh() {
+        skin::DestroySkinManager();
+        skin::SetSkinManagerFactory(nullptr);
+    }
 };
 
 }  // namespace
 
 WT_TEST(SkinPage, SkinData1CarriesTheBuiltInSkinFromTheStart) {
     Fresh fresh;
-    ProgramWindows w("skinstart");
+    ProgramWindows w("skinstart", "");
     skin::TSkinData* d = MainForm->SkinData1;
     CHECK(d->Active());
     CHECK(!d->NoSkinLoaded());
@@ -89,7 +94,7 @@ WT_TEST(SkinPage, ASpoiltBuiltInSkinLeavesTheProgramRunningUnskinned) {
     app::MainSkinStream = {spoilt.data(), spoilt.size()};
     {
         ft::MessageBoxAnswerer answers;
-        ProgramWindows w("skinspoilt");
+        ProgramWindows w("skinspoilt", "");
         app::MainSkinStream = original;
         REQUIRE(MainForm);
         CHECK(MainForm->Showing());
@@ -105,7 +110,7 @@ WT_TEST(SkinPage, ASpoiltBuiltInSkinLeavesTheProgramRunningUnskinned) {
 
 WT_TEST(SkinPage, TheSkinsPageDrivesTheRealComponent) {
     Fresh fresh;
-    ProgramWindows w("skinpage");
+    ProgramWindows w("skinpage", "");
     w.Folder().MakeFolder("Skins");
     CopySkin(w, u"slate", "Skins/slate.skn");
     CopySkin(w, u"meadow", "Skins/meadow.skn");

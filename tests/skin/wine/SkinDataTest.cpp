@@ -48,6 +48,8 @@ struct Rig {
     explicit Rig(const Bytes* stream, bool active = true,
                  skin::TSkinFormType type = skin::TSkinFormType::sfMainform) {
         skin::DestroySkinManager();
+        // The component's requests are recorded, not run.
+        skin::SetSkinManagerFactory([] { return std::make_unique<skin::SkinCallLog>(); });
         form = new forms::TForm(nullptr);
         data = new TSkinData(form);
         data->SkinFormtype = type;
@@ -65,6 +67,7 @@ struct Rig {
     ~Rig() {
         delete form;
         skin::DestroySkinManager();
+        skin::SetSkinManagerFactory(nullptr);
         WIN32_FIND_DATAW fd;
         const HANDLE h = FindFirstFileW(com::W(folder + u"*"), &fd);
         if (h != INVALID_HANDLE_VALUE) {
