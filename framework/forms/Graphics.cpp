@@ -264,7 +264,7 @@ void TCanvas::CopyRect(const RECT& dest, TCanvas& source, const RECT& sourceRect
     const HDC src = source.Handle();
     SetStretchBltMode(m_dc, COLORONCOLOR);
     StretchBlt(m_dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, src, sourceRect.left,
-               sourceRect.top, sourceRect.right - sourceRect.left, sourceRect.bottom - sourceRect.top, SRCCOPY);
+               sourceRect.top, sourceRect.right - sourceRect.left, sourceRect.bottom - sourceRect.top, m_copyMode);
     Changed();
 }
 
@@ -900,6 +900,88 @@ void TBitmap::SaveToClipboardFormat(UINT& format, HANDLE& data, HPALETTE& palett
     format = CF_DIB;
     data = mem;
     palette = nullptr;
+}
+
+// ---- TIcon --------------------------------------------------------------------------
+
+TIcon::~TIcon() {
+    if (m_handle) DestroyIcon(m_handle);
+}
+
+void TIcon::SetHandle(HICON icon) {
+    if (icon == m_handle) return;
+    if (m_handle) DestroyIcon(m_handle);
+    m_handle = icon;
+    m_width = m_height = 0;
+    m_data.clear();
+    ICONINFO info{};
+    if (icon && GetIconInfo(icon, &info)) {
+        BITMAP bm{};
+        const HBITMAP sized = info.hbmColor ? info.hbmColor : info.hbmMask;
+        if (GetObjectW(sized, sizeof bm, &bm)) {
+            m_width = bm.bmWidth;
+            // A monochrome icon's mask holds the AND and XOR halves.
+            m_height = info.hbmColor ? bm.bmHeight : bm.bmHeight / 2;
+        }
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+    }
+    Changed();
+}
+
+HICON TIcon::ReleaseHandle() {
+    const HICON icon = m_handle;
+    m_handle = nullptr;
+    m_width = m_height = 0;
+    m_data.clear();
+    return icon;
+}
+
+void TIcon::SetWidth(int) { throw EInvalidGraphicOperation("Cannot change the size of an icon"); }
+void TIcon::SetHeight(int) { throw EInvalidGraphicOperation("Cannot change the size of an icon"); }
+
+void TIcon::Draw(TCanvas& canvas, const RECT& rect) {
+    if (!m_handle) return;
+    DrawIconEx(canvas.Handle(), rect.left, rect.top, m_handle, rect.right - rect.left, rect.bottom - rect.top, 0,
+               nullptr, DI_NORMAL);
+}
+
+void TIcon::LoadFromStream(TStream& stream) {
+    const int64_t size = stream.Size() - stream.Position();
+    if (size < 6 + 16 || size > (1LL << 26)) throw EInvalidGraphic("Icon image is not valid");
+    std::vector<uint8_t> data(static_cast<size_t>(size));
+    stream.ReadBuffer(data.data(), size);
+    // ICONDIR (reserved 0, type 1, count), then 16-byte entries: width,
+    // height, colours, reserved, planes, bits, bytes (4), offset (4).
+    if (U16(&data[0]) != 0 || U16(&data[2]) != 1 || U16(&data[4]) == 0)
+        throw EInvalidGraphic("Icon image is not valid");
+    const uint8_t* entry = &data[6];
+    const uint32_t bytes = U32(entry + 8), offset = U32(entry + 12);
+    if (offset > data.size() || bytes > data.size() - offset) throw EInvalidGraphic("Icon image is not valid");
+    const int w = entry[0] ? entry[0] : 256, h = entry[1] ? entry[1] : 256;
+    const HICON icon = CreateIconFromResourceEx(&data[offset], bytes, TRUE, 0x00030000, w, h, LR_DEFAULTCOLOR);
+    if (!icon) throw EInvalidGraphic("Icon image is not valid");
+    SetHandle(icon);
+    m_data = std::move(data);
+}
+
+void TIcon::SaveToStream(TStream& stream) {
+    if (!m_handle) return;
+    if (m_data.empty()) throw EInvalidGraphicOperation("Cannot save an icon made from a handle");
+    stream.WriteBuffer(m_data.data(), static_cast<int64_t>(m_data.size()));
+}
+
+void TIcon::Assign(const TObject& source) {
+    if (&source == this) return;
+    if (const auto* other = dynamic_cast<const TIcon*>(&source)) {
+        const HICON copy = other->m_handle ? CopyIcon(other->m_handle) : nullptr;
+        if (other->m_handle && !copy) throw EOutOfResources("Out of system resources (icon)");
+        std::vector<uint8_t> data = other->m_data;
+        SetHandle(copy);
+        m_data = std::move(data);
+        return;
+    }
+    TGraphic::Assign(source);
 }
 
 // ---- TPicture ----------------------------------------------------------------------

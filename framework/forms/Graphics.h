@@ -165,7 +165,10 @@ public:
     int TextHeight(const String& text) { return TextExtent(text).cy; }
     void Draw(int x, int y, TGraphic& graphic);
     void StretchDraw(const RECT& rect, TGraphic& graphic);
+    // Copies with CopyMode, stretching to fit.
     void CopyRect(const RECT& dest, TCanvas& source, const RECT& sourceRect);
+    DWORD CopyMode() const { return m_copyMode; }
+    void SetCopyMode(DWORD rop) { m_copyMode = rop; }
     TColor Pixel(int x, int y);
     void SetPixel(int x, int y, TColor color);
     RECT ClipRect();
@@ -176,6 +179,8 @@ public:
     // Puts the canvas's font, pen, brush and colours into its DC, for
     // drawing with GDI calls directly.
     void Select();
+    // Tells OnChange; for code that drew on Handle() directly.
+    void Changed();
 
     TNotifyEvent OnChange;
 
@@ -183,7 +188,6 @@ protected:
     // Gives the canvas a DC when it has none (bitmap canvases make one).
     virtual void CreateHandle() {}
     void DeselectObjects();
-    void Changed();
 
 private:
     HDC m_dc = nullptr;
@@ -191,6 +195,7 @@ private:
     TPen m_pen;
     TBrush m_brush;
     HGDIOBJ m_oldFont = nullptr, m_oldPen = nullptr, m_oldBrush = nullptr;
+    DWORD m_copyMode = SRCCOPY;
     std::recursive_mutex m_lock;
 };
 
@@ -325,6 +330,37 @@ private:
     TColor m_transparentColor = clDefault;
     TTransparentMode m_transparentMode = TTransparentMode::tmAuto;
     std::unique_ptr<TBitmapCanvas> m_canvas;
+};
+
+// An icon picture, held as an icon handle it owns. Loads the first image
+// of icon (.ico) data; saves only the data it was loaded from.
+class TIcon : public TGraphic {
+public:
+    FORMS_CLASS(TIcon)
+    TIcon() = default;
+    ~TIcon() override;
+
+    void Draw(TCanvas& canvas, const RECT& rect) override;
+    bool Empty() const override { return m_handle == nullptr; }
+    int Width() const override { return m_width; }
+    int Height() const override { return m_height; }
+    // An icon keeps its size: EInvalidGraphicOperation.
+    void SetWidth(int width) override;
+    void SetHeight(int height) override;
+    void LoadFromStream(TStream& stream) override;
+    void SaveToStream(TStream& stream) override;
+    void Assign(const TObject& source) override;
+
+    HICON Handle() const { return m_handle; }
+    // Takes ownership of the icon (nullptr empties the picture).
+    void SetHandle(HICON icon);
+    // Hands the icon to the caller, leaving the picture empty.
+    HICON ReleaseHandle();
+
+private:
+    HICON m_handle = nullptr;
+    int m_width = 0, m_height = 0;
+    std::vector<uint8_t> m_data;  // the .ico data it was loaded from
 };
 
 // A picture of any registered class, found by file extension, clipboard
