@@ -42,6 +42,12 @@ inline constexpr const char* UnknownBlock = "Unknown GIF block type";
 inline constexpr const char* ExceedsScreen = "Image exceeds Logical Screen size";
 inline constexpr const char* ImageEmpty = "Image is empty";
 inline constexpr const char* InvalidPixel = "Invalid pixel coordinates";
+inline constexpr const char* WidthTooSmall = "Image width too small for contained frames";
+inline constexpr const char* HeightTooSmall = "Image height too small for contained frames";
+inline constexpr const char* NoColourTable = "No global or local color table defined";
+inline constexpr const char* UnsupportedObject = "Object type not supported for operation";
+inline constexpr const char* ClipboardFailed = "Failed to store GIF on clipboard";
+inline constexpr const char* InvalidReduction = "Invalid reduction method";
 }  // namespace msg
 
 [[noreturn]] void RaiseGIFError(const char* message);

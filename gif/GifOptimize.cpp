@@ -265,7 +265,7 @@ void TGIFImageCore::OptimizeFrames(uint8_t steps, uint8_t reductionMethod, uint8
             }
             running();
         } else if ((steps & osReduceColours) && reductionMethod == 9) {
-            RaiseGIFError("Invalid reduction method");
+            RaiseGIFError(msg::InvalidReduction);
         }
     } catch (...) {
         ReportProgress(this, TGIFProgressStage::Ending, 0, false, kOptimizing);
