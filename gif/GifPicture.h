@@ -143,6 +143,10 @@ public:
     void StopOwnPainter();
     // Stops every painter of the picture alike.
     void StopPainting();
+    // Ends threaded painters that do not stop: waits a while for them,
+    // serving their calls, then lets go of those still running (they end
+    // on their own, finding no picture).
+    void KillThreadedPainters();
     // A painter drawing this picture onto canvas and rect (see GifPainter.h):
     // threaded, it comes back suspended and is stored in *ref; unthreaded, it
     // has already played and nullptr comes back.
@@ -172,9 +176,6 @@ protected:
 private:
     friend class TGIFSubImage;
     friend class TGIFPainter;
-    // Ends threaded painters that do not stop: waits a while for them,
-    // serving their calls, then lets go of those still running.
-    void KillThreadedPainters();
     // Out of the list and forgotten, without waiting: the painter finds no
     // picture when it looks next. Under the painter-list lock.
     void DetachPainter(TGIFPainter* painter);

@@ -19,14 +19,13 @@ constexpr const char* kConverting = "Converting...";
 // A rendering this large starts as a 1-bit bitmap until its rows arrive.
 constexpr int64_t kLargeRendering = 500000;
 
-// A memory device context; what was selected into it goes back, and it is
-// deleted, on the way out.
+// A memory device context; the bitmap selected into it goes back, and it
+// is deleted, on the way out.
 class TMemoryDC {
 public:
     explicit TMemoryDC(HDC like = nullptr) : m_dc(EnsureGDIHandle(CreateCompatibleDC(like))) {}
     ~TMemoryDC() {
         if (m_oldBitmap) SelectObject(m_dc, m_oldBitmap);
-        if (m_oldPalette) SelectPalette(m_dc, m_oldPalette, FALSE);
         DeleteDC(m_dc);
     }
     TMemoryDC(const TMemoryDC&) = delete;
@@ -36,16 +35,10 @@ public:
         const HGDIOBJ old = SelectObject(m_dc, bitmap);
         if (!m_oldBitmap) m_oldBitmap = old;
     }
-    void SelectPaletteOf(HPALETTE palette) {
-        const HPALETTE old = SelectPalette(m_dc, palette, FALSE);
-        if (!m_oldPalette) m_oldPalette = old;
-        RealizePalette(m_dc);
-    }
 
 private:
     HDC m_dc;
     HGDIOBJ m_oldBitmap = nullptr;
-    HPALETTE m_oldPalette = nullptr;
 };
 
 // A GDI object deleted on the way out.
@@ -165,9 +158,13 @@ void TGIFSubImage::PlaceFrame(int left, int top, int width, int height) {
 
 void TGIFSubImage::StartRendering() { m_rendering = std::make_unique<forms::TBitmap>(); }
 
-void TGIFSubImage::ReleaseRendering() { m_rendering.reset(); }
+void TGIFSubImage::ReleaseRendering() {
+    m_rendering.reset();
+    m_cutOut.reset();
+}
 
 void TGIFSubImage::ReleaseMask() {
+    m_cutOut.reset();
     if (m_mask) DeleteObject(m_mask);
     m_mask = nullptr;
     m_maskStale = true;
@@ -256,6 +253,25 @@ std::unique_ptr<forms::TBitmap> TGIFSubImage::Render(bool dithered) {
     }
     writer.Commit();
     return bitmap;
+}
+
+forms::TBitmap& TGIFSubImage::CutOut() {
+    if (m_cutOut) return *m_cutOut;
+    forms::TBitmap* rendering = Rendering();
+    const int w = Width(), h = Height();
+    auto cut = std::make_unique<forms::TBitmap>(w, h, forms::TPixelFormat::pf32bit);
+    const HDC dc = cut->Canvas().Handle();
+    BitBlt(dc, 0, 0, w, h, rendering->Canvas().Handle(), 0, 0, SRCCOPY);
+    TMemoryDC maskDc;
+    maskDc.SelectBitmap(m_mask);
+    // Set mask bits arrive as the background colour, white: the pixel
+    // AND NOT white is black.
+    const COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0)), oldBack = SetBkColor(dc, RGB(255, 255, 255));
+    BitBlt(dc, 0, 0, w, h, maskDc.Handle(), 0, 0, 0x00220326);  // DSna
+    SetBkColor(dc, oldBack);
+    SetTextColor(dc, oldText);
+    m_cutOut = std::move(cut);
+    return *m_cutOut;
 }
 
 // ---- Import and export ------------------------------------------------------------
@@ -520,12 +536,11 @@ void TGIFSubImage::StretchDrawFrame(forms::TCanvas& canvas, const RECT& rect, bo
         }
     };
     if (transparent && Transparent() && MaskAvailable()) {
-        forms::TBitmap* rendering = Rendering();
-        if (!rendering) return;
+        if (!Rendering()) return;
+        const HDC source = CutOut().Canvas().Handle();
         TMemoryDC maskDc;
         maskDc.SelectBitmap(m_mask);
         const HDC dest = canvas.Handle();
-        const HDC source = rendering->Canvas().Handle();
         if (!tile) {
             MaskedStretchBlt(dest, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                              maskDc.Handle(), source, Width(), Height());
@@ -546,39 +561,16 @@ void TGIFSubImage::StretchDrawFrame(forms::TCanvas& canvas, const RECT& rect, bo
         canvas.StretchDraw(rect, *rendering);
 }
 
-void MaskedStretchBlt(HDC dest, int x, int y, int width, int height, HDC maskDc, HDC sourceDc, int sourceWidth,
+void MaskedStretchBlt(HDC dest, int x, int y, int width, int height, HDC maskDc, HDC cutOutDc, int sourceWidth,
                       int sourceHeight) {
-    const bool windowsNT = (GetVersion() & 0x80000000u) == 0;
-    if (windowsNT && width == sourceWidth && height == sourceHeight) {
-        // MaskBlt takes the mask as a bitmap that no context holds.
-        const auto maskBitmap = static_cast<HBITMAP>(GetCurrentObject(maskDc, OBJ_BITMAP));
-        TOwnedObject<HBITMAP> spare(EnsureGDIHandle(CreateCompatibleBitmap(maskDc, 1, 1)));
-        const HGDIOBJ old = SelectObject(maskDc, spare.Get());
-        // Where the mask is 1 the destination stays; elsewhere the source.
-        MaskBlt(dest, x, y, width, height, sourceDc, 0, 0, maskBitmap, 0, 0, MAKEROP4(0x00AA0029, SRCCOPY));
-        SelectObject(maskDc, old);
-        return;
-    }
-    // Stretching: a colour copy with its transparent pixels black, the
-    // destination cut out by the mask, then the copy put in.
-    // The bitmaps before the contexts: a context lets go of its bitmap
-    // before the bitmap is deleted.
-    TOwnedObject<HBITMAP> invertedBitmap(EnsureGDIHandle(CreateBitmap(sourceWidth, sourceHeight, 1, 1, nullptr)));
-    TOwnedObject<HBITMAP> colourBitmap(EnsureGDIHandle(CreateCompatibleBitmap(dest, sourceWidth, sourceHeight)));
-    TMemoryDC inverted;
-    inverted.SelectBitmap(invertedBitmap.Get());
-    BitBlt(inverted.Handle(), 0, 0, sourceWidth, sourceHeight, maskDc, 0, 0, NOTSRCCOPY);
-    TMemoryDC colour(dest);
-    colour.SelectBitmap(colourBitmap.Get());
-    auto destPalette = static_cast<HPALETTE>(GetCurrentObject(dest, OBJ_PAL));
-    colour.SelectPaletteOf(destPalette ? destPalette : static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)));
-    BitBlt(colour.Handle(), 0, 0, sourceWidth, sourceHeight, inverted.Handle(), 0, 0, SRCCOPY);
-    BitBlt(colour.Handle(), 0, 0, sourceWidth, sourceHeight, sourceDc, 0, 0, SRCAND);
+    // Monochrome into colour: set bits take the background colour, white,
+    // which AND keeps the destination; clear bits black, which clears it
+    // for the picture ORed in.
     const COLORREF oldText = SetTextColor(dest, RGB(0, 0, 0));
     const COLORREF oldBack = SetBkColor(dest, RGB(255, 255, 255));
     const int oldMode = SetStretchBltMode(dest, COLORONCOLOR);
     StretchBlt(dest, x, y, width, height, maskDc, 0, 0, sourceWidth, sourceHeight, SRCAND);
-    StretchBlt(dest, x, y, width, height, colour.Handle(), 0, 0, sourceWidth, sourceHeight, SRCPAINT);
+    StretchBlt(dest, x, y, width, height, cutOutDc, 0, 0, sourceWidth, sourceHeight, SRCPAINT);
     SetStretchBltMode(dest, oldMode);
     SetBkColor(dest, oldBack);
     SetTextColor(dest, oldText);
