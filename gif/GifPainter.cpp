@@ -94,6 +94,16 @@ TGIFImage* TGIFPainter::PictureLocked(std::unique_lock<std::recursive_mutex>& lo
     return m_detached ? nullptr : m_link->Picture;
 }
 
+TGIFSubImage* TGIFPainter::ActiveFrameLocked(std::unique_lock<std::recursive_mutex>& lock, TGIFImage*& picture) {
+    picture = PictureLocked(lock);
+    if (!picture) {
+        Terminate();
+        return nullptr;
+    }
+    const int index = ActiveFrame;
+    return index >= 0 && index < picture->FrameCount() ? &picture->Frame(index) : nullptr;
+}
+
 void TGIFPainter::Detach() {
     std::lock_guard<std::recursive_mutex> guard(m_link->Lock);
     m_detached = true;
@@ -271,21 +281,17 @@ void TGIFPainter::RenderActiveFrame() {
     std::vector<std::function<void()>> events;
     {
         std::unique_lock<std::recursive_mutex> lock;
-        TGIFImage* picture = PictureLocked(lock);
-        if (!picture) {
-            Terminate();
-            return;
-        }
-        const int index = ActiveFrame;
-        if (index < 0 || index >= picture->FrameCount()) return;
+        TGIFImage* picture;
+        TGIFSubImage* frame = ActiveFrameLocked(lock, picture);
+        if (!frame) return;
         if (!Threaded()) {
-            picture->Frame(index).Rendering();
+            frame->Rendering();
             return;
         }
         // Rendering tells progress and changes; their handlers run on the
         // GUI thread once the lock is free again.
         TGIFEventDeferral deferral(events);
-        picture->Frame(index).Rendering();
+        frame->Rendering();
     }
     if (events.empty()) return;
     Synchronized([this, &events] {
@@ -347,24 +353,18 @@ void TGIFPainter::Wait(int w) {
 
 void TGIFPainter::PlainPaint() {
     std::unique_lock<std::recursive_mutex> lock;
-    TGIFImage* picture = PictureLocked(lock);
-    if (!picture) {
-        Terminate();
-        return;
-    }
-    const int index = ActiveFrame;
-    if (index < 0 || index >= picture->FrameCount()) return;
-    picture->Frame(index).DrawFrame(m_canvas, m_rect, (m_options & poTransparent) != 0, (m_options & poTile) != 0);
+    TGIFImage* picture;
+    TGIFSubImage* frame = ActiveFrameLocked(lock, picture);
+    if (!frame) return;
+    frame->DrawFrame(m_canvas, m_rect, (m_options & poTransparent) != 0, (m_options & poTile) != 0);
     m_started = true;
 }
 
 void TGIFPainter::DisposalPaint() {
     std::unique_lock<std::recursive_mutex> lock;
-    TGIFImage* picture = PictureLocked(lock);
-    if (!picture) {
-        Terminate();
-        return;
-    }
+    TGIFImage* picture;
+    TGIFSubImage* active = ActiveFrameLocked(lock, picture);
+    if (!active) return;
     if (m_options & poValidateCanvas) {
         // A memory context is as valid a target as a window's.
         const DWORD type = GetObjectType(m_validatedDC);
@@ -373,10 +373,8 @@ void TGIFPainter::DisposalPaint() {
             return;
         }
     }
-    const int index = ActiveFrame;
-    if (index < 0 || index >= picture->FrameCount()) return;
-    TGIFSubImage& frame = picture->Frame(index);
-    const bool clearFirst = (m_options & poClearOnRestart) && index == 0;
+    TGIFSubImage& frame = *active;
+    const bool clearFirst = (m_options & poClearOnRestart) && ActiveFrame == 0;
     const RECT whole{0, 0, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top};
     forms::TCanvas* surface = nullptr;
     RECT surfaceRect = whole;
@@ -432,11 +430,10 @@ void TGIFPainter::DisposalPaint() {
 
 void TGIFPainter::ClearFrameArea() {
     std::unique_lock<std::recursive_mutex> lock;
-    TGIFImage* picture = PictureLocked(lock);
-    if (!picture || !m_backupBuffer) return;
-    const int index = ActiveFrame;
-    if (index < 0 || index >= picture->FrameCount()) return;
-    TGIFSubImage& frame = picture->Frame(index);
+    TGIFImage* picture;
+    TGIFSubImage* active = ActiveFrameLocked(lock, picture);
+    if (!active || !m_backupBuffer) return;
+    TGIFSubImage& frame = *active;
     const bool transparent = (m_options & poTransparent) != 0;
     forms::TCanvas& backup = m_backupBuffer->Canvas();
     auto clear = [&](const RECT& area) {

@@ -73,6 +73,9 @@ private:
     // The picture while it exists and this painter belongs to it; hold
     // lock for as long as the picture is used.
     TGIFImage* PictureLocked(std::unique_lock<std::recursive_mutex>& lock);
+    // The same, and the frame being painted (nullptr when out of range).
+    // Without a picture the painter stops.
+    TGIFSubImage* ActiveFrameLocked(std::unique_lock<std::recursive_mutex>& lock, TGIFImage*& picture);
     void PrepareBuffers();
     void Run();
     // Waits before the frame: w is the delay of the frame painted before.

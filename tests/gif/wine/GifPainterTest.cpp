@@ -93,6 +93,26 @@ struct Recorder {
 
 const TGIFPaintOptions kOnCanvas = poThreaded | poTransparent | poAnimate | poPaintOnCanvas;
 
+// A picture to draw onto a 16 x 12 memory bitmap, its handlers recording.
+struct Play {
+    Play(std::unique_ptr<TGIFImage> picture, TGIFPaintOptions options, int rate = 100)
+        : Picture(std::move(picture)), Target(gifwine::SolidBitmap(16, 12, Rgb{})) {
+        Picture->PaintOptions = options;
+        Picture->AnimationRate = rate;
+        Record.Attach(*Picture);
+    }
+    Play(const Play&) = delete;
+    Play& operator=(const Play&) = delete;
+    void Draw() { Picture->Draw(Target->Canvas(), RECT{0, 0, 16, 12}); }
+    bool Ended(DWORD timeoutMs = 5000) {
+        return gifwine::PumpUntil([this] { return Record.Ends == 1; }, timeoutMs);
+    }
+
+    std::unique_ptr<TGIFImage> Picture;
+    Recorder Record;
+    std::unique_ptr<TBitmap> Target;
+};
+
 // Waits for the thread to end, serving its calls.
 bool ThreadEnds(DWORD id, DWORD timeoutMs) {
     const HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);
@@ -120,29 +140,20 @@ void CheckIntervals(const std::vector<double>& times, const std::vector<double>&
 WT_TEST(Painters, WaitsFollowTheDelays) {
     // Delays 5, 1 (raised to 3), 0 and none (10 each), 12 ms a unit.
     for (int rate : {100, 200}) {
-        auto picture = Animation({5, 1, 0, kNoControl, 5});
-        picture->PaintOptions = kOnCanvas;
-        picture->AnimationRate = rate;
-        Recorder recorder;
-        recorder.Attach(*picture);
-        auto target = gifwine::SolidBitmap(16, 12, Rgb{});
-        picture->Draw(target->Canvas(), RECT{0, 0, 16, 12});
-        CHECK(gifwine::PumpUntil([&] { return recorder.Ends == 1; }, 5000));
+        Play play(Animation({5, 1, 0, kNoControl, 5}), kOnCanvas, rate);
+        play.Draw();
+        CHECK(play.Ended());
         const double scale = 100.0 / rate;
-        CheckIntervals(recorder.FrameTimes, {60 * scale, 36 * scale, 120 * scale, 120 * scale}, "threaded");
-        CHECK(gifwine::PixelOf(*target, 3, 3) == (Rgb{255, 0, 0}));  // frame 4: colour 0
-        CHECK(recorder.PainterThread != GetCurrentThreadId());
-        CHECK(gifwine::PumpUntil([&] { return picture->OwnPainter() == nullptr; }, 2000));
+        CheckIntervals(play.Record.FrameTimes, {60 * scale, 36 * scale, 120 * scale, 120 * scale}, "threaded");
+        CHECK(gifwine::PixelOf(*play.Target, 3, 3) == (Rgb{255, 0, 0}));  // frame 4: colour 0
+        CHECK(play.Record.PainterThread != GetCurrentThreadId());
+        CHECK(gifwine::PumpUntil([&] { return play.Picture->OwnPainter() == nullptr; }, 2000));
     }
     // Unthreaded, inside Draw: the same waits.
-    auto picture = Animation({5, 1, 0, kNoControl, 5});
-    picture->PaintOptions = poTransparent | poAnimate | poPaintOnCanvas;
-    Recorder recorder;
-    recorder.Attach(*picture);
-    auto target = gifwine::SolidBitmap(16, 12, Rgb{});
-    picture->Draw(target->Canvas(), RECT{0, 0, 16, 12});
-    CHECK_EQ(recorder.Ends, 1);
-    CheckIntervals(recorder.FrameTimes, {60, 36, 120, 120}, "unthreaded");
+    Play play(Animation({5, 1, 0, kNoControl, 5}), poTransparent | poAnimate | poPaintOnCanvas);
+    play.Draw();
+    CHECK_EQ(play.Record.Ends, 1);
+    CheckIntervals(play.Record.FrameTimes, {60, 36, 120, 120}, "unthreaded");
 }
 
 WT_TEST(Painters, LoopCounts) {
@@ -160,61 +171,42 @@ WT_TEST(Painters, LoopCounts) {
     for (const Case& c : cases) {
         auto picture = Animation({1, 1, 1, 1}, 16, 12, c.loops, c.loopFrame);
         if (c.loopFrame == 0) picture->Frames().DeleteAt(3);
-        picture->PaintOptions = (c.threaded ? poThreaded : 0) | poAnimate | poLoop | poPaintOnCanvas;
-        picture->AnimationRate = 1000;
-        Recorder recorder;
-        recorder.Attach(*picture);
-        auto target = gifwine::SolidBitmap(16, 12, Rgb{});
-        picture->Draw(target->Canvas(), RECT{0, 0, 16, 12});
-        CHECK(gifwine::PumpUntil([&] { return recorder.Ends == 1; }, 5000));
-        CHECK(recorder.Frames == c.frames);
-        CHECK_EQ(recorder.Loops, static_cast<int>(c.frames.size() > 4 ? 1 : 0));
+        Play play(std::move(picture), (c.threaded ? poThreaded : 0) | poAnimate | poLoop | poPaintOnCanvas, 1000);
+        play.Draw();
+        CHECK(play.Ended());
+        CHECK(play.Record.Frames == c.frames);
+        CHECK_EQ(play.Record.Loops, static_cast<int>(c.frames.size() > 4 ? 1 : 0));
     }
     // "Forever" on a thread: still going after three passes.
-    auto picture = Animation({1, 1}, 16, 12, 0);
-    picture->PaintOptions = poThreaded | poAnimate | poLoop | poPaintOnCanvas;
-    picture->AnimationRate = 1000;
-    Recorder recorder;
-    recorder.Attach(*picture);
-    auto target = gifwine::SolidBitmap(16, 12, Rgb{});
-    picture->Draw(target->Canvas(), RECT{0, 0, 16, 12});
-    CHECK(gifwine::PumpUntil([&] { return recorder.Frames.size() >= 6; }, 5000));
-    CHECK_EQ(recorder.Ends, 0);
-    picture->StopPainting();
-    CHECK(picture->OwnPainter() == nullptr);
+    Play play(Animation({1, 1}, 16, 12, 0), poThreaded | poAnimate | poLoop | poPaintOnCanvas, 1000);
+    play.Draw();
+    CHECK(gifwine::PumpUntil([&] { return play.Record.Frames.size() >= 6; }, 5000));
+    CHECK_EQ(play.Record.Ends, 0);
+    play.Picture->StopPainting();
+    CHECK(play.Picture->OwnPainter() == nullptr);
 }
 
 WT_TEST(Painters, StopPromptlyAndHoldAtRateZero) {
     // A delay of 5000 waits a minute; rate 0 holds the first frame.
     for (int rate : {100, 0}) {
-        auto picture = Animation({5000, 5000, 5000});
-        picture->PaintOptions = kOnCanvas;
-        picture->AnimationRate = rate;
-        Recorder recorder;
-        recorder.Attach(*picture);
-        auto target = gifwine::SolidBitmap(16, 12, Rgb{});
-        picture->Draw(target->Canvas(), RECT{0, 0, 16, 12});
-        CHECK(gifwine::PumpUntil([&] { return recorder.FrameTimes.size() == 1; }, 2000));
+        Play play(Animation({5000, 5000, 5000}), kOnCanvas, rate);
+        play.Draw();
+        CHECK(gifwine::PumpUntil([&] { return play.Record.FrameTimes.size() == 1; }, 2000));
         gifwine::PumpUntil([] { return false; }, 300);
-        CHECK_EQ(recorder.FrameTimes.size(), 1u);
+        CHECK_EQ(play.Record.FrameTimes.size(), 1u);
         const double start = NowMs();
-        picture->StopPainting();
+        play.Picture->StopPainting();
         const double took = NowMs() - start;
         CHECK(took < 200);
-        CHECK(picture->OwnPainter() == nullptr && picture->PainterList().LockList().empty());
-        picture->PainterList().UnlockList();
-        CHECK(ThreadEnds(recorder.PainterThread, 2000));
+        CHECK(play.Picture->OwnPainter() == nullptr && play.Picture->PainterList().LockList().empty());
+        play.Picture->PainterList().UnlockList();
+        CHECK(ThreadEnds(play.Record.PainterThread, 2000));
     }
     // A negative rate plays as fast as it can.
-    auto picture = Animation(std::vector<int>(10, 100));
-    picture->PaintOptions = kOnCanvas;
-    picture->AnimationRate = -1;
-    Recorder recorder;
-    recorder.Attach(*picture);
-    auto target = gifwine::SolidBitmap(16, 12, Rgb{});
+    Play play(Animation(std::vector<int>(10, 100)), kOnCanvas, -1);
     const double start = NowMs();
-    picture->Draw(target->Canvas(), RECT{0, 0, 16, 12});
-    CHECK(gifwine::PumpUntil([&] { return recorder.Ends == 1; }, 5000));
+    play.Draw();
+    CHECK(play.Ended());
     CHECK(NowMs() - start < 1000);
 }
 
