@@ -189,12 +189,8 @@ void TGIFPainter::Execute() {
 }
 
 void TGIFPainter::Run() {
-    if (m_options & poValidateCanvas) {
-        if (Threaded())
-            Synchronize([this] { m_validatedDC = m_canvas.Handle(); });
-        else
-            m_validatedDC = m_canvas.Handle();
-    }
+    // The target may have gone already when the painter was stopped at once.
+    if (m_options & poValidateCanvas) Synchronized([this] { m_validatedDC = m_canvas.Handle(); });
     auto readFrame = [this](int index) {
         FrameFacts facts;
         std::unique_lock<std::recursive_mutex> lock;

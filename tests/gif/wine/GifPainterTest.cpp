@@ -210,6 +210,16 @@ WT_TEST(Painters, StopPromptlyAndHoldAtRateZero) {
     CHECK(NowMs() - start < 1000);
 }
 
+// A memory bitmap's device context is as valid a target as a window's.
+WT_TEST(Painters, ValidatedMemoryCanvasPlaysOn) {
+    auto picture = Animation({1, 1, 1});
+    for (int i = 0; i < 3; ++i) picture->Frame(i).ControlExtension()->SetDisposalMethod(2);
+    Play play(std::move(picture), kOnCanvas | poValidateCanvas, 1000);
+    play.Draw();
+    CHECK(play.Ended());
+    CHECK_EQ(play.Record.Frames.size(), 3u);
+}
+
 WT_TEST(Painters, DrawingThroughTheCompositeBitmap) {
     // Threaded: Draw shows the first frame at once, later frames arrive in
     // the composite bitmap, and each change tells the picture's handler.
