@@ -447,6 +447,7 @@ void TGIFImage::Draw(forms::TCanvas& canvas, const RECT& rect) {
         RECT targetRect = rect;
         if (!(PaintOptions & poPaintOnCanvas)) {
             NewCompositeBitmap();
+            if (m_composite->Empty()) return;  // a logical screen of no size
             target = &m_composite->Canvas();
             targetRect = target->ClipRect();
             target->CopyRect(targetRect, canvas, rect);
