@@ -929,14 +929,6 @@ void TIcon::SetHandle(HICON icon) {
     Changed();
 }
 
-HICON TIcon::ReleaseHandle() {
-    const HICON icon = m_handle;
-    m_handle = nullptr;
-    m_width = m_height = 0;
-    m_data.clear();
-    return icon;
-}
-
 void TIcon::SetWidth(int) { throw EInvalidGraphicOperation("Cannot change the size of an icon"); }
 void TIcon::SetHeight(int) { throw EInvalidGraphicOperation("Cannot change the size of an icon"); }
 
@@ -969,19 +961,6 @@ void TIcon::SaveToStream(TStream& stream) {
     if (!m_handle) return;
     if (m_data.empty()) throw EInvalidGraphicOperation("Cannot save an icon made from a handle");
     stream.WriteBuffer(m_data.data(), static_cast<int64_t>(m_data.size()));
-}
-
-void TIcon::Assign(const TObject& source) {
-    if (&source == this) return;
-    if (const auto* other = dynamic_cast<const TIcon*>(&source)) {
-        const HICON copy = other->m_handle ? CopyIcon(other->m_handle) : nullptr;
-        if (other->m_handle && !copy) throw EOutOfResources("Out of system resources (icon)");
-        std::vector<uint8_t> data = other->m_data;
-        SetHandle(copy);
-        m_data = std::move(data);
-        return;
-    }
-    TGraphic::Assign(source);
 }
 
 // ---- TPicture ----------------------------------------------------------------------

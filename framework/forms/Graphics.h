@@ -349,13 +349,10 @@ public:
     void SetHeight(int height) override;
     void LoadFromStream(TStream& stream) override;
     void SaveToStream(TStream& stream) override;
-    void Assign(const TObject& source) override;
 
     HICON Handle() const { return m_handle; }
     // Takes ownership of the icon (nullptr empties the picture).
     void SetHandle(HICON icon);
-    // Hands the icon to the caller, leaving the picture empty.
-    HICON ReleaseHandle();
 
 private:
     HICON m_handle = nullptr;

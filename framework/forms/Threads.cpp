@@ -58,8 +58,6 @@ int PriorityValue(TThreadPriority p) {
 
 HWND ThreadWindowHandle() { return g_threadWindow; }
 
-bool IsGuiThread() { return !g_threadWindow || GetCurrentThreadId() == g_guiThread; }
-
 TThread::TThread(bool createSuspended) {
     if (!g_threadWindow && (!g_guiThread || g_guiThread == GetCurrentThreadId())) EnsureThreadWindow();
     m_handle = CreateThread(nullptr, 0, &ThreadProc, this, CREATE_SUSPENDED, &m_threadId);

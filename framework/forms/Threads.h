@@ -26,9 +26,6 @@ constexpr UINT CM_EXECPROC = 0x8FFF;
 // The synchronisation window, made by the first thread object created on
 // the GUI thread; nullptr before.
 HWND ThreadWindowHandle();
-// True on the thread that owns the synchronisation window (or on any
-// thread before there is one).
-bool IsGuiThread();
 
 enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 

@@ -369,6 +369,24 @@ WT_TEST(GifImport, IconsBringTheirMask) {
     frame.DrawFrame(target->Canvas(), RECT{0, 0, 16, 16}, true, false);
     CHECK(gifwine::PixelOf(*target, 1, 1) == (Rgb{0, 0, 255}));
     CHECK(gifwine::PixelOf(*target, 8, 8) == (Rgb{255, 0, 0}));
+
+    // An icon file of ImageMagick's.
+    giftest::TempDir dir;
+    MustRun("convert-im6.q16 -size 24x24 xc:lime " + dir.File("lime.ico"));
+    TIcon file;
+    TMemoryStream data(giftest::ReadFileBytes(dir.File("lime.ico")));
+    file.LoadFromStream(data);
+    CHECK_EQ(file.Width(), 24);
+    CHECK_EQ(file.Height(), 24);
+    TGIFImage fromFile;
+    fromFile.AddFrame(file);
+    CHECK_EQ(fromFile.Width(), 24);
+    auto drawn = gifwine::SolidBitmap(24, 24, Rgb{});
+    fromFile.Draw(drawn->Canvas(), RECT{0, 0, 24, 24});
+    CHECK(gifwine::PixelOf(*drawn, 12, 12) == (Rgb{0, 255, 0}));
+    TMemoryStream saved;
+    file.SaveToStream(saved);
+    CHECK(saved.Bytes() == giftest::ReadFileBytes(dir.File("lime.ico")));
 }
 
 WT_TEST(GifPicture, PlacingFramesAndTheScreenSize) {
