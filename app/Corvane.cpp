@@ -4,12 +4,16 @@
 
 #include "app/Startup.h"
 #include "framework/forms/Forms.h"
+#include "gif/GifPicture.h"
 #include "skin/SkinManager.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     forms::TApplication application;
     try {
         application.Initialize();
+        // GIF pictures load through the picture registry from here until the
+        // loop ends (a registrar inside the library would not be linked in).
+        gif::TGIFImageRegistration gifPictures;
         app::CreateProgramWindows(application);
         app::ShowStartupTips();
         application.Run();

@@ -42,6 +42,8 @@ public:
     // The index for the pixel at the current column; the column moves on.
     virtual uint8_t DitherPixel(uint8_t r, uint8_t g, uint8_t b, uint8_t& mr, uint8_t& mg, uint8_t& mb);
     virtual void AdvanceRow();
+    // Leaves the pixel at the current column as it is (no error spreads).
+    void SkipPixel() { AdvanceColumn(); }
 
 protected:
     void AdvanceColumn() { m_column += m_direction; }

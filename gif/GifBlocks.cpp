@@ -48,6 +48,11 @@ int TGIFList::Append(std::unique_ptr<TGIFItem> item) {
     return ItemCount() - 1;
 }
 
+void TGIFList::Insert(int index, std::unique_ptr<TGIFItem> item) {
+    index = std::max(0, std::min(index, ItemCount()));
+    m_items.insert(m_items.begin() + index, std::move(item));
+}
+
 void TGIFList::DeleteAt(int index) {
     ItemAt(index);
     // Out of the list first: an item's destructor may look at the list.
@@ -273,13 +278,13 @@ void TGIFColorMap::Assign(const TGIFColorMap& source) {
 
 namespace {
 
-void CountFramePixels(const TGIFSubImage& frame, std::array<uint32_t, 256>& counts) {
+void CountFramePixels(const TGIFSubImageCore& frame, std::array<uint32_t, 256>& counts) {
     const uint8_t* p = frame.Pixels();
     const int64_t n = frame.PixelCount();
     for (int64_t i = 0; i < n; ++i) ++counts[p[i]];
 }
 
-void RemapFrame(TGIFSubImage& frame, const std::array<uint8_t, 256>& translation) {
+void RemapFrame(TGIFSubImageCore& frame, const std::array<uint8_t, 256>& translation) {
     uint8_t* p = frame.Pixels();
     const int64_t n = frame.PixelCount();
     for (int64_t i = 0; i < n; ++i) p[i] = translation[p[i]];
@@ -297,7 +302,7 @@ void TGIFGlobalColorMap::CountUsage(std::array<uint32_t, 256>& counts) {
     TGIFImageCore* image = m_header.Image();
     if (!image) return;
     for (int i = 0; i < image->Frames().ItemCount(); ++i) {
-        TGIFSubImage& frame = image->Frames().FrameAt(i);
+        TGIFSubImageCore& frame = image->Frames().FrameAt(i);
         if (&frame.ActiveColourTable() == this) CountFramePixels(frame, counts);
     }
     if (m_header.BackgroundIndex() < EntryCount()) ++counts[m_header.BackgroundIndex()];
@@ -307,7 +312,7 @@ void TGIFGlobalColorMap::RemapPixels(const std::array<uint8_t, 256>& translation
     TGIFImageCore* image = m_header.Image();
     if (!image) return;
     for (int i = 0; i < image->Frames().ItemCount(); ++i) {
-        TGIFSubImage& frame = image->Frames().FrameAt(i);
+        TGIFSubImageCore& frame = image->Frames().FrameAt(i);
         if (&frame.ActiveColourTable() == this) RemapFrame(frame, translation);
     }
     m_header.SetBackgroundIndex(translation[m_header.BackgroundIndex()]);

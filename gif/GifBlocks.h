@@ -18,7 +18,7 @@ namespace gif {
 
 class TGIFImageCore;
 class TGIFHeader;
-class TGIFSubImage;
+class TGIFSubImageCore;
 
 class TGIFItem : public forms::TObject {
 public:
@@ -51,6 +51,7 @@ public:
     TGIFItem& ItemAt(int index) const;
     int ItemCount() const { return static_cast<int>(m_items.size()); }
     int Append(std::unique_ptr<TGIFItem> item);
+    void Insert(int index, std::unique_ptr<TGIFItem> item);
     void DeleteAt(int index);
     void RemoveAll();
     // Takes the item out of the list and hands it to the caller.
@@ -144,7 +145,7 @@ private:
 class TGIFLocalColorMap : public TGIFColorMap {
 public:
     FORMS_CLASS(TGIFLocalColorMap)
-    explicit TGIFLocalColorMap(TGIFSubImage& frame) : m_frame(frame) {}
+    explicit TGIFLocalColorMap(TGIFSubImageCore& frame) : m_frame(frame) {}
 
     void Warn(uint8_t severity, const std::string& message) override;
     void CountUsage(std::array<uint32_t, 256>& counts) override;
@@ -153,7 +154,7 @@ public:
     void NotifyChanged() override;
 
 private:
-    TGIFSubImage& m_frame;
+    TGIFSubImageCore& m_frame;
 };
 
 // The logical screen descriptor (7 bytes as stored) and the global table.

@@ -1,6 +1,7 @@
 #include "gif/GifCommon.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace gif {
 
@@ -13,6 +14,22 @@ TRGBTriple ColourToTriple(TColor colour) {
 
 TColor TripleToColour(uint8_t red, uint8_t green, uint8_t blue) {
     return static_cast<TColor>(red | (green << 8) | (blue << 16));
+}
+
+TGIFRect IntersectRects(const TGIFRect& a, const TGIFRect& b) {
+    TGIFRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
+               std::min(a.Bottom, b.Bottom)};
+    if (r.IsEmpty()) r = TGIFRect{};
+    return r;
+}
+
+int MulDivRound(int a, int b, int c) {
+    if (c == 0) return -1;
+    const int64_t product = static_cast<int64_t>(a) * b;
+    const bool negative = (product < 0) != (c < 0);
+    const int64_t divisor = std::abs(static_cast<int64_t>(c));
+    const int64_t magnitude = (std::abs(product) + divisor / 2) / divisor;
+    return static_cast<int>(negative ? -magnitude : magnitude);
 }
 
 int64_t AlignedRowBytes(int64_t pixels, int bits, int alignment) {

@@ -18,10 +18,7 @@ public:
     using forms::EInvalidGraphic::EInvalidGraphic;
 };
 
-class EOutOfMemory : public forms::Exception {
-public:
-    using forms::Exception::Exception;
-};
+using EOutOfMemory = forms::EOutOfMemory;
 
 // The fixed texts of errors and warnings.
 namespace msg {
@@ -45,6 +42,12 @@ inline constexpr const char* UnknownBlock = "Unknown GIF block type";
 inline constexpr const char* ExceedsScreen = "Image exceeds Logical Screen size";
 inline constexpr const char* ImageEmpty = "Image is empty";
 inline constexpr const char* InvalidPixel = "Invalid pixel coordinates";
+inline constexpr const char* WidthTooSmall = "Image width too small for contained frames";
+inline constexpr const char* HeightTooSmall = "Image height too small for contained frames";
+inline constexpr const char* NoColourTable = "No global or local color table defined";
+inline constexpr const char* UnsupportedObject = "Object type not supported for operation";
+inline constexpr const char* ClipboardFailed = "Failed to store GIF on clipboard";
+inline constexpr const char* InvalidReduction = "Invalid reduction method";
 }  // namespace msg
 
 [[noreturn]] void RaiseGIFError(const char* message);
@@ -66,6 +69,21 @@ struct TPaletteEntry {
 struct TRGBQuad {
     uint8_t Blue, Green, Red, Reserved;
 };
+
+// A rectangle in screen pixels, right and bottom outside it.
+struct TGIFRect {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+    bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
+    bool operator==(const TGIFRect& o) const {
+        return Left == o.Left && Top == o.Top && Right == o.Right && Bottom == o.Bottom;
+    }
+};
+// The common part of two rectangles (empty when they do not meet).
+TGIFRect IntersectRects(const TGIFRect& a, const TGIFRect& b);
+
+// a * b / c rounded to the nearest, halves away from zero, as the
+// platform's MulDiv; -1 when c is 0.
+int MulDivRound(int a, int b, int c);
 
 // Bytes of a row of `pixels` at `bits` per pixel, padded to `alignment` bits.
 int64_t AlignedRowBytes(int64_t pixels, int bits, int alignment);

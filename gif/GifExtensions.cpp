@@ -42,7 +42,7 @@ std::vector<AppExtensionRecord>& AppExtensionRegistry() {
 const TGIFExtensionClass* KeepClass(const TGIFExtensionClass& asked, forms::TStream&) { return &asked; }
 
 template <class T>
-std::unique_ptr<TGIFExtension> Make(TGIFSubImage& frame) {
+std::unique_ptr<TGIFExtension> Make(TGIFSubImageCore& frame) {
     return std::make_unique<T>(frame);
 }
 
@@ -97,7 +97,7 @@ const TGIFExtensionClass* ExtensionClassAt(forms::TStream& stream) {
 
 // ---- TGIFExtension ---------------------------------------------------------------
 
-TGIFExtension::TGIFExtension(TGIFSubImage& frame) : TGIFItem(frame.Image()), m_frame(frame) {}
+TGIFExtension::TGIFExtension(TGIFSubImageCore& frame) : TGIFItem(frame.Image()), m_frame(frame) {}
 
 void TGIFExtension::SaveToStream(forms::TStream& stream) { WriteHeader(stream, Label()); }
 
@@ -116,7 +116,7 @@ const TGIFExtensionClass& TGIFGraphicControlExtension::StaticClass() {
     return cls;
 }
 
-TGIFGraphicControlExtension::TGIFGraphicControlExtension(TGIFSubImage& frame) : TGIFExtension(frame) {
+TGIFGraphicControlExtension::TGIFGraphicControlExtension(TGIFSubImageCore& frame) : TGIFExtension(frame) {
     if (!frame.ControlExtension()) frame.SetControlExtension(this);
 }
 
@@ -285,7 +285,7 @@ const TGIFExtensionClass& TGIFAppExtNSLoop::StaticClass() {
     return cls;
 }
 
-TGIFAppExtNSLoop::TGIFAppExtNSLoop(TGIFSubImage& frame) : TGIFApplicationExtension(frame) {
+TGIFAppExtNSLoop::TGIFAppExtNSLoop(TGIFSubImageCore& frame) : TGIFApplicationExtension(frame) {
     SetIdentifier(AppIdentifier("NETSCAPE2.0"));
 }
 

@@ -19,7 +19,7 @@ class TGIFExtension;
 // class and how the class narrows itself from the bytes after the label.
 struct TGIFExtensionClass {
     const char* Name;
-    std::unique_ptr<TGIFExtension> (*Create)(TGIFSubImage& frame);
+    std::unique_ptr<TGIFExtension> (*Create)(TGIFSubImageCore& frame);
     // The stream stands after the label. Answers this class, another one
     // to ask in turn, or nullptr when the block cannot be read.
     const TGIFExtensionClass* (*Refine)(const TGIFExtensionClass& asked, forms::TStream& stream);
@@ -28,9 +28,9 @@ struct TGIFExtensionClass {
 class TGIFExtension : public TGIFItem {
 public:
     FORMS_CLASS(TGIFExtension)
-    explicit TGIFExtension(TGIFSubImage& frame);
+    explicit TGIFExtension(TGIFSubImageCore& frame);
 
-    TGIFSubImage& Frame() const { return m_frame; }
+    TGIFSubImageCore& Frame() const { return m_frame; }
     int RequiredVersion() const override { return 2; }
     virtual uint8_t Label() const = 0;
     virtual const TGIFExtensionClass& Class() const = 0;
@@ -40,7 +40,7 @@ public:
     void LoadFromStream(forms::TStream& stream) override;
 
 protected:
-    TGIFSubImage& m_frame;
+    TGIFSubImageCore& m_frame;
 };
 
 class TGIFGraphicControlExtension : public TGIFExtension {
@@ -48,7 +48,7 @@ public:
     FORMS_CLASS(TGIFGraphicControlExtension)
     static constexpr uint8_t kLabel = 0xF9;
     static const TGIFExtensionClass& StaticClass();
-    explicit TGIFGraphicControlExtension(TGIFSubImage& frame);
+    explicit TGIFGraphicControlExtension(TGIFSubImageCore& frame);
     ~TGIFGraphicControlExtension() override;
 
     uint8_t Label() const override { return kLabel; }
@@ -155,7 +155,7 @@ class TGIFUnknownAppExtension : public TGIFApplicationExtension {
 public:
     FORMS_CLASS(TGIFUnknownAppExtension)
     static const TGIFExtensionClass& StaticClass();
-    explicit TGIFUnknownAppExtension(TGIFSubImage& frame) : TGIFApplicationExtension(frame) {}
+    explicit TGIFUnknownAppExtension(TGIFSubImageCore& frame) : TGIFApplicationExtension(frame) {}
 
     const TGIFExtensionClass& Class() const override { return StaticClass(); }
     void SaveData(forms::TStream& stream) override;
@@ -171,7 +171,7 @@ class TGIFAppExtNSLoop : public TGIFApplicationExtension {
 public:
     FORMS_CLASS(TGIFAppExtNSLoop)
     static const TGIFExtensionClass& StaticClass();
-    explicit TGIFAppExtNSLoop(TGIFSubImage& frame);
+    explicit TGIFAppExtNSLoop(TGIFSubImageCore& frame);
 
     const TGIFExtensionClass& Class() const override { return StaticClass(); }
     void SaveData(forms::TStream& stream) override;

@@ -1,5 +1,6 @@
 #include "gif/GifFrame.h"
 
+#include <algorithm>
 #include <new>
 
 #include "gif/GifExtensions.h"
@@ -42,20 +43,20 @@ void TGIFExtensionList::LoadFromStream(forms::TStream& stream) {
     StepBack(stream);
 }
 
-// ---- TGIFSubImage ----------------------------------------------------------------
+// ---- TGIFSubImageCore ----------------------------------------------------------------
 
-TGIFSubImage::TGIFSubImage(TGIFImageCore* image)
+TGIFSubImageCore::TGIFSubImageCore(TGIFImageCore* image)
     : TGIFItem(image), m_colourMap(*this), m_extensions(image, *this) {
     m_descriptor[0] = kImageSeparator;
 }
 
-TGIFSubImage::~TGIFSubImage() {
+TGIFSubImageCore::~TGIFSubImageCore() {
     // The extensions go before the rest of the frame, as the control
     // extension tells its frame when it goes.
     m_extensions.RemoveAll();
 }
 
-void TGIFSubImage::Reset() {
+void TGIFSubImageCore::Reset() {
     m_extensions.RemoveAll();
     m_colourMap.Reset();
     ReleasePixels();
@@ -65,22 +66,22 @@ void TGIFSubImage::Reset() {
     m_controlExtension = nullptr;
 }
 
-bool TGIFSubImage::IsEmpty() const { return m_pixels.empty() || Width() == 0 || Height() == 0; }
+bool TGIFSubImageCore::IsEmpty() const { return m_pixels.empty() || Width() == 0 || Height() == 0; }
 
-void TGIFSubImage::SetInterlaced(bool on) {
+void TGIFSubImageCore::SetInterlaced(bool on) {
     if (on)
         m_descriptor[9] |= 0x40;
     else
         m_descriptor[9] &= static_cast<uint8_t>(~0x40);
 }
 
-TGIFColorMap& TGIFSubImage::ActiveColourTable() {
+TGIFColorMap& TGIFSubImageCore::ActiveColourTable() {
     if (m_colourMap.EntryCount() > 0) return m_colourMap;
     if (m_image && m_image->GlobalColourTable().EntryCount() > 0) return m_image->GlobalColourTable();
     return m_colourMap;
 }
 
-int TGIFSubImage::RequiredVersion() const {
+int TGIFSubImageCore::RequiredVersion() const {
     if (m_colourMap.UsageSorted()) return 2;
     int version = 1;
     for (int i = 0; i < m_extensions.ItemCount(); ++i)
@@ -88,7 +89,7 @@ int TGIFSubImage::RequiredVersion() const {
     return version;
 }
 
-void TGIFSubImage::FillPixels(uint8_t fill) {
+void TGIFSubImageCore::FillPixels(uint8_t fill) {
     const int64_t n = static_cast<int64_t>(Width()) * Height();
     ReleasePixels();
     if (n <= 0) return;
@@ -100,36 +101,52 @@ void TGIFSubImage::FillPixels(uint8_t fill) {
     }
 }
 
-void TGIFSubImage::AllocatePixels() { FillPixels(0); }
+void TGIFSubImageCore::AllocatePixels() { FillPixels(0); }
 
-void TGIFSubImage::RequirePixels() {
+void TGIFSubImageCore::RequirePixels() {
     if (!m_pixels.empty()) return;
     if (static_cast<int64_t>(Width()) * Height() == 0) RaiseGIFError(msg::ImageEmpty);
     AllocatePixels();
 }
 
-void TGIFSubImage::ReleasePixels() {
+void TGIFSubImageCore::ReleasePixels() {
     m_pixels.clear();
     m_pixels.shrink_to_fit();
 }
 
-uint8_t* TGIFSubImage::RowAt(int y) {
+uint8_t* TGIFSubImageCore::RowAt(int y) {
     if (y < 0 || y >= Height()) RaiseGIFError(msg::InvalidPixel);
     RequirePixels();
     return m_pixels.data() + static_cast<int64_t>(y) * Width();
 }
 
-uint8_t TGIFSubImage::PixelAt(int x, int y) {
+uint8_t TGIFSubImageCore::PixelAt(int x, int y) {
     if (x < 0 || x >= Width()) RaiseGIFError(msg::InvalidPixel);
     return RowAt(y)[x];
 }
 
-int TGIFSubImage::TransparentIndex() const {
+int TGIFSubImageCore::TransparentIndex() const {
     if (!m_transparent || !m_controlExtension) return -1;
     return m_controlExtension->TransparentIndex();
 }
 
-void TGIFSubImage::PreparePackedFields() {
+int TGIFSubImageCore::Delay() const { return m_controlExtension ? m_controlExtension->Delay() : 0; }
+
+int TGIFSubImageCore::Disposal() const { return m_controlExtension ? m_controlExtension->DisposalMethod() : 0; }
+
+TGIFAppExtNSLoop* TGIFSubImageCore::LoopExtension() const {
+    for (int i = 0; i < m_extensions.ItemCount(); ++i)
+        if (auto* loop = dynamic_cast<TGIFAppExtNSLoop*>(&m_extensions.ItemAt(i))) return loop;
+    return nullptr;
+}
+
+bool TGIFSubImageCore::IsAllTransparent() const {
+    const int t = TransparentIndex();
+    if (t < 0 || IsEmpty()) return false;
+    return std::all_of(m_pixels.begin(), m_pixels.end(), [t](uint8_t p) { return p == t; });
+}
+
+void TGIFSubImageCore::PreparePackedFields() {
     if (m_colourMap.EntryCount() == 0) {
         m_descriptor[9] &= 0x40 | 0x10 | 0x08;
         return;
@@ -141,7 +158,7 @@ void TGIFSubImage::PreparePackedFields() {
     m_descriptor[9] = packed;
 }
 
-void TGIFSubImage::SaveToStream(forms::TStream& stream) {
+void TGIFSubImageCore::SaveToStream(forms::TStream& stream) {
     m_extensions.SaveToStream(stream);
     if (IsEmpty()) return;
     PreparePackedFields();
@@ -150,7 +167,7 @@ void TGIFSubImage::SaveToStream(forms::TStream& stream) {
     EncodeFrameData(*this, stream);
 }
 
-void TGIFSubImage::LoadFromStream(forms::TStream& stream) {
+void TGIFSubImageCore::LoadFromStream(forms::TStream& stream) {
     Reset();
     ReadExtensions(stream);
     uint8_t b;
@@ -194,9 +211,9 @@ void TGIFImageList::LoadFromStream(forms::TStream& stream) {
             StepBack(stream);
             return;
         }
-        std::unique_ptr<TGIFSubImage> frame = image->NewFrame();
+        std::unique_ptr<TGIFSubImageCore> frame = image->NewFrame();
         frame->LoadFromStream(stream);
-        TGIFSubImage& added = *frame;
+        TGIFSubImageCore& added = *frame;
         Append(std::move(frame));
         const int percent = size > 0 ? static_cast<int>(stream.Position() * 100 / size) : 100;
         image->ReportProgress(&added, TGIFProgressStage::Running, percent, image->RedrawWhileLoading(),

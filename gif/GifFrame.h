@@ -1,6 +1,8 @@
 // One frame of a GIF picture (its image descriptor, local colour table,
 // preceding extensions and index pixels), the list of frames and the list
-// of a frame's extensions, with their reading and writing.
+// of a frame's extensions, with their reading and writing, and the
+// optimiser's work on a frame's pixels. The frame that renders and draws
+// itself (TGIFSubImage) builds on this one.
 #pragma once
 
 #include <array>
@@ -14,26 +16,27 @@ namespace gif {
 
 class TGIFExtension;
 class TGIFGraphicControlExtension;
+class TGIFAppExtNSLoop;
 
 // The extensions that precede one frame.
 class TGIFExtensionList : public TGIFList {
 public:
     FORMS_CLASS(TGIFExtensionList)
-    TGIFExtensionList(TGIFImageCore* image, TGIFSubImage& frame) : TGIFList(image), m_frame(frame) {}
+    TGIFExtensionList(TGIFImageCore* image, TGIFSubImageCore& frame) : TGIFList(image), m_frame(frame) {}
     TGIFExtension& ExtensionAt(int index) const;
     // Reads extension blocks up to an image separator, the trailer or a
     // byte that starts no extension, which is left in the stream.
     void LoadFromStream(forms::TStream& stream);
 
 private:
-    TGIFSubImage& m_frame;
+    TGIFSubImageCore& m_frame;
 };
 
-class TGIFSubImage : public TGIFItem {
+class TGIFSubImageCore : public TGIFItem {
 public:
-    FORMS_CLASS(TGIFSubImage)
-    explicit TGIFSubImage(TGIFImageCore* image);
-    ~TGIFSubImage() override;
+    FORMS_CLASS(TGIFSubImageCore)
+    explicit TGIFSubImageCore(TGIFImageCore* image);
+    ~TGIFSubImageCore() override;
 
     // Drops extensions, table and pixels; the size becomes 0 x 0.
     virtual void Reset();
@@ -83,6 +86,26 @@ public:
     void SetControlExtension(TGIFGraphicControlExtension* gce) { m_controlExtension = gce; }
     // The transparent index, or -1 when the frame is not transparent.
     int TransparentIndex() const;
+    // Delay in hundredths of a second and disposal method of the control
+    // extension; 0 without one.
+    int Delay() const;
+    int Disposal() const;
+    // The frame's loop extension, if it has one.
+    TGIFAppExtNSLoop* LoopExtension() const;
+    // (left, top, left + width, top + height) on the logical screen.
+    TGIFRect FrameBounds() const { return TGIFRect{Left(), Top(), Left() + Width(), Top() + Height()}; }
+    // True when the frame has pixels and every one is the transparent index.
+    bool IsAllTransparent() const;
+
+    // Optimisation. Cuts the transparent borders off a transparent frame;
+    // one that is all transparent becomes empty.
+    void CropToOpaque();
+    // Makes the pixels that show the same colour as the previous frame
+    // beneath them transparent.
+    void MergeWithPrevious(TGIFSubImageCore* previous);
+    // The pixels or colours changed: a frame that renders itself lets its
+    // rendering and mask go.
+    virtual void DiscardRendering() {}
 
     void ReadExtensions(forms::TStream& stream) { m_extensions.LoadFromStream(stream); }
     // The table's presence, sort flag and size from the table; the
@@ -98,7 +121,7 @@ protected:
     void FillPixels(uint8_t fill);
 
 private:
-    friend void DecodeFrameData(TGIFSubImage& frame, forms::TStream& stream);
+    friend void DecodeFrameData(TGIFSubImageCore& frame, forms::TStream& stream);
     int Word(int at) const { return m_descriptor[at] | (m_descriptor[at + 1] << 8); }
     void SetWord(int at, int v) {
         m_descriptor[at] = static_cast<uint8_t>(v);
@@ -118,7 +141,7 @@ class TGIFImageList : public TGIFList {
 public:
     FORMS_CLASS(TGIFImageList)
     using TGIFList::TGIFList;
-    TGIFSubImage& FrameAt(int index) const { return static_cast<TGIFSubImage&>(ItemAt(index)); }
+    TGIFSubImageCore& FrameAt(int index) const { return static_cast<TGIFSubImageCore&>(ItemAt(index)); }
     // Frames up to the trailer (left in the stream) or a byte that starts
     // no block (warned, left in the stream).
     void LoadFromStream(forms::TStream& stream);

@@ -48,7 +48,7 @@ void TGIFImageCore::ResetImage() {
     m_header->PreparePackedFields();
 }
 
-std::unique_ptr<TGIFSubImage> TGIFImageCore::NewFrame() { return std::make_unique<TGIFSubImage>(this); }
+std::unique_ptr<TGIFSubImageCore> TGIFImageCore::NewFrame() { return std::make_unique<TGIFSubImageCore>(this); }
 
 void TGIFImageCore::ReportWarning(forms::TObject* sender, uint8_t severity, const std::string& message) {
     if (OnGIFWarning) OnGIFWarning(sender, severity, message);

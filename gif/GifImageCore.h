@@ -19,6 +19,16 @@ enum class TGIFProgressStage { Starting, Running, Ending };
 // 0 LZW, 1 run-length (any other value means LZW).
 enum : uint8_t { kEncoderLZW = 0, kEncoderRLE = 1 };
 
+// The steps of OptimizeFrames, as a set of bits.
+enum TGIFOptimizeStep : uint8_t {
+    osCrop = 0x01,           // cut transparent borders off frames, drop frames that become empty
+    osMerge = 0x02,          // make pixels that repeat the previous frame transparent
+    osCleanup = 0x04,        // drop unused transparency, needless disposals, extensions and frames
+    osSortColours = 0x08,    // sort the colour tables by use
+    osReduceColours = 0x10,  // asked for colour reduction (only method 9 is refused)
+};
+constexpr uint8_t kAllOptimizeSteps = 0x1F;
+
 class TGIFImageCore : public forms::TObject {
 public:
     FORMS_CLASS(TGIFImageCore)
@@ -46,16 +56,21 @@ public:
     virtual void LoadFromStream(forms::TStream& stream);
     virtual void SaveToStream(forms::TStream& stream);
 
+    // Makes the picture smaller to store while it keeps its look. Method 9
+    // (the caller's palette) with osReduceColours and without osCleanup
+    // raises "Invalid reduction method" after the other steps.
+    virtual void OptimizeFrames(uint8_t steps, uint8_t reductionMethod, uint8_t ditherKind, int reductionBits);
+
     // Every warning of the picture and its blocks arrives here.
     virtual void ReportWarning(forms::TObject* sender, uint8_t severity, const std::string& message);
     // A new frame owned by this picture.
-    virtual std::unique_ptr<TGIFSubImage> NewFrame();
+    virtual std::unique_ptr<TGIFSubImageCore> NewFrame();
     // Hooks for the picture class.
     virtual void ReportProgress(forms::TObject* sender, TGIFProgressStage stage, int percent, bool redraw,
                                 const std::string& message) {}
     virtual void GlobalColoursChanged() {}
-    virtual void FrameColoursChanged(TGIFSubImage& frame) {}
-    virtual void FrameLoaded(TGIFSubImage& frame) {}
+    virtual void FrameColoursChanged(TGIFSubImageCore& frame) {}
+    virtual void FrameLoaded(TGIFSubImageCore& frame) {}
     virtual bool RedrawWhileLoading() const { return false; }
 
     uint8_t EncoderKind = kEncoderLZW;

@@ -212,7 +212,7 @@ void DecodeLzwData(forms::TStream& stream, uint8_t* pixels, int width, int heigh
     decoder.SkipToTerminator();
 }
 
-void DecodeFrameData(TGIFSubImage& frame, forms::TStream& stream) {
+void DecodeFrameData(TGIFSubImageCore& frame, forms::TStream& stream) {
     // No code stands for more than 4096 pixels, and codes take at least a
     // bit each below that: a frame far larger than the data left could
     // fill is refused before its pixels are allocated, so that a few bytes

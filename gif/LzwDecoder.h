@@ -13,7 +13,7 @@
 
 namespace gif {
 
-class TGIFSubImage;
+class TGIFSubImageCore;
 
 using TDecodeWarning = std::function<void(const std::string& message)>;
 
@@ -29,6 +29,6 @@ void DecodeLzwData(forms::TStream& stream, uint8_t* pixels, int width, int heigh
 // of more than a million pixels (2^20) that the rest of the stream could never
 // fill, or one beyond what its picture's load allows (ClaimFramePixels),
 // raises "Premature end of data" before anything is allocated.
-void DecodeFrameData(TGIFSubImage& frame, forms::TStream& stream);
+void DecodeFrameData(TGIFSubImageCore& frame, forms::TStream& stream);
 
 }  // namespace gif

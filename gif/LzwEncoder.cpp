@@ -327,7 +327,7 @@ void TRLEEncoder::CompressPixels() {
 
 // ---- Frames ----------------------------------------------------------------------------
 
-void EncodeFrameData(TGIFSubImage& frame, forms::TStream& stream) {
+void EncodeFrameData(TGIFSubImageCore& frame, forms::TStream& stream) {
     TGIFImageCore* image = frame.Image();
     int bits = frame.ColourMap().BitsPerEntry();
     int colours = frame.ColourMap().EntryCount();

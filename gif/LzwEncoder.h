@@ -14,7 +14,7 @@
 
 namespace gif {
 
-class TGIFSubImage;
+class TGIFSubImageCore;
 
 using TEncodeWarning = std::function<void(const std::string& message)>;
 
@@ -183,6 +183,6 @@ int IntSqrt(int x);
 // Writes one frame's data with the picture's encoder (1 run-length, else
 // LZW). Bits per pixel and the colour count come from the frame's own
 // table, or from the picture when it has none.
-void EncodeFrameData(TGIFSubImage& frame, forms::TStream& stream);
+void EncodeFrameData(TGIFSubImageCore& frame, forms::TStream& stream);
 
 }  // namespace gif

@@ -265,7 +265,7 @@ void TCanvas::CopyRect(const RECT& dest, TCanvas& source, const RECT& sourceRect
     SetStretchBltMode(m_dc, m_stretchMode);
     if (m_stretchMode == HALFTONE) SetBrushOrgEx(m_dc, 0, 0, nullptr);
     StretchBlt(m_dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, src, sourceRect.left,
-               sourceRect.top, sourceRect.right - sourceRect.left, sourceRect.bottom - sourceRect.top, SRCCOPY);
+               sourceRect.top, sourceRect.right - sourceRect.left, sourceRect.bottom - sourceRect.top, m_copyMode);
     Changed();
 }
 

@@ -165,10 +165,13 @@ public:
     int TextHeight(const String& text) { return TextExtent(text).cy; }
     void Draw(int x, int y, TGraphic& graphic);
     void StretchDraw(const RECT& rect, TGraphic& graphic);
-    // Stretches source's rectangle into dest in the canvas's stretch mode.
+    // Stretches source's rectangle into dest with CopyMode, in the canvas's
+    // stretch mode.
     void CopyRect(const RECT& dest, TCanvas& source, const RECT& sourceRect);
     int StretchMode() const { return m_stretchMode; }
     void SetStretchMode(int mode) { m_stretchMode = mode; }
+    DWORD CopyMode() const { return m_copyMode; }
+    void SetCopyMode(DWORD rop) { m_copyMode = rop; }
     TColor Pixel(int x, int y);
     void SetPixel(int x, int y, TColor color);
     RECT ClipRect();
@@ -179,6 +182,8 @@ public:
     // Puts the canvas's font, pen, brush and colours into its DC, for
     // drawing with GDI calls directly.
     void Select();
+    // Tells OnChange; for code that drew on Handle() directly.
+    void Changed();
 
     TNotifyEvent OnChange;
 
@@ -186,7 +191,6 @@ protected:
     // Gives the canvas a DC when it has none (bitmap canvases make one).
     virtual void CreateHandle() {}
     void DeselectObjects();
-    void Changed();
 
 private:
     HDC m_dc = nullptr;
@@ -195,6 +199,7 @@ private:
     TBrush m_brush;
     HGDIOBJ m_oldFont = nullptr, m_oldPen = nullptr, m_oldBrush = nullptr;
     int m_stretchMode = COLORONCOLOR;
+    DWORD m_copyMode = SRCCOPY;
     std::recursive_mutex m_lock;
 };
 

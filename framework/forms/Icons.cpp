@@ -14,6 +14,7 @@ void TIcon::Take(HICON icon) {
     if (m_icon && m_icon != icon) DestroyIcon(m_icon);
     m_icon = icon;
     m_width = m_height = 0;
+    m_data.clear();
     ICONINFO info{};
     if (icon && GetIconInfo(icon, &info)) {
         BITMAP bm{};
@@ -37,6 +38,7 @@ HICON TIcon::ReleaseHandle() {
     const HICON icon = m_icon;
     m_icon = nullptr;
     m_width = m_height = 0;
+    m_data.clear();
     return icon;
 }
 
@@ -85,9 +87,14 @@ void TIcon::LoadFromStream(TStream& stream) {
                                           LR_DEFAULTCOLOR);
     if (!icon) throw EInvalidGraphic("Invalid icon data");
     Take(icon);
+    m_data = std::move(data);
 }
 
-void TIcon::SaveToStream(TStream&) { throw EInvalidGraphicOperation("Icons cannot be saved"); }
+void TIcon::SaveToStream(TStream& stream) {
+    if (!m_icon) return;
+    if (m_data.empty()) throw EInvalidGraphicOperation("Icons made from a handle cannot be saved");
+    stream.WriteBuffer(m_data.data(), static_cast<int64_t>(m_data.size()));
+}
 
 void TIcon::Assign(const TObject& source) {
     if (const auto* other = dynamic_cast<const TIcon*>(&source)) {

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "framework/forms/Graphics.h"
 
 namespace forms {
@@ -23,7 +26,8 @@ public:
     void SetHeight(int) override {}
     // Icon file data (.ico): the image nearest the system icon size.
     void LoadFromStream(TStream& stream) override;
-    // Raises EInvalidGraphicOperation: icons are read, never written here.
+    // Writes the icon file data the icon was loaded from; raises
+    // EInvalidGraphicOperation for an icon made from a handle.
     void SaveToStream(TStream& stream) override;
     void Assign(const TObject& source) override;
 
@@ -45,6 +49,7 @@ private:
     HICON m_icon = nullptr;
     int m_width = 0;
     int m_height = 0;
+    std::vector<uint8_t> m_data;  // the icon file data it was loaded from
 };
 
 }  // namespace forms

@@ -42,6 +42,9 @@ FORMS_EXCEPTION(EInvalidGraphic, Exception);
 FORMS_EXCEPTION(EInvalidGraphicOperation, Exception);
 FORMS_EXCEPTION(EOutOfResources, Exception);
 FORMS_EXCEPTION(EThread, Exception);
+// Ends an operation quietly: callers that expect it swallow it.
+FORMS_EXCEPTION(EAbort, Exception);
+FORMS_EXCEPTION(EOutOfMemory, Exception);
 
 // Decimal integer text, as the settings file and the windows show numbers.
 String IntToStr(long long value);

@@ -37,7 +37,7 @@ void EnsureThreadWindow() {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"TThreadWindow";
     RegisterClassExW(&wc);
-    g_threadWindow = CreateWindowExW(0, L"TThreadWindow", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+    g_threadWindow = CreateWindowExW(0, L"TThreadWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                      GetModuleHandleW(nullptr), nullptr);
     if (!g_threadWindow) throw EThread("Cannot create the thread window");
 }
@@ -55,6 +55,8 @@ int PriorityValue(TThreadPriority p) {
 }
 
 }  // namespace
+
+HWND ThreadWindowHandle() { return g_threadWindow; }
 
 TThread::TThread(bool createSuspended) {
     if (!g_threadWindow && (!g_guiThread || g_guiThread == GetCurrentThreadId())) EnsureThreadWindow();

@@ -3,7 +3,9 @@
 //
 // Synchronize sends CM_EXECPROC to the hidden "TThreadWindow" window of the
 // GUI thread and waits; any wait on the GUI thread for a synchronising
-// thread must keep handling that window's messages 0x8FFE..0x8FFF.
+// thread must keep handling that window's messages 0x8FFE..0x8FFF. The
+// window is message-only (it needs no display), so FindWindow does not see
+// it: ThreadWindowHandle gives it.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +22,10 @@ namespace forms {
 
 constexpr UINT CM_DESTROYWINDOW = 0x8FFE;
 constexpr UINT CM_EXECPROC = 0x8FFF;
+
+// The synchronisation window, made by the first thread object created on
+// the GUI thread; nullptr before.
+HWND ThreadWindowHandle();
 
 enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 

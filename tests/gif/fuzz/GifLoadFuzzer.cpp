@@ -20,7 +20,7 @@ std::vector<uint8_t> Save(gif::TGIFImageCore& image) {
 std::vector<std::vector<uint8_t>> Pictures(gif::TGIFImageCore& image) {
     std::vector<std::vector<uint8_t>> out;
     for (int i = 0; i < image.Frames().ItemCount(); ++i) {
-        gif::TGIFSubImage& f = image.Frames().FrameAt(i);
+        gif::TGIFSubImageCore& f = image.Frames().FrameAt(i);
         if (!f.IsEmpty()) out.emplace_back(f.Pixels(), f.Pixels() + f.PixelCount());
     }
     return out;

@@ -32,13 +32,13 @@ Bytes Frame() {
     return {0x2C, 0, 0, 0, 0, 4, 0, 2, 0, 0x00, 2, 3, 0x8C, 0x6F, 0x05, 0};
 }
 
-TGIFSubImage& AddFrame(giftest::TestImage& image, int w, int h, uint8_t fill = 0) {
+TGIFSubImageCore& AddFrame(giftest::TestImage& image, int w, int h, uint8_t fill = 0) {
     auto frame = image.NewFrame();
     frame->SetWidth(w);
     frame->SetHeight(h);
     frame->AllocatePixels();
     std::memset(frame->Pixels(), fill, static_cast<size_t>(w) * h);
-    TGIFSubImage& f = *frame;
+    TGIFSubImageCore& f = *frame;
     image.Frames().Append(std::move(frame));
     return f;
 }
@@ -109,7 +109,7 @@ TEST(GifHeader, SizeFieldFollowsTheGlobalTable) {
     image.Header().SetHeight(2);
     image.GlobalColourTable().AppendColour(0x000000);
     image.GlobalColourTable().AppendColour(0xFFFFFF);
-    TGIFSubImage& deep = AddFrame(image, 4, 2, 200);
+    TGIFSubImageCore& deep = AddFrame(image, 4, 2, 200);
     for (int i = 0; i < 256; ++i) deep.ColourMap().AppendColour(i * 0x010101);
     AddFrame(image, 4, 2, 1);
     const Bytes gif = giftest::SaveGif(image);
@@ -145,7 +145,7 @@ TEST(GifHeader, VersionFollowsWhatTheFileUses) {
         image.GlobalColourTable().AppendColour(0xFFFFFF);
         image.GlobalColourTable().SetUsageSorted(c.sorted);
         image.Header().SetAspectRatio(c.aspect);
-        TGIFSubImage& f = AddFrame(image, 4, 2);
+        TGIFSubImageCore& f = AddFrame(image, 4, 2);
         if (c.comment) {
             auto ext = std::make_unique<TGIFCommentExtension>(f);
             ext->Comment().push_back("hi");
@@ -245,7 +245,7 @@ TEST(GifSort, ByUsageRemapsPixelsTransparencyAndBackground) {
     TGIFColorMap& map = image.GlobalColourTable();
     for (TColor c : {0x000000, 0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF}) map.AppendColour(c);
     image.Header().SetBackgroundIndex(4);  // white, used by no pixel
-    TGIFSubImage& f = AddFrame(image, 4, 2);
+    TGIFSubImageCore& f = AddFrame(image, 4, 2);
     const uint8_t pixels[8] = {1, 3, 3, 3, 2, 2, 3, 1};  // 3 x4, 1 x2, 2 x2, 0 none
     std::memcpy(f.Pixels(), pixels, 8);
     auto gce = std::make_unique<TGIFGraphicControlExtension>(f);
@@ -267,7 +267,7 @@ TEST(GifSort, ByUsageRemapsPixelsTransparencyAndBackground) {
     // In falling order already: nothing moves, unused entries stay.
     giftest::TestImage sorted;
     for (TColor c : {0x0000FF, 0x00FF00, 0x000000}) sorted.GlobalColourTable().AppendColour(c);
-    TGIFSubImage& g = AddFrame(sorted, 4, 2);
+    TGIFSubImageCore& g = AddFrame(sorted, 4, 2);
     const uint8_t falling[8] = {0, 0, 0, 0, 0, 1, 1, 1};
     std::memcpy(g.Pixels(), falling, 8);
     sorted.Header().SetBackgroundIndex(0);
@@ -305,7 +305,7 @@ TEST(GifExtensions, ReadAndWrittenByteForByte) {
     };
     for (const Case& c : cases) {
         giftest::TestImage image;
-        TGIFSubImage frame(&image);
+        TGIFSubImageCore frame(&image);
         forms::TMemoryStream in(Concat({c.block, {0x3B}}));
         frame.LoadFromStream(in);
         ASSERT_EQ(frame.Extensions().ItemCount(), 1) << c.name;
@@ -320,7 +320,7 @@ TEST(GifExtensions, ReadAndWrittenByteForByte) {
 
 TEST(GifExtensions, FieldsAndTheirRules) {
     giftest::TestImage image;
-    TGIFSubImage frame(&image);
+    TGIFSubImageCore frame(&image);
     forms::TMemoryStream in(Bytes{0x21, 0xF9, 4, 0x0F, 0x34, 0x12, 9, 0, 0x3B});
     frame.LoadFromStream(in);
     frame.ColourMap().AppendColour(0);
@@ -345,7 +345,7 @@ TEST(GifExtensions, FieldsAndTheirRules) {
     EXPECT_EQ(frame.ControlExtension(), nullptr);
 
     // A short control block warns and keeps what the frame had.
-    TGIFSubImage shortFrame(&image);
+    TGIFSubImageCore shortFrame(&image);
     forms::TMemoryStream cut(Bytes{0x21, 0xF9, 4, 1});
     shortFrame.LoadFromStream(cut);
     EXPECT_EQ(image.Warnings.back(), msg::PrematureEnd);
@@ -385,7 +385,7 @@ TEST(GifExtensions, UnusualApplicationBlocks) {
     };
     for (const Case& c : cases) {
         giftest::TestImage image;
-        TGIFSubImage frame(&image);
+        TGIFSubImageCore frame(&image);
         forms::TMemoryStream in(c.block);
         try {
             frame.LoadFromStream(in);
@@ -409,13 +409,13 @@ TEST(GifExtensions, UnusualApplicationBlocks) {
 TEST(GifExtensions, ReadingStopsAtBlocksThatAreNoExtensions) {
     giftest::TestImage image;
     for (uint8_t stop : {0x2C, 0x3B}) {
-        TGIFSubImage frame(&image);
+        TGIFSubImageCore frame(&image);
         forms::TMemoryStream in(Bytes{0x21, 0xFE, 1, 'x', 0, stop, 1, 2});
         frame.Extensions().LoadFromStream(in);
         EXPECT_EQ(frame.Extensions().ItemCount(), 1);
         EXPECT_EQ(in.Position(), 5);
     }
-    TGIFSubImage frame(&image);
+    TGIFSubImageCore frame(&image);
     forms::TMemoryStream in(Bytes{0x21, 0xFE, 0, 0x00, 0x2C});
     frame.Extensions().LoadFromStream(in);
     EXPECT_EQ(in.Position(), 3);
@@ -448,7 +448,7 @@ TEST(GifPicture, ReadsBlocksBetweenZerosAndKeepsFramesOnStrayBytes) {
         EXPECT_EQ(image->Frames().ItemCount(), static_cast<int>(c.frames)) << c.name;
         EXPECT_EQ(image->Warnings, c.warnings) << c.name;
         if (c.frames > 0) {
-            TGIFSubImage& f = image->Frames().FrameAt(0);
+            TGIFSubImageCore& f = image->Frames().FrameAt(0);
             EXPECT_EQ(f.Width(), 4) << c.name;
             EXPECT_EQ(Bytes(f.Pixels(), f.Pixels() + f.PixelCount()), Bytes(8, 1)) << c.name;
         }

@@ -104,11 +104,11 @@ void ExpectSameAsGiflib(TGIFImageCore& image, const giftest::RefGif& ref, const 
     EXPECT_EQ(image.Header().BackgroundIndex(), ref.Background) << what;
     EXPECT_EQ(image.Header().AspectRatio(), ref.Aspect) << what;
     EXPECT_EQ(TableBytes(image.GlobalColourTable()), ref.GlobalMap) << what;
-    std::vector<TGIFSubImage*> frames;
+    std::vector<TGIFSubImageCore*> frames;
     int loops = -1;
     std::vector<std::string> comments;
     for (int i = 0; i < image.Frames().ItemCount(); ++i) {
-        TGIFSubImage& f = image.Frames().FrameAt(i);
+        TGIFSubImageCore& f = image.Frames().FrameAt(i);
         for (int e = 0; e < f.Extensions().ItemCount(); ++e) {
             TGIFExtension& ext = f.Extensions().ExtensionAt(e);
             if (auto* loop = dynamic_cast<TGIFAppExtNSLoop*>(&ext)) loops = loop->Loops();
@@ -124,7 +124,7 @@ void ExpectSameAsGiflib(TGIFImageCore& image, const giftest::RefGif& ref, const 
     EXPECT_EQ(comments, ref.Comments) << what;
     ASSERT_EQ(frames.size(), ref.Frames.size()) << what;
     for (size_t i = 0; i < frames.size(); ++i) {
-        TGIFSubImage& f = *frames[i];
+        TGIFSubImageCore& f = *frames[i];
         const giftest::RefFrame& r = ref.Frames[i];
         const std::string at = what + " frame " + std::to_string(i);
         EXPECT_EQ(f.Left(), r.Left) << at;
@@ -178,7 +178,7 @@ TEST_F(GifReference, DecodesAsGiflibAndGifbuild) {
         const std::vector<giftest::RefFrame> dump = giftest::DumpWithGifbuild(r.Path);
         int n = 0;
         for (int i = 0; i < image->Frames().ItemCount(); ++i) {
-            TGIFSubImage& f = image->Frames().FrameAt(i);
+            TGIFSubImageCore& f = image->Frames().FrameAt(i);
             if (f.IsEmpty()) continue;
             ASSERT_LT(n, static_cast<int>(dump.size())) << r.Name;
             EXPECT_TRUE(Bytes(f.Pixels(), f.Pixels() + f.PixelCount()) == dump[static_cast<size_t>(n)].Pixels)

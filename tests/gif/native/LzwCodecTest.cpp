@@ -252,7 +252,7 @@ TEST(LzwDecoder, DamagedStreams) {
 
 TEST(LzwDecoder, FrameFillsWithItsTransparentIndex) {
     giftest::TestImage image;
-    TGIFSubImage frame(&image);
+    TGIFSubImageCore frame(&image);
     forms::TMemoryStream in(Bytes{0x21, 0xF9, 4, 1, 0, 0, 3, 0, 0x2C, 0, 0, 0, 0, 3, 0, 1, 0, 0});
     frame.LoadFromStream(in);  // extensions and descriptor; no data follows
     EXPECT_EQ(Bytes(frame.Pixels(), frame.Pixels() + 3), (Bytes{3, 3, 3}));
@@ -428,7 +428,7 @@ TEST(LzwDecoder, FramesFarLargerThanTheirData) {
     };
     for (const Case& c : {Case{65535, 65535, false}, Case{1500, 1000, false}, Case{1024, 1024, true}}) {
         giftest::TestImage image;
-        TGIFSubImage frame(&image);
+        TGIFSubImageCore frame(&image);
         Bytes data{0x2C, 0, 0, 0, 0, static_cast<uint8_t>(c.w), static_cast<uint8_t>(c.w >> 8),
                    static_cast<uint8_t>(c.h), static_cast<uint8_t>(c.h >> 8), 0};
         const Bytes codes = PackCodes(2, {{4, 3}, {1, 3}, {5, 3}});
