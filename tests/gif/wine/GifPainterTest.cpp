@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -123,16 +124,28 @@ bool ThreadEnds(DWORD id, DWORD timeoutMs) {
     return ended;
 }
 
-void CheckIntervals(const std::vector<double>& times, const std::vector<double>& expected, const char* what) {
-    CHECK_EQ(times.size(), expected.size() + 1);
-    for (size_t i = 0; i + 1 < times.size() && i < expected.size(); ++i) {
+// What is off in the intervals between frame times, empty when nothing.
+std::string IntervalsOff(const std::vector<double>& times, const std::vector<double>& expected) {
+    if (times.size() != expected.size() + 1) return std::to_string(times.size()) + " frames";
+    for (size_t i = 0; i < expected.size(); ++i) {
         const double interval = times[i + 1] - times[i];
         // Never early; late by a loaded machine's scheduling at most.
         if (interval < expected[i] - 8 || interval > expected[i] + 60)
-            wt::ReportFailure(__FILE__, __LINE__,
-                              std::string(what) + ": interval " + std::to_string(i) + " took " +
-                                  std::to_string(interval) + " ms, not about " + std::to_string(expected[i]));
+            return "interval " + std::to_string(i) + " took " + std::to_string(interval) + " ms, not about " +
+                   std::to_string(expected[i]);
     }
+    return {};
+}
+
+// Plays an animation until its waits come out right, three times at most:
+// a busy machine may hold a thread back once, but not three times over.
+void CheckWaits(const std::vector<double>& expected, const char* what, const std::function<std::string()>& play) {
+    std::string off;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        off = play();
+        if (off.empty()) return;
+    }
+    wt::ReportFailure(__FILE__, __LINE__, std::string(what) + ": " + off);
 }
 
 }  // namespace
@@ -140,20 +153,25 @@ void CheckIntervals(const std::vector<double>& times, const std::vector<double>&
 WT_TEST(Painters, WaitsFollowTheDelays) {
     // Delays 5, 1 (raised to 3), 0 and none (10 each), 12 ms a unit.
     for (int rate : {100, 200}) {
-        Play play(Animation({5, 1, 0, kNoControl, 5}), kOnCanvas, rate);
-        play.Draw();
-        CHECK(play.Ended());
         const double scale = 100.0 / rate;
-        CheckIntervals(play.Record.FrameTimes, {60 * scale, 36 * scale, 120 * scale, 120 * scale}, "threaded");
-        CHECK(gifwine::PixelOf(*play.Target, 3, 3) == (Rgb{255, 0, 0}));  // frame 4: colour 0
-        CHECK(play.Record.PainterThread != GetCurrentThreadId());
-        CHECK(gifwine::PumpUntil([&] { return play.Picture->OwnPainter() == nullptr; }, 2000));
+        const std::vector<double> expected{60 * scale, 36 * scale, 120 * scale, 120 * scale};
+        CheckWaits(expected, "threaded", [&] {
+            Play play(Animation({5, 1, 0, kNoControl, 5}), kOnCanvas, rate);
+            play.Draw();
+            CHECK(play.Ended());
+            CHECK(gifwine::PixelOf(*play.Target, 3, 3) == (Rgb{255, 0, 0}));  // frame 4: colour 0
+            CHECK(play.Record.PainterThread != GetCurrentThreadId());
+            CHECK(gifwine::PumpUntil([&] { return play.Picture->OwnPainter() == nullptr; }, 2000));
+            return IntervalsOff(play.Record.FrameTimes, expected);
+        });
     }
     // Unthreaded, inside Draw: the same waits.
-    Play play(Animation({5, 1, 0, kNoControl, 5}), poTransparent | poAnimate | poPaintOnCanvas);
-    play.Draw();
-    CHECK_EQ(play.Record.Ends, 1);
-    CheckIntervals(play.Record.FrameTimes, {60, 36, 120, 120}, "unthreaded");
+    CheckWaits({60, 36, 120, 120}, "unthreaded", [] {
+        Play play(Animation({5, 1, 0, kNoControl, 5}), poTransparent | poAnimate | poPaintOnCanvas);
+        play.Draw();
+        CHECK_EQ(play.Record.Ends, 1);
+        return IntervalsOff(play.Record.FrameTimes, {60, 36, 120, 120});
+    });
 }
 
 WT_TEST(Painters, LoopCounts) {
