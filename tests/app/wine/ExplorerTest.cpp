@@ -964,9 +964,304 @@ WT_TEST(ShellRoutines, TheirOwnWordsAndSixtyFourBitSizes) {
         CHECK(none.empty());
     }
     // Wine has no properties sheet: the request fails without a code to
-    // name, so nothing is said (and Wine's own box is kept away).
+    // name, so our own box tells the facts (and Wine's own box is kept
+    // away).
     shell.Clear();
     ShowProperties(drive.Path("renamed.txt"));
-    CHECK(shell.texts.empty());
+    REQUIRE(shell.texts.size() == 1u);
+    CHECK(shell.captions[0] == u"Properties");
+    CHECK(shell.texts[0].rfind(u"Name:  renamed.txt\rType:  ", 0) == 0);
+    CHECK(shell.texts[0].find(u"\rLocation:  R:\\\r") != String::npos);
+    CHECK(shell.texts[0].find(u"\rSize:  1 KB (1 bytes)\r") != String::npos);
+    CHECK(shell.texts[0].find(u"\rAttributes:  A") != String::npos);
     CHECK(ft::FindThreadDialog() == nullptr);
+    shell.Clear();
+    ShowProperties(u"R:\\");
+    REQUIRE(shell.texts.size() == 1u);
+    CHECK(shell.texts[0].find(u"Type:  Fixed Disk\rCapacity:  ") != String::npos);
+}
+
+// ---- Folder commands ---------------------------------------------------------------
+
+namespace {
+
+const char16_t* const kTreeItems[] = {u"AddNode",     u"EditNode",           u"DelNode",
+                                      u"CutNode",     u"CopyNode",           u"PasteNode",
+                                      u"GetTreeSize", u"ShowFolderContents", u"ConnectNetResource",
+                                      u"DisConnectNetResource", u"ItemProperty"};
+
+// The tree menu's enabled states in item order, "1" for enabled.
+std::string TreeStates(TDirTree& tree) {
+    tree.Popup()->UpdateStates();
+    std::string s;
+    for (const char16_t* name : kTreeItems) s += tree.Popup()->ItemNamed(name)->Enabled() ? '1' : '0';
+    return s;
+}
+
+void ChooseTree(TDirTree& tree, const char16_t* name) {
+    tree.Popup()->UpdateStates();
+    forms::TMenuItem* item = tree.Popup()->ItemNamed(name);
+    REQUIRE(item);
+    item->Click();
+    Run(20);
+}
+
+HWND TreeEdit(TDirTree& tree) { return reinterpret_cast<HWND>(SendMessageW(tree.Handle(), TVM_GETEDITCONTROL, 0, 0)); }
+
+// Types text over an open label edit, then Enter (or Escape).
+void TypeInto(HWND edit, const String& text, WORD endKey = VK_RETURN) {
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    for (char16_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
+    SendMessageW(edit, WM_KEYDOWN, endKey, 1);
+    Run(30);
+}
+
+bool Exists(const String& path) { return GetFileAttributesW(com::W(path)) != INVALID_FILE_ATTRIBUTES; }
+
+// The trash of the scratch HOME the tests run with.
+std::string TrashFiles() { return std::string(std::getenv("HOME")) + "/.local/share/Trash/files/"; }
+
+}  // namespace
+
+WT_TEST(DirTreeCommands, MenuStatesFollowTheLevelAndNewFoldersAreNamedAtOnce) {
+    Pane p;
+    TDirTree& tree = *p.form->tree;
+    TDirTreePopup& menu = *tree.Popup();
+    CHECK(tree.PopupMenu() == &menu);
+    // Eleven items, four separators, each with its picture.
+    CHECK_EQ(menu.Items()->Count(), 15);
+    for (const char16_t* name : kTreeItems) CHECK(menu.ItemNamed(name)->Bitmap() != nullptr);
+    CHECK(menu.ItemNamed(u"DelNode")->Caption() == u"&Delete Folder" && menu.ItemNamed(u"DelNode")->Tag() == 3);
+
+    // The root: only the network drives; a drive adds new folder, tree
+    // size, contents and properties; a folder everything but paste.
+    tree.Items().GetFirstNode()->SetSelected(true);
+    CHECK_EQ(TreeStates(tree), std::string("00000000110"));
+    FindNode(tree, u"R:\\")->SetSelected(true);
+    CHECK_EQ(TreeStates(tree), std::string("10000011111"));
+    tree.OpenPath(p.drive.Path("Data"));
+    CHECK_EQ(TreeStates(tree), std::string("11111011111"));
+    ChooseTree(tree, u"CopyNode");
+    CHECK_EQ(TreeStates(tree), std::string("11111111111"));
+
+    // No folder on the root.
+    tree.Items().GetFirstNode()->SetSelected(true);
+    ChooseTree(tree, u"AddNode");
+    CHECK(p.shell.texts == std::vector<String>{u"Can't add drives"});
+
+    // A new folder is opened and its label edited; the name typed needs
+    // no confirmation.
+    p.shell.Clear();
+    tree.OpenPath(p.drive.Path("Data"));
+    ChooseTree(tree, u"AddNode");
+    CHECK(DirectoryExists(p.drive.Path("Data\\New Folder")));
+    CHECK(tree.GetNodePath(tree.Selected()) == u"R:\\Data\\New Folder");
+    HWND edit = TreeEdit(tree);
+    REQUIRE(edit);
+    TypeInto(edit, u"Clips");
+    CHECK(p.shell.texts.empty());
+    CHECK(DirectoryExists(p.drive.Path("Data\\Clips")));
+    CHECK(!DirectoryExists(p.drive.Path("Data\\New Folder")));
+
+    // Twice in one folder: the second cannot be made, nothing is said, no
+    // label is left in edit, and the next rename asks again.
+    tree.OpenPath(p.drive.Path("Data"));
+    ChooseTree(tree, u"AddNode");
+    REQUIRE(TreeEdit(tree));
+    TypeInto(TreeEdit(tree), u"", VK_ESCAPE);
+    CHECK(DirectoryExists(p.drive.Path("Data\\New Folder")));
+    tree.OpenPath(p.drive.Path("Data"));
+    CHECK(!tree.NewFolder(nullptr, String()));
+    CHECK(TreeEdit(tree) == nullptr);
+    CHECK(p.shell.texts.empty());
+    CHECK(tree.GetNodePath(tree.Selected()) == u"R:\\Data");
+    tree.OpenPath(p.drive.Path("Data\\Clips"));
+    ChooseTree(tree, u"EditNode");
+    REQUIRE(TreeEdit(tree));
+    TypeInto(TreeEdit(tree), u"Songs");
+    REQUIRE(p.shell.texts.size() == 1u);
+    CHECK(p.shell.texts[0].find(u"Do you want to rename the selected folder") == 0);
+    CHECK(DirectoryExists(p.drive.Path("Data\\Clips")));
+    // A name with a forbidden character is refused before anything is made.
+    p.shell.Clear();
+    CHECK(!tree.NewFolder(FindNode(tree, u"R:\\Data"), u"a;b"));
+    CHECK(p.shell.texts == std::vector<String>{u"Folder Name contains invalid characters"});
+    CHECK(p.app.Errors.empty());
+}
+
+WT_TEST(DirTreeCommands, DeleteGoesToTheTrashAndPasteMovesOrCopiesOnce) {
+    Pane p;
+    TPaneForm& f = *p.form;
+    TDirTree& tree = *f.tree;
+    const std::string doomed = "Doomed" + std::to_string(GetCurrentProcessId());
+    p.drive.Folder().MakeFolder("Data/" + doomed);
+    p.drive.Folder().WriteFile("Data/" + doomed + "/song.txt", "tune");
+    tree.Rebuild();
+    tree.OpenPath(p.drive.Path("Data\\" + doomed));
+    f.list->SetDirectory(p.drive.Path("Data\\" + doomed));
+    ChooseTree(tree, u"DelNode");
+    CHECK(!DirectoryExists(p.drive.Path("Data\\" + doomed)));
+    CHECK(tree.GetNodePath(tree.Selected()) == u"R:\\Data");
+    CHECK(tree.SelectedPath() == u"R:\\Data");
+    CHECK(f.list->Directory() == u"R:\\Data\\");
+    CHECK(!ItemNamed(*f.list, com::U16(doomed)));
+    // In the trash, whole: put back, it is as it was.
+    const std::string trashed = TrashFiles() + doomed;
+    CHECK_EQ(at::ReadUnixFile(trashed + "/song.txt"), std::string("tune"));
+    CHECK(std::rename(trashed.c_str(), p.drive.Folder().UnixPath("Data/" + doomed).c_str()) == 0);
+    CHECK_EQ(at::ReadUnixFile(p.drive.Folder().UnixPath("Data/" + doomed + "/song.txt")), std::string("tune"));
+
+    // A folder removed behind the tree's back.
+    tree.OpenPath(p.drive.Path("Data\\Archive\\Music"));
+    CHECK(RemoveDirectoryW(com::W(p.drive.Path("Data\\Archive\\Music"))));
+    p.shell.Clear();
+    ChooseTree(tree, u"DelNode");
+    CHECK(p.shell.texts == std::vector<String>{u"R:\\Data\\Archive\\Musicnot found"});
+    CHECK(p.shell.beeps == std::vector<UINT>{MB_ICONHAND});
+
+    // Cut and paste moves.
+    p.shell.Clear();
+    tree.OpenPath(p.drive.Path("Films\\sub1"));
+    ChooseTree(tree, u"CutNode");
+    CHECK(tree.PastePending() && tree.PasteSource() == u"R:\\Films\\sub1");
+    tree.OpenPath(p.drive.Path("Data"));
+    ChooseTree(tree, u"PasteNode");
+    CHECK(DirectoryExists(p.drive.Path("Data\\sub1")));
+    CHECK(!DirectoryExists(p.drive.Path("Films\\sub1")));
+    CHECK(tree.SelectedPath() == u"R:\\Data\\");
+    CHECK(FindNode(tree, u"R:\\Data\\sub1"));
+    // Copy and paste copies once; Paste then waits for the next Cut or Copy.
+    tree.OpenPath(p.drive.Path("Films\\Sub2"));
+    ChooseTree(tree, u"CopyNode");
+    tree.OpenPath(p.drive.Path("Data\\Empty"));
+    ChooseTree(tree, u"PasteNode");
+    CHECK(DirectoryExists(p.drive.Path("Data\\Empty\\Sub2")));
+    CHECK(DirectoryExists(p.drive.Path("Films\\Sub2")));
+    CHECK(!tree.PastePending());
+    CHECK_EQ(TreeStates(tree)[5], '0');
+    const int operations = p.shell.operations;
+    tree.OpenPath(p.drive.Path("Data\\Archive"));
+    tree.PasteFolder();
+    CHECK_EQ(p.shell.operations, operations);
+    CHECK(!DirectoryExists(p.drive.Path("Data\\Archive\\Sub2")));
+    // Never into itself, nor onto itself in its own parent.
+    tree.OpenPath(p.drive.Path("Data"));
+    ChooseTree(tree, u"CopyNode");
+    tree.OpenPath(p.drive.Path("Data\\Archive"));
+    ChooseTree(tree, u"PasteNode");
+    tree.OpenPath(p.drive.Path("Data\\Empty"));
+    ChooseTree(tree, u"CopyNode");
+    tree.OpenPath(p.drive.Path("Data"));
+    ChooseTree(tree, u"PasteNode");
+    CHECK(p.shell.texts == (std::vector<String>{u"File operation failed", u"File operation failed"}));
+    CHECK_EQ(p.shell.operations, operations);
+    CHECK(!DirectoryExists(p.drive.Path("Data\\Archive\\Data")));
+    CHECK(DirectoryExists(p.drive.Path("Data\\Empty\\Sub2")));
+    CHECK(p.app.Errors.empty());
+}
+
+WT_TEST(DirTreeCommands, TreeSizeNetworkDrivesPropertiesAndFolderContents) {
+    Pane p;
+    TPaneForm& f = *p.form;
+    TDirTree& tree = *f.tree;
+    const at::ScratchFolder& d = p.drive.Folder();
+    // Foo beside FooBar; Big holds 6 GiB of sparse files and a link back
+    // up to itself.
+    for (const char* dir : {"Foo", "Foo/inner", "FooBar", "Big", "Big/sub"}) d.MakeFolder(dir);
+    d.WriteFile("Foo/a.txt", std::string(300, 'a'));
+    d.WriteFile("Foo/inner/b.txt", std::string(200, 'b'));
+    Sparse(d.UnixPath("FooBar/huge.bin"), 5LL << 30);
+    Sparse(d.UnixPath("Big/one.bin"), 2LL << 30);
+    Sparse(d.UnixPath("Big/sub/two.bin"), 4LL << 30);
+    d.Link("Big/sub/loop", "..");
+    tree.Rebuild();
+    auto size = [&](const std::string& folder) {
+        p.shell.Clear();
+        tree.OpenPath(p.drive.Path(folder));
+        ChooseTree(tree, u"GetTreeSize");
+        REQUIRE(p.shell.texts.size() == 1u);
+        CHECK(p.shell.captions[0] == u"Information");
+        return p.shell.texts[0];
+    };
+    CHECK(size("Foo") == u"=== TREE SIZE ===\r\rFolder \"Foo\"\rand all its Sub-Folders  =  1.00 KB");
+    CHECK(size("Big") == u"=== TREE SIZE ===\r\rFolder \"Big\"\rand all its Sub-Folders  =  6,144.00 MB");
+    CHECK(size("Data\\Empty") == u"=== TREE SIZE ===\r\rFolder \"Empty\"\rand all its Sub-Folders  =  0.00 KB");
+    tree.OpenPath(p.drive.Path("Big"));
+    CHECK_EQ(tree.ShowTreeSize(), 6ull << 30);
+    const std::uint64_t all = (3ull << 30) + 10 + 5000 + 5 + 500 + (5ull << 30) + (6ull << 30);
+    tree.OpenPath(p.drive.Path());
+    CHECK_EQ(tree.ShowTreeSize(), all);
+    CHECK(p.shell.texts.back().find(u"\r\rDrive R:\\\r") != String::npos);
+
+    // Network drives: Wine has no network, and says so.
+    p.shell.Clear();
+    tree.MapNetworkDrive();
+    CHECK(p.shell.texts == std::vector<String>{u"No network is available: a network drive cannot be mapped."});
+    // A drive that the dialog maps is the one opened, whatever its letter.
+    at::ScratchFolder shareFolder("share");
+    std::unique_ptr<at::DriveLink> share;
+    ShellHooks().NetConnectDialog = [&](HWND, DWORD) {
+        share.reset(new at::DriveLink(u'M', shareFolder.Unix()));
+        return static_cast<DWORD>(NO_ERROR);
+    };
+    tree.MapNetworkDrive();
+    CHECK(tree.GetNodePath(tree.Selected()) == u"M:\\");
+    CHECK(tree.SelectedPath() == u"M:\\");
+    CHECK(f.list->Directory() == u"M:\\");
+    ShellHooks().NetDisconnectDialog = [&](HWND, DWORD) {
+        share.reset();
+        return static_cast<DWORD>(NO_ERROR);
+    };
+    tree.DisconnectNetworkDrive();
+    CHECK(tree.SelectedPath() == u"Drives");
+    CHECK(tree.Selected() == tree.Items().GetFirstNode());
+    CHECK(f.list->Directory() == u"Drives");
+    CHECK(!FindNode(tree, u"M:\\"));
+
+    // Properties: our own box where Wine has no sheet.
+    p.shell.Clear();
+    tree.OpenPath(p.drive.Path("Foo"));
+    ChooseTree(tree, u"ItemProperty");
+    REQUIRE(p.shell.texts.size() == 1u);
+    CHECK(p.shell.captions[0] == u"Properties");
+    CHECK(p.shell.texts[0].rfind(u"Name:  Foo\rType:  ", 0) == 0);
+
+    // The folder's files in a window over the tree; OK chooses one.
+    std::vector<String> chosen;
+    tree.OnFileChange = [&](TObject*, const String& file) { chosen.push_back(file); };
+    tree.OpenPath(p.drive.Path("Films"));
+    ChooseTree(tree, u"ShowFolderContents");
+    TFolderContents* contents = tree.FolderContents();
+    REQUIRE(contents);
+    CHECK(contents->Caption() == u"Files in \" ..\\Films \"");
+    CHECK(GetParent(contents->Handle()) == tree.Handle());
+    std::vector<std::string> names;
+    for (int i = 0; i < contents->List()->Items().Count(); ++i) names.push_back(U8(contents->List()->Items()[i]->Caption()));
+    CHECK(names == (std::vector<std::string>{".secret.avi", "a.b.avi", "big.avi", "notes.txt", "zero.avi"}));
+    CHECK(contents->List()->Items()[0]->Focused() && !contents->List()->Items()[0]->Selected());
+    {
+        Run(50);
+        RECT r{};
+        GetWindowRect(f.Handle(), &r);
+        const std::string shot = ft::ScreenshotPath("explorer-folder-contents.png");
+        if (ft::TakeScreenshot(shot, r)) std::printf("screenshot: %s\n", shot.c_str());
+    }
+    {
+        // The window fills the tree, its OK button inside it.
+        RECT tr{}, cr{}, ok{};
+        GetWindowRect(tree.Handle(), &tr);
+        GetWindowRect(contents->Handle(), &cr);
+        GetWindowRect(contents->OkButton()->Handle(), &ok);
+        CHECK(cr.left >= tr.left && cr.top >= tr.top && cr.right <= tr.right && cr.bottom <= tr.bottom);
+        CHECK(cr.right - cr.left >= tr.right - tr.left - 6 && cr.bottom - cr.top >= tr.bottom - tr.top - 6);
+        CHECK(ok.left >= cr.left && ok.right <= cr.right && ok.bottom <= cr.bottom && ok.top >= cr.top);
+    }
+    contents->List()->SetSelected(contents->List()->Items()[3]);
+    ft::ClickButton(*contents->OkButton());
+    Run(50);
+    CHECK(chosen == std::vector<String>{u"R:\\Films\\notes.txt"});
+    CHECK(tree.SelectedFile() == u"R:\\Films\\notes.txt");
+    CHECK(tree.FolderContents() == nullptr);
+    CHECK(tree.SelectedPath() == u"R:\\Films\\");
+    CHECK(p.app.Errors.empty());
 }
