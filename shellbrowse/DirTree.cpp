@@ -131,14 +131,35 @@ void TDirTree::KeyUp(WORD& key, forms::TShiftState shift) {
 // the messages of the drag itself run before the drag.
 void TDirTree::WndProc(forms::TMessage& m) {
     // A right press chooses the folder under the mouse, as a left one
-    // does, before the control shows the context menu for it.
+    // does; the list follows when the menu comes (after the release: the
+    // list's refresh runs waiting messages, and the control waits for the
+    // release in a loop of its own), before the menu shows.
     if (m.Msg == WM_RBUTTONDOWN) {
         const int x = static_cast<short>(LOWORD(m.LParam)), y = static_cast<short>(HIWORD(m.LParam));
         if (GetHitTestInfoAt(x, y) & TVHT_ONITEM)
             if (TTreeNode* node = GetNodeAt(x, y)) {
                 node->SetSelected(true);
-                SelectionChosen();
+                m_rightChosen = true;
             }
+    }
+    if (m.Msg == WM_CONTEXTMENU && m_rightChosen) {
+        m_rightChosen = false;
+        SelectionChosen();
+    }
+    // The control reports the right click after the release; it sends no
+    // context-menu message of its own on this platform, so the menu comes
+    // from here (and the click is reported handled).
+    if (m.Msg == forms::CN_NOTIFY && reinterpret_cast<const NMHDR*>(m.LParam)->code == NM_RCLICK && PopupMenu() &&
+        PopupMenu()->AutoPopup()) {
+        if (m_rightChosen) {
+            m_rightChosen = false;
+            SelectionChosen();
+        }
+        const DWORD at = GetMessagePos();
+        PopupMenu()->SetPopupComponent(this);
+        PopupMenu()->Popup(static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at)));
+        m.Result = 1;
+        return;
     }
     if (m.Msg == WM_SIZE && m_contents) {
         TCustomTreeView::WndProc(m);

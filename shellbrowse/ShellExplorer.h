@@ -188,6 +188,7 @@ private:
     TDirTreePopup* m_popup = nullptr;  // the folder commands' menu
     bool m_popUpMenuEnabled = true;
     bool m_newFolder = false;  // a just-made "New Folder" is being named: no confirmation
+    bool m_rightChosen = false;  // a right press chose the selected node: the list follows at the menu
     String m_pasteSource;
     UINT m_pasteOperation = 0;
     bool m_pastePending = false;
