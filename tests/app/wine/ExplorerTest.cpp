@@ -1324,6 +1324,19 @@ bool MakeShortcut(const String& link, const String& target) {
     return ok;
 }
 
+// A 2 x 2 bitmap file of 24-bit red pixels.
+std::string TinyBitmap() {
+    std::string b = "BM";
+    auto put = [&](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) b += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    put(70, 4), put(0, 4), put(54, 4);                           // file header
+    put(40, 4), put(2, 4), put(2, 4), put(1, 2), put(24, 2);     // info header
+    put(0, 4), put(16, 4), put(2835, 4), put(2835, 4), put(0, 4), put(0, 4);
+    for (int row = 0; row < 2; ++row) b += std::string("\0\0\xff\0\0\xff\0\0", 8);  // two pixels, padding
+    return b;
+}
+
 String SpecialPath(int csidl) {
     WCHAR buffer[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer);
@@ -1579,6 +1592,24 @@ WT_TEST(FileListCommands, SendToClipboardDesktopViewAndProperties) {
         SelectOnly(list, {u"my notes.txt"});
         ChooseList(list, u"Send_To1");
         CHECK(ClipboardText() == u"two words");
+        // A picture that does not load: reported (as a menu's click reports
+        // it), the clipboard as it was.
+        SelectOnly(list, {u"picture.bmp"});
+        try {
+            ChooseList(list, u"Send_To1");
+        } catch (...) {
+            forms::HandleCallbackException();
+        }
+        CHECK(ClipboardText() == u"two words");
+        CHECK_EQ(p.app.Errors.size(), 1u);
+        p.app.Errors.clear();
+        // One that does: the clipboard holds the picture.
+        p.drive.Folder().WriteFile("Films/red.bmp", TinyBitmap());
+        list.Refresh();
+        SelectOnly(list, {u"red.bmp"});
+        ChooseList(list, u"Send_To1");
+        CHECK(IsClipboardFormatAvailable(CF_BITMAP) || IsClipboardFormatAvailable(CF_DIB));
+        CHECK(p.app.Errors.empty());
 
         // Desktop shortcuts: in the user's desktop folder, never over one
         // that is there.
