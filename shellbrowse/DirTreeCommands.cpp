@@ -71,16 +71,16 @@ TDirTreePopup::TDirTreePopup(TDirTree* tree) : TPopupMenu(tree), m_tree(tree) {
         {u"ItemProperty", u"&Properties", u"Attributes28", false},
     };
     int tag = 1;
-    for (const auto& spec : kItems) {
+    for (const auto& entry : kItems) {
         auto* item = new forms::TMenuItem(this);
-        item->SetName(spec.name);
-        item->SetCaption(spec.caption);
+        item->SetName(entry.name);
+        item->SetCaption(entry.caption);
         item->SetTag(tag);
-        m_bitmaps[tag - 1] = LoadMenuBitmap(spec.bitmap);
+        m_bitmaps[tag - 1] = LoadMenuBitmap(entry.bitmap);
         item->SetBitmap(m_bitmaps[tag - 1]);
         item->OnClick = [this](TObject* sender) { ItemClick(sender); };
         Items()->Add(item);
-        if (spec.separatorAfter) {
+        if (entry.separatorAfter) {
             auto* line = new forms::TMenuItem(this);
             line->SetCaption(u"-");
             Items()->Add(line);
