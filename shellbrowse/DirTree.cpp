@@ -20,6 +20,8 @@ TDirTree::TDirTree(TComponent* owner) : TCustomTreeView(owner) {
     OnExpanding = [this](TObject*, TTreeNode* node, bool&) { FillDirNode(*this, node); };
     SetReadOnly(false);
     SetHideSelection(false);
+    m_popup = new TDirTreePopup(this);
+    SetPopupMenu(m_popup);
 }
 
 TDirTree::~TDirTree() {
@@ -108,6 +110,8 @@ void TDirTree::SelectionChosen() {
 
 void TDirTree::MouseDown(forms::TMouseButton button, forms::TShiftState shift, int x, int y) {
     TCustomTreeView::MouseDown(button, shift, x, y);
+    // The right button chose its node before the menu came (WndProc).
+    if (button == forms::TMouseButton::mbRight) return;
     if (!(GetHitTestInfoAt(x, y) & TVHT_ONITEM)) return;
     TTreeNode* node = GetNodeAt(x, y);
     if (!node) return;
@@ -126,6 +130,48 @@ void TDirTree::KeyUp(WORD& key, forms::TShiftState shift) {
 // button's press is handled, after the drop: a list read now would let
 // the messages of the drag itself run before the drag.
 void TDirTree::WndProc(forms::TMessage& m) {
+    // A right press chooses the folder under the mouse, as a left one
+    // does; the list follows when the menu comes (after the release: the
+    // list's refresh runs waiting messages, and the control waits for the
+    // release in a loop of its own), before the menu shows.
+    if (m.Msg == WM_RBUTTONDOWN) {
+        const int x = static_cast<short>(LOWORD(m.LParam)), y = static_cast<short>(HIWORD(m.LParam));
+        if (GetHitTestInfoAt(x, y) & TVHT_ONITEM)
+            if (TTreeNode* node = GetNodeAt(x, y)) {
+                node->SetSelected(true);
+                m_rightChosen = true;
+            }
+    }
+    if (m.Msg == WM_CONTEXTMENU && m_rightChosen) {
+        m_rightChosen = false;
+        SelectionChosen();
+    }
+    // The control reports the right click after the release; it sends no
+    // context-menu message of its own on this platform, so the menu comes
+    // from here (and the click is reported handled).
+    if (m.Msg == forms::CN_NOTIFY && reinterpret_cast<const NMHDR*>(m.LParam)->code == NM_RCLICK && PopupMenu() &&
+        PopupMenu()->AutoPopup()) {
+        if (m_rightChosen) {
+            m_rightChosen = false;
+            SelectionChosen();
+        }
+        const DWORD at = GetMessagePos();
+        PopupMenu()->SetPopupComponent(this);
+        PopupMenu()->Popup(static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at)));
+        m.Result = 1;
+        return;
+    }
+    if (m.Msg == WM_SIZE && m_contents) {
+        TCustomTreeView::WndProc(m);
+        m_contents->FitToTree();
+        return;
+    }
+    if (m.Msg == forms::CN_NOTIFY && reinterpret_cast<const NMHDR*>(m.LParam)->code == TVN_ENDLABELEDITW) {
+        // However the edit ended, the next rename asks again.
+        TCustomTreeView::WndProc(m);
+        m_newFolder = false;
+        return;
+    }
     if (m.Msg == forms::CN_NOTIFY) {
         const auto* hdr = reinterpret_cast<const NMHDR*>(m.LParam);
         if (hdr->code == TVN_BEGINDRAGW || hdr->code == TVN_BEGINRDRAGW) {
@@ -213,7 +259,8 @@ void TDirTree::Edit(TTreeNode* node, String& text) {
     TCustomTreeView::Edit(node, text);
     TTreeNode* parent = node->Parent();
     parent->SetSelected(true);
-    if (m_fileList) m_fileList->SetDirectory(DirNodePath(parent));
+    SetSelectedPath(DirNodePath(parent));
+    ShowInList(DirNodePath(parent));
 }
 
 }  // namespace shellbrowse

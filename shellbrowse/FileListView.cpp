@@ -83,6 +83,8 @@ TFileListView::TFileListView(TComponent* owner)
     OnCompare = [this](TObject*, TListItem* a, TListItem* b, int, int& result) { result = CompareItems(a, b); };
     m_arrowUp = LoadArrow(L"Bmp_Up28");
     m_arrowDown = LoadArrow(L"Bmp_Down28");
+    m_popup = new TFileListPopup(this);
+    SetPopupMenu(m_popup);
 }
 
 TFileListView::~TFileListView() {
@@ -103,6 +105,11 @@ void TFileListView::WndProc(forms::TMessage& m) {
     // Enter, Escape and Backspace are the list's own keys, not the form's.
     if (m.Msg == WM_GETDLGCODE) {
         m.Result = DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTCHARS;
+        return;
+    }
+    if (m.Msg == kRenamedMessage) {
+        Refresh();
+        if (m.WParam) ResyncFolder(m_directory);
         return;
     }
     TCustomListView::WndProc(m);
@@ -433,8 +440,23 @@ void TFileListView::KeyDown(WORD& key, forms::TShiftState shift) {
     if (modifiers == forms::ssCtrl) {
         switch (key) {
         case 'A': SelectAll(); break;
+        case 'C':
+            if (Selected()) CopySelected();
+            break;
+        case 'F':
+            if (Selected()) ViewSelected();
+            break;
+        case 'N':
+            if (forms::UpperCase(m_directory) != u"DRIVES") NewFolder();
+            break;
         case 'O':
             if (Selected()) OpenSelected();
+            break;
+        case 'V':
+            if (!m_clipboard.empty()) Paste();
+            break;
+        case 'X':
+            if (Selected()) CutSelected();
             break;
         default: break;
         }
@@ -446,6 +468,12 @@ void TFileListView::KeyDown(WORD& key, forms::TShiftState shift) {
             break;
         case VK_ESCAPE:
             if (m_combo && m_combo->DropDown()->Enabled()) m_combo->CloseDropDown();
+            break;
+        case VK_DELETE:
+            if (Selected()) DeleteSelected();
+            break;
+        case VK_F2:
+            if (Selected()) RenameSelected();
             break;
         case VK_F3:
             if (Focused()) ShellOpen(u"Find", m_directory, String(), String(), SW_SHOWNORMAL);

@@ -14,12 +14,16 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "framework/forms/Buttons.h"
 #include "framework/forms/ComCtrls.h"
+#include "framework/forms/ExtCtrls.h"
+#include "framework/forms/Forms.h"
 #include "framework/forms/ImgList.h"
 #include "framework/forms/Menus.h"
 #include "framework/forms/StdCtrls.h"
+#include "shellbrowse/CommandRules.h"
 #include "shellbrowse/FileListRules.h"
 #include "shellbrowse/ShellRoutines.h"
 #include "shellbrowse/ShellText.h"
@@ -34,6 +38,8 @@ extern const char16_t* const kDrives;  // "Drives"
 
 class TFileListView;
 class TDirTreeCombo;
+class TDirTree;
+class TFileListPopup;
 
 using TDirChangeEvent = std::function<void(TObject* sender, const String& selectedPath)>;
 using TFileChangeEvent = std::function<void(TObject* sender, const String& selectedFile)>;
@@ -41,6 +47,54 @@ using TPathChangeEvent = std::function<void(TObject* sender, const String& selec
 using TSelItemChangeEvent = std::function<void(TObject* sender, const String& selectedItem)>;
 
 // ---- Folder tree ---------------------------------------------------------------------
+
+// The folder tree's context menu: new folder, rename, delete, cut, copy,
+// paste, tree size, folder contents, network drives and properties, each
+// enabled for the levels it makes sense on.
+class TDirTreePopup : public forms::TPopupMenu {
+public:
+    FORMS_CLASS(TDirTreePopup)
+    explicit TDirTreePopup(TDirTree* tree);
+    ~TDirTreePopup() override;
+
+    // The items' enabled states for the tree's selection.
+    void UpdateStates();
+    // An item by its name ("AddNode", "DelNode"...), or nullptr.
+    forms::TMenuItem* ItemNamed(const String& name) const;
+    // Shown 10 pixels right of and below the point.
+    void Popup(int x, int y) override;
+
+private:
+    void ItemClick(TObject* sender);
+    TDirTree* m_tree;
+    HBITMAP m_bitmaps[11] = {};
+};
+
+// The files of one folder in a small window over the folder tree: a
+// double click opens a file, OK chooses the selected one.
+class TFolderContents : public forms::TForm {
+public:
+    FORMS_CLASS(TFolderContents)
+    TFolderContents(TDirTree* tree, const String& folder, const String& title);
+
+    forms::TListView* List() const { return m_list; }
+    forms::TButton* OkButton() const { return m_ok; }
+    const String& Folder() const { return m_folder; }
+    // Fills the tree's client area.
+    void FitToTree();
+
+protected:
+    void CreateParams(forms::TCreateParams& params) override;
+
+private:
+    void ListDblClick();
+    void OkClick();
+    TDirTree* m_tree;
+    String m_folder;
+    forms::TListView* m_list;
+    forms::TImageList* m_images;
+    forms::TButton* m_ok;
+};
 
 // One root for the computer's drives, a node per drive, folder nodes below
 // filled when first expanded. A node's path: empty for the root, "C:\" for
@@ -80,6 +134,33 @@ public:
     // OnDirChange (the list is not told).
     void SelectRoot();
 
+    // ---- Folder commands (the context menu's) ----
+    TDirTreePopup* Popup() const { return m_popup; }
+    // Makes a folder in the node's folder (the selection's without a node)
+    // and opens it; an empty name makes "New Folder", whose label is then
+    // edited so that the user names it. False when nothing was made.
+    bool NewFolder(TTreeNode* node, const String& name);
+    // Starts editing the selection's label (the rename follows in Edit).
+    void EditSelected();
+    // Deletes the node's folder to the recycle bin (not a drive or the root).
+    bool DeleteFolder(TTreeNode* node);
+    // Remembers the selected folder for a paste: FO_MOVE (cut) or FO_COPY.
+    void MarkForPaste(UINT operation);
+    bool PastePending() const { return m_pastePending; }
+    const String& PasteSource() const { return m_pasteSource; }
+    // Moves or copies the remembered folder into the selected one.
+    void PasteFolder();
+    // The bytes of every file in the selected folder and all its
+    // sub-folders (linked folders are not followed), told in a box.
+    std::uint64_t ShowTreeSize();
+    // The selected folder's files in a window over the tree.
+    void ShowFolderFiles();
+    TFolderContents* FolderContents() const { return m_contents; }
+    void MapNetworkDrive();
+    void DisconnectNetworkDrive();
+    // The properties of the selected folder or drive.
+    void ShowSelectedProperties();
+
 protected:
     void CreateWnd() override;
     void Loaded() override;
@@ -92,16 +173,26 @@ protected:
 
 private:
     friend class TFileListView;
+    friend class TFolderContents;
     void BuildRootAndDrives();
+    void ContentsClosed(const String& chosenFile);
+    // The list shows folder (read again when it shows it already).
+    void ShowInList(const String& folder);
+    bool IsEditing();
     // The selection was chosen by the user: SelectedPath, the readiness of
     // a removable drive, OnDirChange and the list.
     void SelectionChosen();
 
     TFileListView* m_fileList = nullptr;
     forms::TImageList* m_images;
-    forms::TPopupMenu* m_popup = nullptr;  // the folder commands' menu, when there is one
+    TDirTreePopup* m_popup = nullptr;  // the folder commands' menu
     bool m_popUpMenuEnabled = true;
     bool m_newFolder = false;  // a just-made "New Folder" is being named: no confirmation
+    bool m_rightChosen = false;  // a right press chose the selected node: the list follows at the menu
+    String m_pasteSource;
+    UINT m_pasteOperation = 0;
+    bool m_pastePending = false;
+    TFolderContents* m_contents = nullptr;
     String m_selectedPath;
     String m_selectedFile;
 };
@@ -114,6 +205,48 @@ using TFileType = unsigned;
 constexpr TFileType FileTypeOf(TFileAttr a) { return 1u << static_cast<unsigned>(a); }
 // The attribute bits a listing filters with.
 std::uint32_t FilterBits(TFileType type);
+
+// The file list's context menu: open, view, send to (any folder, the
+// clipboard, a desktop shortcut, the user's SendTo entries), cut, copy,
+// paste, rename, delete, properties and new folder.
+class TFileListPopup : public forms::TPopupMenu {
+public:
+    FORMS_CLASS(TFileListPopup)
+    explicit TFileListPopup(TFileListView* list);
+    ~TFileListPopup() override;
+
+    // The items' enabled states for the list's selection.
+    void UpdateStates();
+    // An item by its name ("ItemOpen", "Send_To2"...), submenu included.
+    forms::TMenuItem* ItemNamed(const String& name) const;
+    // The SendTo entries' full paths, in menu order.
+    const std::vector<String>& SendToPaths() const { return m_sendToPaths; }
+    // Shown 10 pixels right of and below the point.
+    void Popup(int x, int y) override;
+
+private:
+    void AddSendToEntries(forms::TMenuItem* sendTo);
+    void ItemClick(TObject* sender);
+    TFileListView* m_list;
+    HBITMAP m_bitmaps[13] = {};
+    std::vector<HBITMAP> m_iconBitmaps;  // the SendTo entries' icons
+    std::vector<String> m_sendToPaths;
+};
+
+// "Send to any folder": a path typed or browsed for.
+class TSendToPathDialog : public forms::TForm {
+public:
+    FORMS_CLASS(TSendToPathDialog)
+    TSendToPathDialog(TComponent* owner, const String& path);
+    forms::TEdit* PathEdit() const { return m_edit; }
+
+    // The dialog, modal: the path chosen, or empty. Browse asks the shell's
+    // folder browser and offers its choice in a new dialog.
+    static String Execute(const String& path);
+
+private:
+    forms::TEdit* m_edit;
+};
 
 // The drive list ("Drives") or one folder's entries, in report view with
 // the shell's icons; every item carries its facts in the layout of
@@ -200,6 +333,41 @@ public:
     // tree rebuilt and opened at the shown folder.
     void Resync();
 
+    // ---- File commands (the context menu's and the keys') ----
+    // The file operations never take the parent entry or a drive: with one
+    // of them selected they refuse and say so.
+    TFileListPopup* Popup() const { return m_popup; }
+    // The full paths of the selected items.
+    std::vector<String> SelectedPaths();
+    // Whether every selected item may be cut, copied, deleted, renamed or
+    // sent (a selection holding " Parent" or a drive may not).
+    bool SelectionOperable();
+    void CutSelected() { MarkSelected(FO_MOVE); }
+    void CopySelected() { MarkSelected(FO_COPY); }
+    // The list's own clipboard: full paths, each ending in NUL, and the
+    // operation a paste runs (FO_COPY, FO_MOVE; -1 while being filled).
+    const std::vector<String>& ClipboardList() const { return m_clipboard; }
+    int ClipboardMode() const { return m_clipboardMode; }
+    void Paste();
+    void DeleteSelected();
+    // Starts editing the selected item's caption (the rename follows).
+    void RenameSelected();
+    // "New Folder" (or "New Folder(2)"...) in the shown folder, its
+    // caption then edited.
+    void NewFolder();
+    // The selected file in its viewer (by extension).
+    void ViewSelected();
+    void ShowSelectedProperties();
+    void SendToFolder(const String& target);
+    void SendToRemovable(const String& target);
+    void SendToAnyFolder();
+    void SendToEntry(const String& entryPath);
+    void ClipboardAsContents();
+    void ClipboardAsFileNames();
+    // A shortcut to the selected item on the user's desktop; its full path
+    // (empty when none was made).
+    String DesktopShortcut();
+
 protected:
     void CreateWnd() override;
     void WndProc(forms::TMessage& message) override;
@@ -208,10 +376,24 @@ protected:
     void DblClick() override;
     void KeyDown(WORD& key, forms::TShiftState shift) override;
     void KeyUp(WORD& key, forms::TShiftState shift) override;
+    bool CanEdit(forms::TListItem* item) override;
+    void Edited(forms::TListItem* item, String& text) override;
 
 private:
     friend class TDirTree;
     friend class TDirTreeCombo;
+    friend class TFileListPopup;
+    void MarkSelected(UINT mode);
+    // Refuses (with a beep and a message) a selection that holds the
+    // parent entry or a drive; verb says what was refused.
+    bool RefuseInoperable(const char16_t* verb);
+    bool MakeDirectoryCurrent();
+    // Copies the set into target (clipboard list as the work list).
+    void CopyInto(const String& target, UINT operation, const std::vector<String>& sources);
+    void ResyncFolder(const String& folder);
+    // Posted after a rename: the list is read again once the control has
+    // let go of the renamed item. wParam: a folder was renamed.
+    static constexpr UINT kRenamedMessage = WM_APP + 0x122;
     void BuildFolderColumns();
     void BuildDriveColumns();
     void AddDriveItems();
@@ -240,7 +422,10 @@ private:
     TFileType m_fileType;
     String m_mask = u"*.*";
     bool m_popUpMenuEnabled = true;
-    forms::TPopupMenu* m_popup = nullptr;  // the file commands' menu, when there is one
+    TFileListPopup* m_popup = nullptr;  // the file commands' menu
+    std::vector<String> m_clipboard;
+    int m_clipboardMode = -1;
+    String m_renameSource;
     String m_selectedItem;
     bool m_showFolders = true;
     bool m_parentDirEnabled = true;

@@ -1,6 +1,7 @@
 #include "shellbrowse/ShellRoutines.h"
 
 #include <shlobj.h>
+#include <winnetwk.h>
 
 #include "framework/com/WinText.h"
 #include "framework/forms/Forms.h"
@@ -15,6 +16,15 @@ TShellHooks SystemShellHooks() {
     };
     h.Beep = [](UINT type) { MessageBeep(type); };
     h.FileOperation = [](SHFILEOPSTRUCTW& op) { return SHFileOperationW(&op); };
+    h.Execute = [](const String& verb, const String& file, const String& parameters, const String& directory,
+                   int showCmd) {
+        const HWND parent = forms::Application ? forms::Application->Handle() : nullptr;
+        return reinterpret_cast<INT_PTR>(ShellExecuteW(parent, com::W(verb), com::W(file),
+                                                       parameters.empty() ? nullptr : com::W(parameters),
+                                                       directory.empty() ? nullptr : com::W(directory), showCmd));
+    };
+    h.NetConnectDialog = [](HWND owner, DWORD type) { return WNetConnectionDialog(owner, type); };
+    h.NetDisconnectDialog = [](HWND owner, DWORD type) { return WNetDisconnectDialog(owner, type); };
     return h;
 }
 
@@ -37,10 +47,7 @@ void ErrorBeep() { ShellHooks().Beep(MB_ICONHAND); }
 
 INT_PTR ShellOpen(const String& verb, const String& fileName, const String& parameters, const String& directory,
                   int showCmd) {
-    const HWND parent = forms::Application ? forms::Application->Handle() : nullptr;
-    const INT_PTR result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(parent, com::W(verb), com::W(fileName), parameters.empty() ? nullptr : com::W(parameters),
-                      directory.empty() ? nullptr : com::W(directory), showCmd));
+    const INT_PTR result = ShellHooks().Execute(verb, fileName, parameters, directory, showCmd);
     if (result <= 32) ShowShellMessage(TMsgKind::mkError, u"ERROR - Can't " + verb + u" file  " + fileName);
     return result;
 }
@@ -225,7 +232,68 @@ void ShowProperties(const String& path) {
         break;
     default: break;
     }
-    if (text) ShowShellMessage(TMsgKind::mkError, text);
+    if (text) {
+        ShowShellMessage(TMsgKind::mkError, text);
+        return;
+    }
+    const String facts = PropertiesText(path);
+    if (!facts.empty()) ShellHooks().MessageBox(facts, u"Properties", MB_OK | MB_ICONINFORMATION);
+}
+
+namespace {
+
+String LocalTimeText(const FILETIME& time) {
+    FILETIME local{};
+    SYSTEMTIME st{};
+    if (!FileTimeToLocalFileTime(&time, &local) || !FileTimeToSystemTime(&local, &st)) return String();
+    WCHAR date[80] = {}, clock[80] = {};
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 80);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, clock, 80);
+    return com::U16(date) + u" " + com::U16(clock);
+}
+
+String ByteCountText(std::uint64_t bytes) {
+    String digits = forms::IntToStr(static_cast<long long>(bytes));
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<size_t>(at), 1, u',');
+    return digits + u" bytes";
+}
+
+}  // namespace
+
+String PropertiesText(const String& path) {
+    String bare = path;
+    while (bare.size() > 3 && bare.back() == u'\\') bare.pop_back();
+    SHFILEINFOW info{};
+    SHGetFileInfoW(com::W(bare), 0, &info, sizeof info, SHGFI_TYPENAME | SHGFI_DISPLAYNAME);
+    const String type = com::U16(info.szTypeName);
+    if (bare.size() <= 3 && bare.size() >= 2 && bare[1] == u':') {
+        // A drive: its kind, size and free space.
+        const String root = String(1, UpperLetter(bare[0])) + u":\\";
+        if (GetDriveTypeW(com::W(root)) == DRIVE_NO_ROOT_DIR) return String();
+        String text = u"Name:  " + com::U16(info.szDisplayName) + u"\r" + u"Type:  " + DriveTypeText(DriveTypeOf(root[0]));
+        std::int64_t size = 0, free = 0;
+        if (DiskSpace(root[0], size, free)) {
+            text += u"\rCapacity:  " + ByteCountText(static_cast<std::uint64_t>(size));
+            text += u"\rFree space:  " + ByteCountText(static_cast<std::uint64_t>(free));
+        }
+        return text;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(com::W(bare), GetFileExInfoStandard, &data)) return String();
+    const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const std::uint64_t bytes = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    const String attributes = AttrText(data.dwFileAttributes);
+    String text = u"Name:  " + forms::ExtractFileName(bare) + u"\r";
+    text += u"Type:  " + (type.empty() ? String(folder ? u"Folder" : u"File") : type) + u"\r";
+    String location = forms::ExtractFilePath(bare);
+    if (location.size() > 3) location = ExcludeTrailingSlash(location);
+    text += u"Location:  " + location + u"\r";
+    if (!folder) text += u"Size:  " + SizeText(bytes) + u" (" + ByteCountText(bytes) + u")\r";
+    text += u"Created:  " + LocalTimeText(data.ftCreationTime) + u"\r";
+    text += u"Modified:  " + LocalTimeText(data.ftLastWriteTime) + u"\r";
+    text += u"Accessed:  " + LocalTimeText(data.ftLastAccessTime) + u"\r";
+    text += u"Attributes:  " + (attributes.empty() ? String(u"none") : attributes);
+    return text;
 }
 
 THourGlass::THourGlass() : m_saved(SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)))) {}

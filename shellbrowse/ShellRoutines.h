@@ -26,6 +26,15 @@ struct TShellHooks {
     std::function<void(UINT type)> Beep;
     // SHFileOperation: 0 on success.
     std::function<int(SHFILEOPSTRUCTW& op)> FileOperation;
+    // ShellExecute with the application window as parent: above 32 on
+    // success.
+    std::function<INT_PTR(const String& verb, const String& file, const String& parameters,
+                          const String& directory, int showCmd)>
+        Execute;
+    // The network-drive dialogs (WNetConnectionDialog and
+    // WNetDisconnectDialog): NO_ERROR, a cancel (-1) or an error code.
+    std::function<DWORD(HWND owner, DWORD type)> NetConnectDialog;
+    std::function<DWORD(HWND owner, DWORD type)> NetDisconnectDialog;
 };
 // The hooks in force; each starts as the system's own.
 TShellHooks& ShellHooks();
@@ -83,8 +92,13 @@ HIMAGELIST SystemLargeImages();
 String LocaleUpperCase(const String& text);
 
 // The shell's properties sheet of a path; a failure is reported in words
-// for the error codes that have them.
+// for the error codes that have them. Where the shell has no sheet (it
+// fails without such a code, as Wine's does), a box of our own tells the
+// name, type, place, size, dates and attributes.
 void ShowProperties(const String& path);
+// The text of that box ("Name:  ...\rType:  ..."); empty when the path
+// cannot be read.
+String PropertiesText(const String& path);
 
 // Turns a window's cursor into the hourglass for the life of the object.
 class THourGlass {

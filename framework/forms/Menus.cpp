@@ -68,6 +68,12 @@ void TMenuItem::SetChecked(bool on) {
     Changed();
 }
 
+void TMenuItem::SetBitmap(HBITMAP bitmap) {
+    if (bitmap == m_bitmap) return;
+    m_bitmap = bitmap;
+    Changed();
+}
+
 void TMenuItem::SetVisible(bool on) {
     if (on == m_visible) return;
     m_visible = on;
@@ -140,6 +146,13 @@ void TMenuItem::Rebuild() {
             id = reinterpret_cast<UINT_PTR>(item->Handle());
         }
         AppendMenuW(m_handle, flags, id, com::W(item->m_caption));
+        if (item->m_bitmap) {
+            MENUITEMINFOW info{};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_BITMAP;
+            info.hbmpItem = item->m_bitmap;
+            SetMenuItemInfoW(m_handle, static_cast<UINT>(GetMenuItemCount(m_handle) - 1), TRUE, &info);
+        }
     }
     if (TMenu* menu = ParentMenu())
         if (menu->OnMenuChanged) menu->OnMenuChanged(menu);

@@ -30,6 +30,12 @@ public:
     bool Visible() const { return m_visible; }
     void SetVisible(bool on);
     bool IsSeparator() const { return m_caption == u"-"; }
+    // A picture shown before the caption; not owned (whoever made it frees
+    // it after the menu).
+    HBITMAP Bitmap() const { return m_bitmap; }
+    void SetBitmap(HBITMAP bitmap);
+    int GroupIndex() const { return m_groupIndex; }
+    void SetGroupIndex(int index) { m_groupIndex = index; }
 
     int Count() const { return static_cast<int>(m_items.size()); }
     TMenuItem* Items(int index) const { return m_items.at(static_cast<size_t>(index)); }
@@ -60,6 +66,8 @@ private:
     bool m_enabled = true;
     bool m_checked = false;
     bool m_visible = true;
+    HBITMAP m_bitmap = nullptr;
+    int m_groupIndex = 0;
     UINT m_command;
     TMenuItem* m_parent = nullptr;
     TMenu* m_menu = nullptr;  // set on a menu's root item

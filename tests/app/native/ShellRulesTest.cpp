@@ -1,11 +1,13 @@
 // The explorer pane's rules without windows: items built from find data,
 // the entries a listing takes, masks, texts of sizes, dates and drives,
-// path helpers, the sort order and the header clicks that choose it.
+// path helpers, the sort order and the header clicks that choose it, and
+// the commands' rules (which items they take, free names, tree sizes).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
 
+#include "shellbrowse/CommandRules.h"
 #include "shellbrowse/FileListRules.h"
 #include "shellbrowse/ShellText.h"
 
@@ -287,4 +289,56 @@ TEST(ShellRules, HeaderClicksTurnTheOrderAndMoveTheArrow) {
     EXPECT_FALSE(s.Click(2));
     EXPECT_EQ(s.SortColumn(), 0);
     EXPECT_TRUE(s.SortReverse());
+}
+
+// ---- The commands' rules -------------------------------------------------------------
+
+TEST(CommandRules, FileOperationsNeverTakeTheParentEntryOrADrive) {
+    EXPECT_TRUE(IsOperableItem(u"notes.txt", u"R:\\Films\\notes.txt", u"txt file"));
+    EXPECT_TRUE(IsOperableItem(u"sub1", u"R:\\Films\\sub1", u"Folder"));
+    // A file that is only called "Parent" is a file.
+    EXPECT_TRUE(IsOperableItem(u"Parent", u"R:\\Films\\Parent", u"Folder"));
+    // The parent entry's path names the folder above: deleting it loses that folder.
+    EXPECT_FALSE(IsOperableItem(u" Parent", u"R:\\Films\\..", u""));
+    EXPECT_FALSE(IsOperableItem(u"x", u"R:\\Films\\..", u"Folder"));
+    EXPECT_FALSE(IsOperableItem(u"x", u"R:\\Films\\.\\", u"Folder"));
+    EXPECT_FALSE(IsOperableItem(u"(C:)", u"C:\\", u"DRV"));
+    EXPECT_FALSE(IsOperableItem(u"x", u"", u"txt file"));
+}
+
+TEST(CommandRules, FreeNamesNeverReplaceWhatIsThere) {
+    std::vector<String> taken = {u"New Folder", u"New Folder(2)", u"D:\\Desk\\notes.lnk"};
+    auto exists = [&](const String& name) { return std::find(taken.begin(), taken.end(), name) != taken.end(); };
+    EXPECT_EQ(U8(FreeFolderName(u"New Folder", exists)), "New Folder(3)");
+    EXPECT_EQ(U8(FreeFolderName(u"Other", exists)), "Other");
+    EXPECT_EQ(U8(FreeLinkName(u"D:\\Desk", u"notes", exists)), "D:\\Desk\\notes (2).lnk");
+    taken.push_back(u"D:\\Desk\\notes (2).lnk");
+    EXPECT_EQ(U8(FreeLinkName(u"D:\\Desk\\", u"notes", exists)), "D:\\Desk\\notes (3).lnk");
+    EXPECT_EQ(U8(FreeLinkName(u"D:\\Desk", u"film", exists)), "D:\\Desk\\film.lnk");
+    // One argument whatever blanks the name holds.
+    EXPECT_EQ(U8(QuoteArgument(u"R:\\My Films\\a b.txt")), "\"R:\\My Films\\a b.txt\"");
+    EXPECT_EQ(SendToNumber(u"Send_To12"), 12);
+    EXPECT_EQ(SendToNumber(u"Send_To3"), 3);
+    EXPECT_EQ(SendToNumber(u"ItemOpen"), -1);
+    EXPECT_EQ(SendToNumber(u"Send_Tox"), -1);
+}
+
+TEST(CommandRules, TreeSizeStaysInItsOwnFolderAndCountsPastFourGigabytes) {
+    EXPECT_TRUE(IsInFolder(u"C:\\Foo\\inner", u"C:\\Foo"));
+    EXPECT_TRUE(IsInFolder(u"c:\\foo\\", u"C:\\Foo\\"));
+    EXPECT_FALSE(IsInFolder(u"C:\\FooBar", u"C:\\Foo"));
+    EXPECT_FALSE(IsInFolder(u"C:\\FooBar\\x", u"C:\\Foo\\"));
+    EXPECT_FALSE(IsInFolder(u"C:\\", u"C:\\Foo"));
+    EXPECT_EQ(U8(TreeSizeText(0)), "0.00 KB");
+    EXPECT_EQ(U8(TreeSizeText(1)), "1.00 KB");
+    EXPECT_EQ(U8(TreeSizeText(1023)), "1.00 KB");
+    EXPECT_EQ(U8(TreeSizeText(2047)), "1.00 KB");
+    EXPECT_EQ(U8(TreeSizeText(99999ULL * 1024)), "99,999.00 KB");
+    EXPECT_EQ(U8(TreeSizeText(100000ULL * 1024)), "97.66 MB");
+    EXPECT_EQ(U8(TreeSizeText(6ULL << 30, u',')), "6,144,00 MB");
+    EXPECT_EQ(U8(TreeSizeText((5ULL << 40) + 1)), "5,242,880.00 MB");
+    EXPECT_EQ(U8(TreeSizeTitle(u"C:\\", true)), "Drive C:\\");
+    EXPECT_EQ(U8(TreeSizeTitle(u"C:\\Foo\\", false)), "Folder \"Foo\"");
+    EXPECT_EQ(U8(JoinLines({u"a", u"b c", u"d"})), "a\r\nb c\r\nd");
+    EXPECT_EQ(U8(JoinLines({})), "");
 }

@@ -964,9 +964,812 @@ WT_TEST(ShellRoutines, TheirOwnWordsAndSixtyFourBitSizes) {
         CHECK(none.empty());
     }
     // Wine has no properties sheet: the request fails without a code to
-    // name, so nothing is said (and Wine's own box is kept away).
+    // name, so our own box tells the facts (and Wine's own box is kept
+    // away).
     shell.Clear();
     ShowProperties(drive.Path("renamed.txt"));
-    CHECK(shell.texts.empty());
+    REQUIRE(shell.texts.size() == 1u);
+    CHECK(shell.captions[0] == u"Properties");
+    CHECK(shell.texts[0].rfind(u"Name:  renamed.txt\rType:  ", 0) == 0);
+    CHECK(shell.texts[0].find(u"\rLocation:  R:\\\r") != String::npos);
+    CHECK(shell.texts[0].find(u"\rSize:  1 KB (1 bytes)\r") != String::npos);
+    CHECK(shell.texts[0].find(u"\rAttributes:  A") != String::npos);
     CHECK(ft::FindThreadDialog() == nullptr);
+    shell.Clear();
+    ShowProperties(u"R:\\");
+    REQUIRE(shell.texts.size() == 1u);
+    CHECK(shell.texts[0].find(u"Type:  Fixed Disk\rCapacity:  ") != String::npos);
+}
+
+// ---- Folder commands ---------------------------------------------------------------
+
+namespace {
+
+const char16_t* const kTreeItems[] = {u"AddNode",     u"EditNode",           u"DelNode",
+                                      u"CutNode",     u"CopyNode",           u"PasteNode",
+                                      u"GetTreeSize", u"ShowFolderContents", u"ConnectNetResource",
+                                      u"DisConnectNetResource", u"ItemProperty"};
+
+// The tree menu's enabled states in item order, "1" for enabled.
+std::string TreeStates(TDirTree& tree) {
+    tree.Popup()->UpdateStates();
+    std::string s;
+    for (const char16_t* name : kTreeItems) s += tree.Popup()->ItemNamed(name)->Enabled() ? '1' : '0';
+    return s;
+}
+
+void ChooseTree(TDirTree& tree, const char16_t* name) {
+    tree.Popup()->UpdateStates();
+    forms::TMenuItem* item = tree.Popup()->ItemNamed(name);
+    REQUIRE(item);
+    item->Click();
+    Run(20);
+}
+
+HWND TreeEdit(TDirTree& tree) { return reinterpret_cast<HWND>(SendMessageW(tree.Handle(), TVM_GETEDITCONTROL, 0, 0)); }
+
+// Types text over an open label edit, then Enter (or Escape).
+void TypeInto(HWND edit, const String& text, WORD endKey = VK_RETURN) {
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    for (char16_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
+    SendMessageW(edit, WM_KEYDOWN, endKey, 1);
+    Run(30);
+}
+
+bool Exists(const String& path) { return GetFileAttributesW(com::W(path)) != INVALID_FILE_ATTRIBUTES; }
+
+// The trash of the scratch HOME the tests run with.
+std::string TrashFiles() { return std::string(std::getenv("HOME")) + "/.local/share/Trash/files/"; }
+
+}  // namespace
+
+WT_TEST(DirTreeCommands, MenuStatesFollowTheLevelAndNewFoldersAreNamedAtOnce) {
+    Pane p;
+    TDirTree& tree = *p.form->tree;
+    TDirTreePopup& menu = *tree.Popup();
+    CHECK(tree.PopupMenu() == &menu);
+    // Eleven items, four separators, each with its picture.
+    CHECK_EQ(menu.Items()->Count(), 15);
+    for (const char16_t* name : kTreeItems) CHECK(menu.ItemNamed(name)->Bitmap() != nullptr);
+    CHECK(menu.ItemNamed(u"DelNode")->Caption() == u"&Delete Folder" && menu.ItemNamed(u"DelNode")->Tag() == 3);
+
+    // The root: only the network drives; a drive adds new folder, tree
+    // size, contents and properties; a folder everything but paste.
+    tree.Items().GetFirstNode()->SetSelected(true);
+    CHECK_EQ(TreeStates(tree), std::string("00000000110"));
+    FindNode(tree, u"R:\\")->SetSelected(true);
+    CHECK_EQ(TreeStates(tree), std::string("10000011111"));
+    tree.OpenPath(p.drive.Path("Data"));
+    CHECK_EQ(TreeStates(tree), std::string("11111011111"));
+    ChooseTree(tree, u"CopyNode");
+    CHECK_EQ(TreeStates(tree), std::string("11111111111"));
+
+    // No folder on the root.
+    tree.Items().GetFirstNode()->SetSelected(true);
+    ChooseTree(tree, u"AddNode");
+    CHECK(p.shell.texts == std::vector<String>{u"Can't add drives"});
+
+    // A new folder is opened and its label edited; the name typed needs
+    // no confirmation.
+    p.shell.Clear();
+    tree.OpenPath(p.drive.Path("Data"));
+    ChooseTree(tree, u"AddNode");
+    CHECK(DirectoryExists(p.drive.Path("Data\\New Folder")));
+    CHECK(tree.GetNodePath(tree.Selected()) == u"R:\\Data\\New Folder");
+    HWND edit = TreeEdit(tree);
+    REQUIRE(edit);
+    TypeInto(edit, u"Clips");
+    CHECK(p.shell.texts.empty());
+    CHECK(DirectoryExists(p.drive.Path("Data\\Clips")));
+    CHECK(!DirectoryExists(p.drive.Path("Data\\New Folder")));
+
+    // Twice in one folder: the second cannot be made, nothing is said, no
+    // label is left in edit, and the next rename asks again.
+    tree.OpenPath(p.drive.Path("Data"));
+    ChooseTree(tree, u"AddNode");
+    REQUIRE(TreeEdit(tree));
+    TypeInto(TreeEdit(tree), u"", VK_ESCAPE);
+    CHECK(DirectoryExists(p.drive.Path("Data\\New Folder")));
+    tree.OpenPath(p.drive.Path("Data"));
+    CHECK(!tree.NewFolder(nullptr, String()));
+    CHECK(TreeEdit(tree) == nullptr);
+    CHECK(p.shell.texts.empty());
+    CHECK(tree.GetNodePath(tree.Selected()) == u"R:\\Data");
+    tree.OpenPath(p.drive.Path("Data\\Clips"));
+    ChooseTree(tree, u"EditNode");
+    REQUIRE(TreeEdit(tree));
+    TypeInto(TreeEdit(tree), u"Songs");
+    REQUIRE(p.shell.texts.size() == 1u);
+    CHECK(p.shell.texts[0].find(u"Do you want to rename the selected folder") == 0);
+    CHECK(DirectoryExists(p.drive.Path("Data\\Clips")));
+    // A name with a forbidden character is refused before anything is made.
+    p.shell.Clear();
+    CHECK(!tree.NewFolder(FindNode(tree, u"R:\\Data"), u"a;b"));
+    CHECK(p.shell.texts == std::vector<String>{u"Folder Name contains invalid characters"});
+    CHECK(p.app.Errors.empty());
+}
+
+WT_TEST(DirTreeCommands, DeleteGoesToTheTrashAndPasteMovesOrCopiesOnce) {
+    Pane p;
+    TPaneForm& f = *p.form;
+    TDirTree& tree = *f.tree;
+    const std::string doomed = "Doomed" + std::to_string(GetCurrentProcessId());
+    p.drive.Folder().MakeFolder("Data/" + doomed);
+    p.drive.Folder().WriteFile("Data/" + doomed + "/song.txt", "tune");
+    tree.Rebuild();
+    tree.OpenPath(p.drive.Path("Data\\" + doomed));
+    f.list->SetDirectory(p.drive.Path("Data\\" + doomed));
+    ChooseTree(tree, u"DelNode");
+    CHECK(!DirectoryExists(p.drive.Path("Data\\" + doomed)));
+    CHECK(tree.GetNodePath(tree.Selected()) == u"R:\\Data");
+    CHECK(tree.SelectedPath() == u"R:\\Data");
+    CHECK(f.list->Directory() == u"R:\\Data\\");
+    CHECK(!ItemNamed(*f.list, com::U16(doomed)));
+    // In the trash, whole: put back, it is as it was.
+    const std::string trashed = TrashFiles() + doomed;
+    CHECK_EQ(at::ReadUnixFile(trashed + "/song.txt"), std::string("tune"));
+    CHECK(std::rename(trashed.c_str(), p.drive.Folder().UnixPath("Data/" + doomed).c_str()) == 0);
+    CHECK_EQ(at::ReadUnixFile(p.drive.Folder().UnixPath("Data/" + doomed + "/song.txt")), std::string("tune"));
+
+    // A folder removed behind the tree's back.
+    tree.OpenPath(p.drive.Path("Data\\Archive\\Music"));
+    CHECK(RemoveDirectoryW(com::W(p.drive.Path("Data\\Archive\\Music"))));
+    p.shell.Clear();
+    ChooseTree(tree, u"DelNode");
+    CHECK(p.shell.texts == std::vector<String>{u"R:\\Data\\Archive\\Musicnot found"});
+    CHECK(p.shell.beeps == std::vector<UINT>{MB_ICONHAND});
+
+    // Cut and paste moves.
+    p.shell.Clear();
+    tree.OpenPath(p.drive.Path("Films\\sub1"));
+    ChooseTree(tree, u"CutNode");
+    CHECK(tree.PastePending() && tree.PasteSource() == u"R:\\Films\\sub1");
+    tree.OpenPath(p.drive.Path("Data"));
+    ChooseTree(tree, u"PasteNode");
+    CHECK(DirectoryExists(p.drive.Path("Data\\sub1")));
+    CHECK(!DirectoryExists(p.drive.Path("Films\\sub1")));
+    CHECK(tree.SelectedPath() == u"R:\\Data\\");
+    CHECK(FindNode(tree, u"R:\\Data\\sub1"));
+    // Copy and paste copies once; Paste then waits for the next Cut or Copy.
+    tree.OpenPath(p.drive.Path("Films\\Sub2"));
+    ChooseTree(tree, u"CopyNode");
+    tree.OpenPath(p.drive.Path("Data\\Empty"));
+    ChooseTree(tree, u"PasteNode");
+    CHECK(DirectoryExists(p.drive.Path("Data\\Empty\\Sub2")));
+    CHECK(DirectoryExists(p.drive.Path("Films\\Sub2")));
+    CHECK(!tree.PastePending());
+    CHECK_EQ(TreeStates(tree)[5], '0');
+    const int operations = p.shell.operations;
+    tree.OpenPath(p.drive.Path("Data\\Archive"));
+    tree.PasteFolder();
+    CHECK_EQ(p.shell.operations, operations);
+    CHECK(!DirectoryExists(p.drive.Path("Data\\Archive\\Sub2")));
+    // Never into itself, nor onto itself in its own parent.
+    tree.OpenPath(p.drive.Path("Data"));
+    ChooseTree(tree, u"CopyNode");
+    tree.OpenPath(p.drive.Path("Data\\Archive"));
+    ChooseTree(tree, u"PasteNode");
+    tree.OpenPath(p.drive.Path("Data\\Empty"));
+    ChooseTree(tree, u"CopyNode");
+    tree.OpenPath(p.drive.Path("Data"));
+    ChooseTree(tree, u"PasteNode");
+    CHECK(p.shell.texts == (std::vector<String>{u"File operation failed", u"File operation failed"}));
+    CHECK_EQ(p.shell.operations, operations);
+    CHECK(!DirectoryExists(p.drive.Path("Data\\Archive\\Data")));
+    CHECK(DirectoryExists(p.drive.Path("Data\\Empty\\Sub2")));
+    CHECK(p.app.Errors.empty());
+}
+
+WT_TEST(DirTreeCommands, TreeSizeNetworkDrivesPropertiesAndFolderContents) {
+    Pane p;
+    TPaneForm& f = *p.form;
+    TDirTree& tree = *f.tree;
+    const at::ScratchFolder& d = p.drive.Folder();
+    // Foo beside FooBar; Big holds 6 GiB of sparse files and a link back
+    // up to itself.
+    for (const char* dir : {"Foo", "Foo/inner", "FooBar", "Big", "Big/sub"}) d.MakeFolder(dir);
+    d.WriteFile("Foo/a.txt", std::string(300, 'a'));
+    d.WriteFile("Foo/inner/b.txt", std::string(200, 'b'));
+    Sparse(d.UnixPath("FooBar/huge.bin"), 5LL << 30);
+    Sparse(d.UnixPath("Big/one.bin"), 2LL << 30);
+    Sparse(d.UnixPath("Big/sub/two.bin"), 4LL << 30);
+    d.Link("Big/sub/loop", "..");
+    tree.Rebuild();
+    auto size = [&](const std::string& folder) {
+        p.shell.Clear();
+        tree.OpenPath(p.drive.Path(folder));
+        ChooseTree(tree, u"GetTreeSize");
+        REQUIRE(p.shell.texts.size() == 1u);
+        CHECK(p.shell.captions[0] == u"Information");
+        return p.shell.texts[0];
+    };
+    CHECK(size("Foo") == u"=== TREE SIZE ===\r\rFolder \"Foo\"\rand all its Sub-Folders  =  1.00 KB");
+    CHECK(size("Big") == u"=== TREE SIZE ===\r\rFolder \"Big\"\rand all its Sub-Folders  =  6,144.00 MB");
+    CHECK(size("Data\\Empty") == u"=== TREE SIZE ===\r\rFolder \"Empty\"\rand all its Sub-Folders  =  0.00 KB");
+    tree.OpenPath(p.drive.Path("Big"));
+    CHECK_EQ(tree.ShowTreeSize(), 6ull << 30);
+    const std::uint64_t all = (3ull << 30) + 10 + 5000 + 5 + 500 + (5ull << 30) + (6ull << 30);
+    tree.OpenPath(p.drive.Path());
+    CHECK_EQ(tree.ShowTreeSize(), all);
+    CHECK(p.shell.texts.back().find(u"\r\rDrive R:\\\r") != String::npos);
+
+    // Network drives: Wine has no network, and says so.
+    p.shell.Clear();
+    tree.MapNetworkDrive();
+    CHECK(p.shell.texts == std::vector<String>{u"No network is available: a network drive cannot be mapped."});
+    // A drive that the dialog maps is the one opened, whatever its letter.
+    at::ScratchFolder shareFolder("share");
+    std::unique_ptr<at::DriveLink> share;
+    ShellHooks().NetConnectDialog = [&](HWND, DWORD) {
+        share.reset(new at::DriveLink(u'M', shareFolder.Unix()));
+        return static_cast<DWORD>(NO_ERROR);
+    };
+    tree.MapNetworkDrive();
+    CHECK(tree.GetNodePath(tree.Selected()) == u"M:\\");
+    CHECK(tree.SelectedPath() == u"M:\\");
+    CHECK(f.list->Directory() == u"M:\\");
+    ShellHooks().NetDisconnectDialog = [&](HWND, DWORD) {
+        share.reset();
+        return static_cast<DWORD>(NO_ERROR);
+    };
+    tree.DisconnectNetworkDrive();
+    CHECK(tree.SelectedPath() == u"Drives");
+    CHECK(tree.Selected() == tree.Items().GetFirstNode());
+    CHECK(f.list->Directory() == u"Drives");
+    CHECK(!FindNode(tree, u"M:\\"));
+
+    // Properties: our own box where Wine has no sheet.
+    p.shell.Clear();
+    tree.OpenPath(p.drive.Path("Foo"));
+    ChooseTree(tree, u"ItemProperty");
+    REQUIRE(p.shell.texts.size() == 1u);
+    CHECK(p.shell.captions[0] == u"Properties");
+    CHECK(p.shell.texts[0].rfind(u"Name:  Foo\rType:  ", 0) == 0);
+
+    // The folder's files in a window over the tree; OK chooses one.
+    std::vector<String> chosen;
+    tree.OnFileChange = [&](TObject*, const String& file) { chosen.push_back(file); };
+    tree.OpenPath(p.drive.Path("Films"));
+    ChooseTree(tree, u"ShowFolderContents");
+    TFolderContents* contents = tree.FolderContents();
+    REQUIRE(contents);
+    CHECK(contents->Caption() == u"Files in \" ..\\Films \"");
+    CHECK(GetParent(contents->Handle()) == tree.Handle());
+    std::vector<std::string> names;
+    for (int i = 0; i < contents->List()->Items().Count(); ++i) names.push_back(U8(contents->List()->Items()[i]->Caption()));
+    CHECK(names == (std::vector<std::string>{".secret.avi", "a.b.avi", "big.avi", "notes.txt", "zero.avi"}));
+    CHECK(contents->List()->Items()[0]->Focused() && !contents->List()->Items()[0]->Selected());
+    {
+        Run(50);
+        RECT r{};
+        GetWindowRect(f.Handle(), &r);
+        const std::string shot = ft::ScreenshotPath("explorer-folder-contents.png");
+        if (ft::TakeScreenshot(shot, r)) std::printf("screenshot: %s\n", shot.c_str());
+    }
+    {
+        // The window fills the tree, its OK button inside it.
+        RECT tr{}, cr{}, ok{};
+        GetWindowRect(tree.Handle(), &tr);
+        GetWindowRect(contents->Handle(), &cr);
+        GetWindowRect(contents->OkButton()->Handle(), &ok);
+        CHECK(cr.left >= tr.left && cr.top >= tr.top && cr.right <= tr.right && cr.bottom <= tr.bottom);
+        CHECK(cr.right - cr.left >= tr.right - tr.left - 6 && cr.bottom - cr.top >= tr.bottom - tr.top - 6);
+        CHECK(ok.left >= cr.left && ok.right <= cr.right && ok.bottom <= cr.bottom && ok.top >= cr.top);
+    }
+    contents->List()->SetSelected(contents->List()->Items()[3]);
+    ft::ClickButton(*contents->OkButton());
+    Run(50);
+    CHECK(chosen == std::vector<String>{u"R:\\Films\\notes.txt"});
+    CHECK(tree.SelectedFile() == u"R:\\Films\\notes.txt");
+    CHECK(tree.FolderContents() == nullptr);
+    CHECK(tree.SelectedPath() == u"R:\\Films\\");
+    CHECK(p.app.Errors.empty());
+}
+
+// ---- File commands -----------------------------------------------------------------
+
+namespace {
+
+void ChooseList(TFileListView& list, const char16_t* name) {
+    list.Popup()->UpdateStates();
+    forms::TMenuItem* item = list.Popup()->ItemNamed(name);
+    REQUIRE(item);
+    item->Click();
+    Run(30);
+}
+
+bool ListItemEnabled(TFileListView& list, const char16_t* name) {
+    list.Popup()->UpdateStates();
+    return list.Popup()->ItemNamed(name)->Enabled();
+}
+
+void SelectOnly(TFileListView& list, std::initializer_list<const char16_t*> captions) {
+    for (int i = 0; i < list.Items().Count(); ++i) list.Items()[i]->SetSelected(false);
+    for (const char16_t* c : captions) {
+        TListItem* item = ItemNamed(list, c);
+        REQUIRE(item);
+        item->SetSelected(true);
+    }
+}
+
+HWND ListEdit(TFileListView& list) {
+    return reinterpret_cast<HWND>(SendMessageW(list.Handle(), LVM_GETEDITCONTROL, 0, 0));
+}
+
+String ClipboardText() {
+    String text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* p = static_cast<const WCHAR*>(GlobalLock(data))) {
+            text = com::U16(p);
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+// A shortcut file to target, made through the shell's link object.
+bool MakeShortcut(const String& link, const String& target) {
+    IShellLinkW* shellLink = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&shellLink))))
+        return false;
+    IPersistFile* file = nullptr;
+    bool ok = SUCCEEDED(shellLink->SetPath(com::W(target))) &&
+              SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
+    if (ok) ok = SUCCEEDED(file->Save(com::W(link), TRUE));
+    if (file) file->Release();
+    shellLink->Release();
+    return ok;
+}
+
+// A 2 x 2 bitmap file of 24-bit red pixels.
+std::string TinyBitmap() {
+    std::string b = "BM";
+    auto put = [&](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) b += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    put(70, 4), put(0, 4), put(54, 4);                           // file header
+    put(40, 4), put(2, 4), put(2, 4), put(1, 2), put(24, 2);     // info header
+    put(0, 4), put(16, 4), put(2835, 4), put(2835, 4), put(0, 4), put(0, 4);
+    for (int row = 0; row < 2; ++row) b += std::string("\0\0\xff\0\0\xff\0\0", 8);  // two pixels, padding
+    return b;
+}
+
+String SpecialPath(int csidl) {
+    WCHAR buffer[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer);
+    return com::U16(buffer);
+}
+
+}  // namespace
+
+WT_TEST(FileListCommands, NothingIsLostThroughTheParentEntryOrTheDrives) {
+    Pane p;
+    TFileListView& list = *p.form->list;
+    list.SetDirectory(p.drive.Path("Films"));
+    SetFocus(list.Handle());
+    // After a refresh the parent entry is selected: no file operation for it.
+    CHECK(list.Items()[0]->Caption() == u" Parent" && list.Items()[0]->Selected());
+    CHECK(ListItemEnabled(list, u"ItemOpen") && ListItemEnabled(list, u"ItemProperty"));
+    for (const char16_t* name : {u"ItemOpCut", u"ItemOpCopy", u"ItemDelete", u"ItemRename", u"SubMenuSend", u"Send_To0",
+                                 u"Send_To2", u"Send_To3", u"ItemOpPaste", u"ItemView"})
+        CHECK(!ListItemEnabled(list, name));
+    // Ctrl+A, then Delete: the parent folder and everything in it stay.
+    const int operations = p.shell.operations;
+    CtrlKey(list.Handle(), 'A');
+    Key(list.Handle(), VK_DELETE);
+    CHECK_EQ(p.shell.operations, operations);
+    REQUIRE(p.shell.texts.size() == 1u);
+    CHECK(p.shell.texts[0] == u"The \" Parent\" entry and drives cannot be deleted: select files and folders only.");
+    CHECK(p.shell.beeps == std::vector<UINT>{MB_ICONHAND});
+    CHECK_EQ(list.Items().Count(), 8);
+    for (const char* e : {"Films/big.avi", "Films/notes.txt", "Films/sub1", "Data/Music"})
+        CHECK(Exists(p.drive.Path(e)));
+    // Nor cut, copied, sent or renamed.
+    p.shell.Clear();
+    CtrlKey(list.Handle(), 'C');
+    CtrlKey(list.Handle(), 'X');
+    list.ClipboardAsFileNames();
+    CHECK(list.ClipboardList().empty());
+    CHECK_EQ(p.shell.texts.size(), 3u);
+    SelectOnly(list, {u" Parent"});
+    p.shell.Clear();
+    Key(list.Handle(), VK_F2);
+    CHECK(ListEdit(list) == nullptr);
+    CHECK(p.shell.texts == std::vector<String>{u"The \" Parent\" entry and drives cannot be renamed: select files and folders only."});
+    // The drive list: no drive is deleted, cut or sent.
+    list.SetDirectory(u"Drives");
+    CtrlKey(list.Handle(), 'A');
+    p.shell.Clear();
+    Key(list.Handle(), VK_DELETE);
+    list.DesktopShortcut();
+    CHECK_EQ(p.shell.operations, operations);
+    CHECK(p.shell.texts == std::vector<String>{u"The \" Parent\" entry and drives cannot be sent: select files and folders only."});
+    CHECK(!ListItemEnabled(list, u"ItemOpCopy") && !ListItemEnabled(list, u"ItemFolder"));
+    // Ctrl+N in the drive list makes nothing.
+    CtrlKey(list.Handle(), 'N');
+    CHECK(!Exists(u"C:\\New Folder"));
+    CHECK(p.app.Errors.empty());
+}
+
+WT_TEST(FileListCommands, CopyCutPasteDeleteRenameAndNewFolders) {
+    Pane p;
+    TPaneForm& f = *p.form;
+    TFileListView& list = *f.list;
+    list.SetDirectory(p.drive.Path("Films"));
+    SetFocus(list.Handle());
+    // Enabled states by what is selected.
+    SelectOnly(list, {u"notes.txt"});
+    CHECK(ListItemEnabled(list, u"ItemView") && ListItemEnabled(list, u"Send_To1") && ListItemEnabled(list, u"ItemRename"));
+    SelectOnly(list, {u"big.avi"});
+    CHECK(!ListItemEnabled(list, u"ItemView") && !ListItemEnabled(list, u"Send_To1"));
+    SelectOnly(list, {u"notes.txt", u"a.b.avi"});
+    CHECK(!ListItemEnabled(list, u"Send_To1") && !ListItemEnabled(list, u"ItemRename"));
+    CHECK(ListItemEnabled(list, u"ItemDelete") && ListItemEnabled(list, u"ItemOpCopy"));
+
+    // Copy, then paste into two folders: the second finds nothing.
+    SelectOnly(list, {u"notes.txt"});
+    CtrlKey(list.Handle(), 'C');
+    CHECK(list.ClipboardList() == std::vector<String>{String(u"R:\\Films\\notes.txt") + u'\0'});
+    CHECK_EQ(list.ClipboardMode(), FO_COPY);
+    CHECK(ListItemEnabled(list, u"ItemOpPaste"));
+    list.SetDirectory(p.drive.Path("Data"));
+    CtrlKey(list.Handle(), 'V');
+    CHECK_EQ(at::ReadUnixFile(p.drive.Folder().UnixPath("Data/notes.txt")), std::string("notes"));
+    CHECK(Exists(p.drive.Path("Films\\notes.txt")));
+    CHECK(ItemNamed(list, u"notes.txt"));
+    CHECK(list.ClipboardList().empty());
+    CHECK(!ListItemEnabled(list, u"ItemOpPaste"));
+    list.SetDirectory(p.drive.Path("Data\\Empty"));
+    CtrlKey(list.Handle(), 'V');
+    CHECK(p.shell.texts.empty());
+    list.Paste();
+    CHECK(p.shell.texts == std::vector<String>{u"No file(s) selected"});
+    CHECK(!Exists(p.drive.Path("Data\\Empty\\notes.txt")));
+    // Cut and paste moves.
+    list.SetDirectory(p.drive.Path("Films"));
+    SelectOnly(list, {u"a.b.avi"});
+    CtrlKey(list.Handle(), 'X');
+    CHECK_EQ(list.ClipboardMode(), FO_MOVE);
+    list.SetDirectory(p.drive.Path("Data\\Empty"));
+    CtrlKey(list.Handle(), 'V');
+    CHECK(Exists(p.drive.Path("Data\\Empty\\a.b.avi")));
+    CHECK(!Exists(p.drive.Path("Films\\a.b.avi")));
+    // Copied onto itself: refused, the file whole.
+    p.shell.Clear();
+    list.SetDirectory(p.drive.Path("Films"));
+    SelectOnly(list, {u"notes.txt"});
+    CtrlKey(list.Handle(), 'C');
+    CtrlKey(list.Handle(), 'V');
+    CHECK_EQ(at::ReadUnixFile(p.drive.Folder().UnixPath("Films/notes.txt")), std::string("notes"));
+    CHECK(p.shell.texts == std::vector<String>{u"\"notes.txt\" is already there: it is not copied onto itself."});
+
+    // Delete goes to the trash, and the file comes back from it whole.
+    const std::string name = "gone" + std::to_string(GetCurrentProcessId()) + ".txt";
+    p.drive.Folder().WriteFile("Films/" + name, "precious");
+    list.Refresh();
+    SelectOnly(list, {com::U16(name).c_str()});
+    Key(list.Handle(), VK_DELETE);
+    CHECK(!Exists(p.drive.Path("Films\\" + name)));
+    CHECK(!ItemNamed(list, com::U16(name)));
+    CHECK_EQ(at::ReadUnixFile(TrashFiles() + name), std::string("precious"));
+
+    // Rename: read-only files are refused, "AR" is not "R".
+    p.shell.Clear();
+    SetFileAttributesW(com::W(p.drive.Path("Films\\zero.avi")), FILE_ATTRIBUTE_READONLY);
+    list.Refresh();
+    const String zeroAttr = ItemNamed(list, u"zero.avi")->SubItems()[kSubAttr];
+    SelectOnly(list, {u"zero.avi"});
+    Key(list.Handle(), VK_F2);
+    if (zeroAttr == u"R") {
+        CHECK(p.shell.texts == std::vector<String>{u"It's ReadOnly"});
+        CHECK(ListEdit(list) == nullptr);
+    } else {
+        CHECK(zeroAttr == u"AR");
+        CHECK(p.shell.texts.empty());
+        REQUIRE(ListEdit(list));
+        TypeInto(ListEdit(list), u"zero.avi");  // unchanged: nothing happens
+        CHECK(p.shell.texts.empty());
+    }
+    SetFileAttributesW(com::W(p.drive.Path("Films\\zero.avi")), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
+    list.Refresh();
+    CHECK(ItemNamed(list, u"zero.avi")->SubItems()[kSubAttr] == u"AR");
+    SelectOnly(list, {u"zero.avi"});
+    p.shell.Clear();
+    ChooseList(list, u"ItemRename");
+    REQUIRE(ListEdit(list));
+    TypeInto(ListEdit(list), u"none.avi");
+    CHECK(Exists(p.drive.Path("Films\\none.avi")) && !Exists(p.drive.Path("Films\\zero.avi")));
+    CHECK(ItemNamed(list, u"none.avi"));
+    SetFileAttributesW(com::W(p.drive.Path("Films\\none.avi")), FILE_ATTRIBUTE_ARCHIVE);
+    // Onto a name that exists, or one with a folder in it: refused.
+    SelectOnly(list, {u"notes.txt"});
+    Key(list.Handle(), VK_F2);
+    REQUIRE(ListEdit(list));
+    TypeInto(ListEdit(list), u"big.avi");
+    CHECK(p.shell.texts == std::vector<String>{u"\"big.avi\" already exists !"});
+    SelectOnly(list, {u"notes.txt"});
+    Key(list.Handle(), VK_F2);
+    REQUIRE(ListEdit(list));
+    TypeInto(ListEdit(list), u"sub1\\notes.txt");
+    CHECK(p.shell.texts.back() == u"Error - Invalid File Name\rsub1\\notes.txt");
+    CHECK(Exists(p.drive.Path("Films\\notes.txt")) && !Exists(p.drive.Path("Films\\sub1\\notes.txt")));
+    // A folder renamed: the tree follows.
+    f.tree->OpenPath(p.drive.Path("Films"));
+    SelectOnly(list, {u"Sub2"});
+    Key(list.Handle(), VK_F2);
+    REQUIRE(ListEdit(list));
+    TypeInto(ListEdit(list), u"Second");
+    CHECK(DirectoryExists(p.drive.Path("Films\\Second")));
+    CHECK(FindNode(*f.tree, u"R:\\Films\\Second"));
+
+    // New folder twice: "New Folder", then "New Folder(2)", each named at once.
+    p.shell.Clear();
+    CtrlKey(list.Handle(), 'N');
+    CHECK(DirectoryExists(p.drive.Path("Films\\New Folder")));
+    REQUIRE(ListEdit(list));
+    CHECK(list.Selected() && list.Selected()->Caption() == u"New Folder");
+    TypeInto(ListEdit(list), u"", VK_ESCAPE);
+    ChooseList(list, u"ItemFolder");
+    CHECK(DirectoryExists(p.drive.Path("Films\\New Folder(2)")));
+    REQUIRE(ListEdit(list));
+    TypeInto(ListEdit(list), u"Made");
+    CHECK(DirectoryExists(p.drive.Path("Films\\Made")));
+    CHECK(!DirectoryExists(p.drive.Path("Films\\New Folder(2)")));
+    CHECK(p.shell.texts.empty());
+    CHECK(p.app.Errors.empty());
+}
+
+WT_TEST(FileListCommands, SendToClipboardDesktopViewAndProperties) {
+    // A SendTo shortcut to a folder and one to a program, there before the
+    // list is made.
+    at::ScratchFolder target("sendto-target");
+    const String sendTo = SpecialPath(CSIDL_SENDTO);
+    const String backupLink = JoinPath(sendTo, u"Backup.lnk");
+    const String programLink = JoinPath(sendTo, u"Viewer.lnk");
+    CHECK(MakeShortcut(backupLink, target.Windows()));
+    CHECK(MakeShortcut(programLink, u"C:\\windows\\notepad.exe"));
+    {
+        Pane p;
+        TFileListView& list = *p.form->list;
+        p.drive.Folder().WriteFile("Films/my notes.txt", "two words");
+        p.drive.Folder().WriteFile("Films/picture.bmp", "BM");
+        list.SetDirectory(p.drive.Path("Films"));
+        std::vector<std::vector<String>> runs;
+        ShellHooks().Execute = [&](const String& verb, const String& file, const String& parameters,
+                                   const String& directory, int) {
+            runs.push_back({verb, file, parameters, directory});
+            return static_cast<INT_PTR>(42);
+        };
+        TFileListPopup& menu = *list.Popup();
+        REQUIRE(menu.SendToPaths().size() == 2u);
+        const int backup = forms::SameText(forms::ExtractFileName(menu.SendToPaths()[0]), u"Backup.lnk") ? 4 : 5;
+        forms::TMenuItem* backupItem = menu.ItemNamed(u"Send_To" + forms::IntToStr(backup));
+        REQUIRE(backupItem);
+        CHECK(backupItem->Caption() == u"Backup");
+        CHECK(backupItem->Bitmap() != nullptr);
+        CHECK_EQ(backupItem->Tag(), 30 + backup);
+
+        // The SendTo folder shortcut copies there.
+        SelectOnly(list, {u"notes.txt"});
+        ChooseList(list, backupItem->Name().c_str());
+        CHECK_EQ(at::ReadUnixFile(target.UnixPath("notes.txt")), std::string("notes"));
+        // The program shortcut gets the file as one argument.
+        SelectOnly(list, {u"my notes.txt"});
+        ChooseList(list, (u"Send_To" + forms::IntToStr(backup == 4 ? 5 : 4)).c_str());
+        REQUIRE(runs.size() == 1u);
+        CHECK(forms::SameText(runs[0][1], u"C:\\windows\\notepad.exe"));
+        auto arguments = [](const String& parameters) {
+            int count = 0;
+            LPWSTR* args = CommandLineToArgvW(com::W(u"program.exe " + parameters), &count);
+            std::vector<String> list;
+            for (int i = 1; i < count; ++i) list.push_back(com::U16(args[i]));
+            LocalFree(args);
+            return list;
+        };
+        CHECK(arguments(runs[0][2]) == std::vector<String>{u"R:\\Films\\my notes.txt"});
+        // View: the notepad of the Windows folder, the name one argument.
+        runs.clear();
+        CtrlKey(list.Handle(), 'F');
+        REQUIRE(runs.size() == 1u);
+        CHECK(forms::SameText(runs[0][1], u"C:\\windows\\NotePad.exe"));
+        CHECK(arguments(runs[0][2]) == std::vector<String>{u"R:\\Films\\my notes.txt"});
+        CHECK(runs[0][3] == u"R:\\Films\\");
+        // No paint program here: the shell opens the picture its own way.
+        runs.clear();
+        SelectOnly(list, {u"picture.bmp"});
+        ChooseList(list, u"ItemView");
+        REQUIRE(runs.size() == 1u);
+        CHECK(runs[0][0] == u"Open" && runs[0][1] == u"R:\\Films\\picture.bmp" && runs[0][2].empty());
+
+        // The clipboard as file names: one path a line.
+        SelectOnly(list, {u"notes.txt", u"a.b.avi"});
+        ChooseList(list, u"Send_To2");
+        CHECK(ClipboardText() == u"R:\\Films\\a.b.avi\r\nR:\\Films\\notes.txt");
+        // And as contents.
+        SelectOnly(list, {u"my notes.txt"});
+        ChooseList(list, u"Send_To1");
+        CHECK(ClipboardText() == u"two words");
+        // A picture that does not load: reported (as a menu's click reports
+        // it), the clipboard as it was.
+        SelectOnly(list, {u"picture.bmp"});
+        try {
+            ChooseList(list, u"Send_To1");
+        } catch (...) {
+            forms::HandleCallbackException();
+        }
+        CHECK(ClipboardText() == u"two words");
+        CHECK_EQ(p.app.Errors.size(), 1u);
+        p.app.Errors.clear();
+        // One that does: the clipboard holds the picture.
+        p.drive.Folder().WriteFile("Films/red.bmp", TinyBitmap());
+        list.Refresh();
+        SelectOnly(list, {u"red.bmp"});
+        ChooseList(list, u"Send_To1");
+        CHECK(IsClipboardFormatAvailable(CF_BITMAP) || IsClipboardFormatAvailable(CF_DIB));
+        CHECK(p.app.Errors.empty());
+
+        // Desktop shortcuts: in the user's desktop folder, never over one
+        // that is there.
+        SelectOnly(list, {u"notes.txt"});
+        const String first = list.DesktopShortcut();
+        const String second = list.DesktopShortcut();
+        const String desktop = SpecialPath(CSIDL_DESKTOPDIRECTORY);
+        CHECK(first == JoinPath(desktop, u"notes.lnk"));
+        CHECK(second == JoinPath(desktop, u"notes (2).lnk"));
+        for (const String& link : {first, second}) {
+            IShellLinkW* shellLink = nullptr;
+            IPersistFile* file = nullptr;
+            REQUIRE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                               reinterpret_cast<void**>(&shellLink))));
+            shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+            CHECK(SUCCEEDED(file->Load(com::W(link), STGM_READ)));
+            WCHAR path[MAX_PATH] = {};
+            shellLink->GetPath(path, MAX_PATH, nullptr, 0);
+            CHECK(com::U16(path) == u"R:\\Films\\notes.txt");
+            file->Release();
+            shellLink->Release();
+            DeleteFileW(com::W(link));
+        }
+
+        // A send takes the list's clipboard as its work list: a copied set is
+        // gone afterwards.
+        SelectOnly(list, {u"zero.avi"});
+        CtrlKey(list.Handle(), 'C');
+        CHECK(!list.ClipboardList().empty());
+        list.SendToFolder(target.Windows());
+        CHECK(list.ClipboardList().empty());
+        CHECK(Exists(target.WindowsPath("zero.avi")));
+
+        // Any folder: the path typed in the dialog.
+        bool typed = false;
+        at::Repeater hand([&] {
+            const HWND dialog = FindWindowW(nullptr, L"Send to any folder");
+            if (!dialog || !IsWindowVisible(dialog)) return false;
+            const HWND edit = at::FindChildByClass(dialog, L"TEdit");
+            if (!edit) return false;
+            SetWindowTextW(edit, com::W(target.WindowsPath("")));
+            for (HWND b = GetWindow(edit, GW_HWNDFIRST); b; b = GetWindow(b, GW_HWNDNEXT))
+                if (ft::WindowText(b) == u"OK") SendMessageW(b, BM_CLICK, 0, 0);
+            typed = true;
+            return true;
+        });
+        SelectOnly(list, {u"a.b.avi"});
+        ChooseList(list, u"Send_To0");
+        CHECK(typed);
+        CHECK(Exists(target.WindowsPath("a.b.avi")));
+
+        // Properties of a file, and of the folder above for " Parent".
+        p.shell.Clear();
+        SelectOnly(list, {u"notes.txt"});
+        ChooseList(list, u"ItemProperty");
+        REQUIRE(p.shell.texts.size() == 1u);
+        CHECK(p.shell.texts[0].find(u"\rSize:  1 KB (5 bytes)\r") != String::npos);
+        SelectOnly(list, {u" Parent"});
+        ChooseList(list, u"ItemProperty");
+        REQUIRE(p.shell.texts.size() == 2u);
+        CHECK(p.shell.texts[1].rfind(u"Name:  (R:)", 0) == 0 || p.shell.texts[1].rfind(u"Name:   (R:)", 0) == 0);
+        CHECK(p.app.Errors.empty());
+    }
+    DeleteFileW(com::W(backupLink));
+    DeleteFileW(com::W(programLink));
+}
+
+// ---- The menus as a user sees them -------------------------------------------------
+
+namespace {
+
+// The open popup menus of this thread, the first opened first.
+std::vector<HWND> OpenMenus() {
+    std::vector<HWND> menus;
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); w; w = FindWindowExW(nullptr, w, L"#32768", nullptr))
+        if (IsWindowVisible(w) && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId()) menus.push_back(w);
+    return menus;
+}
+
+// A right click on a point of a control; while the menu it brings is open,
+// keys are pressed in it (if any), then the form with its open menus is
+// shot and the menus are closed. The number of menus seen open.
+size_t RightClickAndShoot(HWND form, HWND control, POINT at, const std::string& shotName, std::vector<WORD> keys = {}) {
+    size_t seen = 0;
+    bool shot = false, busy = false, released = false;
+    at::Repeater hand([&] {
+        // Taking the picture lets messages run: no second turn meanwhile.
+        if (busy || seen) return false;
+        const std::vector<HWND> menus = OpenMenus();
+        if (menus.empty()) {
+            // The control follows the pressed button in a loop of its own
+            // (the press chose the item first): release it there.
+            if (!released) PostMessageW(control, WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+            released = true;
+            return false;
+        }
+        if (!keys.empty()) {
+            PostMessageW(menus.back(), WM_KEYDOWN, keys.front(), 1);
+            keys.erase(keys.begin());
+            return false;
+        }
+        if (!shot) {
+            shot = true;
+            return false;  // one more turn: the last key's menu is drawn
+        }
+        busy = true;
+        RECT r{};
+        GetWindowRect(form, &r);
+        for (HWND m : menus) {
+            RECT mr{};
+            GetWindowRect(m, &mr);
+            UnionRect(&r, &r, &mr);
+        }
+        const std::string path = ft::ScreenshotPath(shotName);
+        if (ft::TakeScreenshot(path, r)) std::printf("screenshot: %s\n", path.c_str());
+        seen = menus.size();
+        // Escape closes one menu level at a time.
+        for (size_t i = 0; i < menus.size(); ++i) PostMessageW(menus.back(), WM_KEYDOWN, VK_ESCAPE, 1);
+        return true;
+    }, 60);
+    // The mouse where the click is: the menu comes where the pointer is.
+    POINT screen = at;
+    ClientToScreen(control, &screen);
+    SetCursorPos(screen.x, screen.y);
+    PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+    const DWORD start = GetTickCount();
+    while (!seen && GetTickCount() - start < 5000) Run(20);
+    return seen;
+}
+
+}  // namespace
+
+WT_TEST(ExplorerMenus, RightClicksChooseTheItemAndShowItsMenu) {
+    Pane p;
+    TPaneForm& f = *p.form;
+    TDirTree& tree = *f.tree;
+    TFileListView& list = *f.list;
+    tree.OpenPath(p.drive.Path("Films"));
+    list.SetDirectory(p.drive.Path("Films"));
+    RedrawWindow(f.Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Run(50);
+    // The tree: the folder under the mouse is chosen, then its menu shows.
+    TTreeNode* sub1 = FindNode(tree, u"R:\\Films\\sub1");
+    REQUIRE(sub1);
+    CHECK_EQ(RightClickAndShoot(f.Handle(), tree.Handle(), NodePoint(tree, sub1), "explorer-tree-menu.png"), 1u);
+    CHECK(tree.Selected() == sub1);
+    CHECK(tree.SelectedPath() == u"R:\\Films\\sub1");
+    CHECK(list.Directory() == u"R:\\Films\\sub1\\");
+    // The list: the item under the mouse, then its menu and the Send To
+    // submenu (Open, View, Send To, then right).
+    list.SetDirectory(p.drive.Path("Films"));
+    RedrawWindow(f.Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Run(50);
+    TListItem* notes = ItemNamed(list, u"notes.txt");
+    REQUIRE(notes);
+    CHECK_EQ(RightClickAndShoot(f.Handle(), list.Handle(), ItemPoint(list, notes), "explorer-list-menu.png"), 1u);
+    CHECK(list.Selected() == ItemNamed(list, u"notes.txt"));
+    CHECK_EQ(list.SelCount(), 1);
+    CHECK_EQ(RightClickAndShoot(f.Handle(), list.Handle(), ItemPoint(list, ItemNamed(list, u"notes.txt")),
+                                "explorer-list-sendto-menu.png", {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT}),
+             2u);
+    CHECK(p.app.Errors.empty());
 }
