@@ -385,6 +385,10 @@ void TSkinEdit::AfterMessage(forms::TMessage& m) {
     case WM_PAINT:
         if (m.WParam == 0) PaintWindow(nullptr);
         break;
+    case WM_NCPAINT:
+        // Wine draws the edit's edge here too, after its last WM_PAINT.
+        PaintWindow(nullptr);
+        break;
     case WM_PRINT: {
         HDC dc = reinterpret_cast<HDC>(m.WParam);
         RECT w{}, c{};
