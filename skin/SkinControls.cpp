@@ -124,6 +124,20 @@ DWORD StyleOf(HWND window) { return static_cast<DWORD>(GetWindowLongW(window, GW
 
 RECT ToRect(const SkinRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
+// Background erasing answered, WM_PAINT painted by the skinner alone: true
+// when the message was one of them.
+bool PaintsItself(TSkinControl& skinner, forms::TMessage& m) {
+    if (m.Msg == WM_ERASEBKGND) {
+        m.Result = 1;
+        return true;
+    }
+    if (m.Msg == WM_PAINT) {
+        skinner.PaintMessage(m);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 // ---- Push buttons --------------------------------------------------------------------
@@ -295,13 +309,8 @@ void TSkinBox::AttachControl(forms::TWinControl* control, TSkinData* skin, bool 
 // ---- Up-down arrows ------------------------------------------------------------------------
 
 bool TSkinUpDown::BeforeMessage(forms::TMessage& m) {
+    if (PaintsItself(*this, m)) return false;
     switch (m.Msg) {
-    case WM_ERASEBKGND:
-        m.Result = 1;
-        return false;
-    case WM_PAINT:
-        PaintMessage(m);
-        return false;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         CallOriginal(m);
@@ -580,17 +589,7 @@ bool TSkinTrackBar::BeforeMessage(forms::TMessage& m) {
 
 // ---- Status bars ------------------------------------------------------------------------------
 
-bool TSkinStatusBar::BeforeMessage(forms::TMessage& m) {
-    if (m.Msg == WM_ERASEBKGND) {
-        m.Result = 1;
-        return false;
-    }
-    if (m.Msg == WM_PAINT) {
-        PaintMessage(m);
-        return false;
-    }
-    return true;
-}
+bool TSkinStatusBar::BeforeMessage(forms::TMessage& m) { return !PaintsItself(*this, m); }
 
 void TSkinStatusBar::PaintTo(HDC dc, const RECT& rect) {
     const int w = rect.right - rect.left, h = rect.bottom - rect.top;
@@ -661,17 +660,7 @@ void TSkinStatusBar::PaintTo(HDC dc, const RECT& rect) {
 
 // ---- Size grips ---------------------------------------------------------------------------------
 
-bool TSkinSizer::BeforeMessage(forms::TMessage& m) {
-    if (m.Msg == WM_ERASEBKGND) {
-        m.Result = 1;
-        return false;
-    }
-    if (m.Msg == WM_PAINT) {
-        PaintMessage(m);
-        return false;
-    }
-    return true;
-}
+bool TSkinSizer::BeforeMessage(forms::TMessage& m) { return !PaintsItself(*this, m); }
 
 void TSkinSizer::PaintTo(HDC dc, const RECT& rect) {
     FillFace(dc, rect);
