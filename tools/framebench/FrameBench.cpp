@@ -179,7 +179,7 @@ int main() {
 
     // 3. Options and output settings, repainted whole, skinned and not.
     auto repaint = [&](std::vector<double>& into) {
-        for (int i = 0; i < 20; ++i) {
+        for (int i = 0; i < 10; ++i) {
             const auto t = Clock::now();
             for (forms::TCustomForm* f : {static_cast<forms::TCustomForm*>(app::OptionForm),
                                           static_cast<forms::TCustomForm*>(app::ConvertForm)})
@@ -192,7 +192,7 @@ int main() {
     app::OptionForm->Show();
     app::ConvertForm->Show();
     std::vector<double> skinnedPaint, plainPaint;
-    for (int block = 0; block < 6; ++block) {
+    for (int block = 0; block < 12; ++block) {
         const bool skinned = block % 2 == 1;
         d->SetActive(skinned);
         for (int i = 0; i < 300 && (skinned ? !AllSkinned() : !Manager().FormSkinners().empty()); ++i) Pump(10);
