@@ -105,10 +105,11 @@ public:
         m_e.Tabs = ReadImageWith("Tabs", "Border");
         m_e.StatusBarEdges = ReadImage("StatusBarEdges");
         m_e.ComboButton = ReadImageWith("ComboButton", nullptr);
-        // The combo button's mirror image, for drop-down arrows on the left.
+        // The combo button's mirror image, for drop-down arrows on the left:
+        // each of its four frames mirrored in place, in the same order.
         if (m_e.ComboButton && !m_e.ComboButton->Bitmap.Empty()) {
             m_e.ComboButton->Bitmap2 = m_e.ComboButton->Bitmap;
-            MirrorPixels(m_e.ComboButton->Bitmap2);
+            MirrorFramesPixels(m_e.ComboButton->Bitmap2, 4);
         }
         m_e.SunkEdge = ReadImage("SunkEdge");
         m_e.ExtraImages = ReadImage("ExtraImages");

@@ -237,6 +237,17 @@ void MirrorPixels(SkinPixels& pixels) {
     }
 }
 
+void MirrorFramesPixels(SkinPixels& pixels, int frameCount) {
+    const int frameWidth = pixels.width / (frameCount < 1 ? 1 : frameCount);
+    if (frameWidth <= 0) return;
+    for (int y = 0; y < pixels.height; ++y) {
+        uint8_t* row = pixels.Row(y);
+        for (int f = 0; f + frameWidth <= pixels.width; f += frameWidth)
+            for (int a = f, b = f + frameWidth - 1; a < b; ++a, --b)
+                std::swap_ranges(row + a * 3, row + a * 3 + 3, row + b * 3);
+    }
+}
+
 void FlipPixels(SkinPixels& pixels) {
     const size_t stride = static_cast<size_t>(pixels.width) * 3;
     for (int a = 0, b = pixels.height - 1; a < b; ++a, --b) std::swap_ranges(pixels.Row(a), pixels.Row(a) + stride, pixels.Row(b));

@@ -42,6 +42,9 @@ SkinPixels CopyColumns(const SkinPixels& source, int left, int width);
 // left turn moves old pixel (x, y) to (y, old width - 1 - x), a right turn
 // to (old height - 1 - y, x); both swap width and height.
 void MirrorPixels(SkinPixels& pixels);
+// Each of frameCount side-by-side frames mirrored where it stands, so that
+// the frames keep their order (counts below 1 count as 1).
+void MirrorFramesPixels(SkinPixels& pixels, int frameCount);
 void FlipPixels(SkinPixels& pixels);
 void RotatePixelsLeft(SkinPixels& pixels);
 void RotatePixelsRight(SkinPixels& pixels);

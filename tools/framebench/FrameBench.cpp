@@ -5,8 +5,10 @@
 // compared, in the same run, with Wine doing the nearest job of its own:
 // painting the frame of an unskinned window of the same size, style and
 // menu (alternating with ours), and changing the face colours and frames
-// of the same seven windows unskinned and repainting them. Not a test: tools/framebench/run.sh
-// runs it.
+// of the same seven windows unskinned and repainting them. And a full
+// repaint (frame, client and every control) of the options and output
+// settings windows, skinned and with "None", in alternating blocks (limit:
+// twice as long). Not a test: tools/framebench/run.sh runs it.
 #include <windows.h>
 
 #include <algorithm>
@@ -15,7 +17,9 @@
 #include <vector>
 
 #include "app/AppLinks.h"
+#include "app/Convert.h"
 #include "app/Main.h"
+#include "app/option.h"
 #include "app/Startup.h"
 #include "framework/forms/Forms.h"
 #include "skin/SkinData.h"
@@ -172,6 +176,32 @@ int main() {
     std::printf("skin switch, all seven windows re-skinned and repainted: %.1f ms (limit 150 ms); the job alone %.1f ms\n",
                 sw, Median(jobs));
     std::printf("  Wine recolouring, re-framing and repainting the same windows unskinned: %.1f ms; ratio %.2f\n", rf, sw / rf);
+
+    // 3. Options and output settings, repainted whole, skinned and not.
+    auto repaint = [&](std::vector<double>& into) {
+        for (int i = 0; i < 10; ++i) {
+            const auto t = Clock::now();
+            for (forms::TCustomForm* f : {static_cast<forms::TCustomForm*>(app::OptionForm),
+                                          static_cast<forms::TCustomForm*>(app::ConvertForm)})
+                RedrawWindow(f->Handle(), nullptr, nullptr,
+                             RDW_INVALIDATE | RDW_FRAME | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            GdiFlush();
+            into.push_back(Ms(t));
+        }
+    };
+    app::OptionForm->Show();
+    app::ConvertForm->Show();
+    std::vector<double> skinnedPaint, plainPaint;
+    for (int block = 0; block < 12; ++block) {
+        const bool skinned = block % 2 == 1;
+        d->SetActive(skinned);
+        for (int i = 0; i < 300 && (skinned ? !AllSkinned() : !Manager().FormSkinners().empty()); ++i) Pump(10);
+        Pump(100);
+        repaint(skinned ? skinnedPaint : plainPaint);
+    }
+    const double sp = Median(skinnedPaint), pp = Median(plainPaint);
+    std::printf("options and output settings repainted whole, skinned: %.2f ms; with None: %.2f ms; ratio %.2f (limit 2)\n",
+                sp, pp, sp / pp);
     skin::DestroySkinManager();
-    return frame < 4.0 && sw < 150.0 ? 0 : 2;
+    return frame < 4.0 && sw < 150.0 && sp <= 2 * pp ? 0 : 2;
 }

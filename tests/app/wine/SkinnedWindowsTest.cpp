@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "app/Convert.h"
 #include "app/EverydayTips.h"
+#include "app/QueryDialog.h"
+#include "app/about.h"
 #include "app/Main.h"
 #include "app/option.h"
 #include "framework/com/WinText.h"
@@ -249,5 +252,42 @@ WT_TEST(SkinnedWindows, AMessageBoxComesUpInTheSkin) {
     CHECK(g_box.skinned);
     // Closed, its skinner is purged by the next job.
     REQUIRE(ft::PumpUntil([&] { return Manager().FormSkinners().size() == 1; }, 3000));
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(SkinnedWindows, EveryWindowsControlsWearEachSkin) {
+    ProgramWindows w("skinned-controls", "");
+    CopySkins(w);
+    skin::TSkinData* d = MainForm->SkinData1;
+    REQUIRE(ft::PumpUntil([&] { return Skinned(MainForm->Handle()); }, 3000));
+    struct Window {
+        const char* name;
+        forms::TCustomForm* form;
+    };
+    // The progress window is left out: showing it starts a batch.
+    const Window windows[] = {{"main", MainForm},           {"options", OptionForm},
+                              {"output", app::ConvertForm}, {"tips", app::TipForm},
+                              {"about", app::AboutForm},    {"query", app::DialogForm}};
+    for (const char* skinName : {"builtin", "slate", "meadow"}) {
+        if (std::string(skinName) != "builtin") {
+            const int jobs = Manager().JobsRun();
+            d->SetSkinFile(app::TOptionForm::SkinPath(forms::Utf8ToText(skinName)));
+            REQUIRE(JobRan(jobs));
+        }
+        for (const Window& win : windows) {
+            if (win.form != MainForm) win.form->Show();
+            Place(win.form, 0, 0);
+            REQUIRE(ft::PumpUntil([&] { return Skinned(win.form->Handle()); }, 3000));
+            RedrawWindow(win.form->Handle(), nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_FRAME | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            ft::Pump(300);
+            // Each window's controls have their skinners.
+            CHECK(!SkinnerOf(win.form->Handle())->Skinners.empty());
+            Shoot(win.form->Handle(), std::string("skin-controls-") + win.name + "-" + skinName + ".png");
+            if (win.form != MainForm) win.form->Hide();
+            SetWindowPos(win.form->Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+        MainForm->SetEnabled(true);
+    }
     CHECK(w.Errors().empty());
 }

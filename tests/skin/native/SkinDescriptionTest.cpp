@@ -168,7 +168,7 @@ TEST(SkinDescription, ElementReadersKeepTheirOwnRules) {
         "[SunkEdge]\r\nImage=missing.bmp\r\n"
         "[Personality]\r\nmenuBar=bar.bmp\r\n"
         "[Colours]\r\nButtonText=9 9 9\r\n";
-    SkinPixels combo = Solid(4, 1);
+    SkinPixels combo = Solid(8, 1);  // four frames of two columns
     combo.SetPixel(0, 0, 0x0000FF);
     auto p = Parse(ini, {{"bar.bmp", Solid(32, 16)}, {"edge.bmp", Solid(16, 16)}, {"combo.bmp", combo}});
     const SkinElements& e = p->e;
@@ -184,7 +184,10 @@ TEST(SkinDescription, ElementReadersKeepTheirOwnRules) {
     EXPECT_EQ(e.Tabs->Tile, 1);
     EXPECT_EQ(e.Tabs->Bitmap2.width, 16);
     ASSERT_TRUE(e.ComboButton);
-    EXPECT_EQ(e.ComboButton->Bitmap2.Pixel(3, 0), 0x0000FFu);  // mirrored
+    // Each frame mirrored where it stands: frame 1 stays frame 1.
+    EXPECT_EQ(e.ComboButton->Bitmap2.Pixel(1, 0), 0x0000FFu);
+    EXPECT_NE(e.ComboButton->Bitmap2.Pixel(0, 0), 0x0000FFu);
+    EXPECT_NE(e.ComboButton->Bitmap2.Pixel(7, 0), 0x0000FFu);
     EXPECT_EQ(e.ComboButton->Bitmap.Pixel(0, 0), 0x0000FFu);
     ASSERT_TRUE(e.SunkEdge);  // named, though the picture is missing
     EXPECT_TRUE(e.SunkEdge->Bitmap.Empty());
