@@ -62,8 +62,11 @@ setup)
     fi
     load_state
     echo "prefix $WINEPREFIX, display $DISPLAY"
-    # A persistent server keeps the many short test programs fast.
-    setsid "$WINESERVER" -p >/dev/null 2>&1 </dev/null
+    # A persistent server keeps the many short test programs fast and the
+    # session's services running from here on. It needs the prefix's
+    # folder to exist.
+    mkdir -p "$WINEPREFIX"
+    setsid "$WINESERVER" -p >/dev/null 2>&1 </dev/null || wine_die "wineserver did not start"
     wine_prepare_prefix "$state_dir/wineboot.log" test
     echo "registered: $REGISTER_DLLS"
     ;;
@@ -71,7 +74,17 @@ run)
     load_state
     prog=${1:?program}
     shift
-    exec "$WINE64" "$prog" "$@"
+    # The program's output goes through a file: a process it starts that
+    # outlives it (Wine starts the desktop on demand) would otherwise hold
+    # ctest's pipe open until the test's timeout. A killed run leaves its
+    # file under wine/logs.
+    mkdir -p "$state_dir/logs"
+    log=$state_dir/logs/$(basename "$prog").$$.log
+    "$WINE64" "$prog" "$@" >"$log" 2>&1
+    rc=$?
+    cat "$log"
+    rm -f "$log"
+    exit $rc
     ;;
 cleanup)
     if [ -f "$state" ]; then
