@@ -211,8 +211,7 @@ HRESULT WmvCustomProfile::AddAudioStream(IWMProfile* profile) {
     // A media type of its own over the codec's format.
     WM_MEDIA_TYPE mt{};
     mt.majortype = MEDIATYPE_Audio;
-    mt.subtype = GUID{0x00000000, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-    mt.subtype.Data1 = wfx->wFormatTag;
+    mt.subtype = com::SubtypeFromFourCC(wfx->wFormatTag);
     mt.bFixedSizeSamples = TRUE;
     mt.bTemporalCompression = FALSE;
     mt.lSampleSize = wfx->nBlockAlign;

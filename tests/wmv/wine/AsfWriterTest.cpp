@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/com/ComPtr.h"
+#include "framework/com/MediaType.h"
 #include "framework/com/WinText.h"
 #include "platform/asf/AsfWriter.h"
 #include "platform/wm/WmCatalog.h"
@@ -127,7 +128,7 @@ WT_TEST(AsfWriter, ProfileDecidesThePins) {
     REQUIRE_HR(props->GetMediaType(nullptr, &size));
     std::vector<WM_MEDIA_TYPE> type((size + sizeof(WM_MEDIA_TYPE) - 1) / sizeof(WM_MEDIA_TYPE));
     REQUIRE_HR(props->GetMediaType(type.data(), &size));
-    type[0].subtype = wm::SubtypeFromFourCC(0x0162);
+    type[0].subtype = com::SubtypeFromFourCC(0x0162);
     REQUIRE_HR(props->SetMediaType(type.data()));
     REQUIRE_HR(audioOnly->ReconfigStream(stream.Get()));
     CHECK_HR_EQ(config->ConfigureFilterUsingProfile(audioOnly.Get()), NS_E_AUDIO_CODEC_NOT_INSTALLED);
