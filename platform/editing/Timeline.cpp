@@ -455,19 +455,8 @@ STDMETHODIMP TimelineNode::SetMediaTypeForVB(LONG type) {
         return SetMediaType(&mt);
     }
     if (type != 0) return E_INVALIDARG;
-    VIDEOINFOHEADER vih{};
-    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih.bmiHeader.biWidth = 320;
-    vih.bmiHeader.biHeight = 240;
-    vih.bmiHeader.biPlanes = 1;
-    vih.bmiHeader.biBitCount = 32;
-    vih.bmiHeader.biSizeImage = 320 * 240 * 4;
-    mt.majortype = MEDIATYPE_Video;
-    mt.subtype = MEDIASUBTYPE_RGB32;
-    mt.formattype = FORMAT_VideoInfo;
-    mt.cbFormat = sizeof vih;
-    mt.pbFormat = reinterpret_cast<BYTE*>(&vih);
-    return SetMediaType(&mt);
+    dshow::MediaType video = com::Rgb32VideoType(320, 240);
+    return SetMediaType(&video.Edit());
 }
 
 STDMETHODIMP TimelineNode::GetOutputBuffering(int* buffer) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/com/Bstr.h"
+#include "framework/com/MediaType.h"
 #include "framework/com/WinText.h"
 #include "platform/core/Demuxer.h"
 #include "platform/core/MediaError.h"
@@ -52,24 +53,10 @@ FrontEnd BuildFrontEnd(const std::u16string& source, int width, int height, doub
     REQUIRE_HR(fe.timeline->CreateEmptyNode(fe.videoGroup.Put(), TIMELINE_MAJOR_TYPE_GROUP));
     REQUIRE_HR(fe.timeline->CreateEmptyNode(fe.audioGroup.Put(), TIMELINE_MAJOR_TYPE_GROUP));
 
-    VIDEOINFOHEADER vih{};
-    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih.bmiHeader.biPlanes = 1;
-    vih.bmiHeader.biBitCount = 32;
-    vih.bmiHeader.biWidth = width;
-    vih.bmiHeader.biHeight = height;
-    vih.bmiHeader.biSizeImage = width * 4 * height;
-    AM_MEDIA_TYPE mt{};
-    mt.majortype = MEDIATYPE_Video;
-    mt.subtype = MEDIASUBTYPE_RGB32;
-    mt.formattype = FORMAT_VideoInfo;
-    mt.bFixedSizeSamples = TRUE;
-    mt.lSampleSize = vih.bmiHeader.biSizeImage;
-    mt.cbFormat = sizeof vih;
-    mt.pbFormat = reinterpret_cast<BYTE*>(&vih);
+    com::MediaType mt = com::Rgb32VideoType(width, height);
     ComPtr<IAMTimelineGroup> vg, ag;
     REQUIRE_HR(fe.videoGroup.As(IID_IAMTimelineGroup, vg));
-    REQUIRE_HR(vg->SetMediaType(&mt));
+    REQUIRE_HR(vg->SetMediaType(&mt.Edit()));
     REQUIRE_HR(vg->SetOutputFPS(fps));
     REQUIRE_HR(fe.timeline->AddGroup(fe.videoGroup.Get()));
     AM_MEDIA_TYPE amt{};
