@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "convctl/FilterUtil.h"
 #include "framework/com/ComPtr.h"
 #include "framework/com/MediaType.h"
 #include "framework/com/WinText.h"
@@ -81,8 +82,8 @@ struct WriterGraph {
         ComPtr<IPin> video, audio;
         fe.engine->GetGroupOutputPin(0, video.Put());
         fe.engine->GetGroupOutputPin(1, audio.Put());
-        HRESULT hr = fe.graph->Connect(video.Get(), pt::FreePin(writer.Get(), PINDIR_INPUT).Get());
-        if (SUCCEEDED(hr)) hr = fe.graph->Connect(audio.Get(), pt::FreePin(writer.Get(), PINDIR_INPUT).Get());
+        HRESULT hr = fe.graph->Connect(video.Get(), convctl::FindUnconnectedPin(writer.Get(), PINDIR_INPUT).Get());
+        if (SUCCEEDED(hr)) hr = fe.graph->Connect(audio.Get(), convctl::FindUnconnectedPin(writer.Get(), PINDIR_INPUT).Get());
         return hr;
     }
     ComPtr<IMediaControl> Control() {
@@ -187,7 +188,7 @@ WT_TEST(AsfWriter, RefusesPicturesTheEncodersCannotTake) {
     WriterGraph g("asfwriter_odd.wmv", SystemProfile(0).Get(), 1);
     ComPtr<IPin> video;
     g.fe.engine->GetGroupOutputPin(0, video.Put());
-    CHECK(FAILED(g.fe.graph->Connect(video.Get(), pt::FreePin(g.writer.Get(), PINDIR_INPUT).Get())));
+    CHECK(FAILED(g.fe.graph->Connect(video.Get(), convctl::FindUnconnectedPin(g.writer.Get(), PINDIR_INPUT).Get())));
     // Unconnected pins keep the graph from starting.
     CHECK(FAILED(g.Control()->Run()));
 }
