@@ -62,9 +62,9 @@ STDMETHODIMP Timeline::CreateEmptyNode(IAMTimelineObj** obj, TIMELINE_MAJOR_TYPE
     default: return E_INVALIDARG;
     }
     return com::ComGuard([&] {
-        auto* node = new TimelineNode(this, type);
-        m_nodes.push_back(node);
-        *obj = node;
+        ComPtr<TimelineNode> node = com::MakeObject<TimelineNode>(this, type);
+        m_nodes.push_back(node.Get());
+        *obj = node.Detach();
         return S_OK;
     });
 }

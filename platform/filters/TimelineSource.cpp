@@ -321,12 +321,13 @@ HRESULT TimelineSource::Create(std::vector<SourceGroup> groups, TimelineSource**
     if (!out) return E_POINTER;
     *out = nullptr;
     return com::ComGuard([&] {
-        auto* filter = new TimelineSource();
+        // Held from birth: a pin that fails to construct frees the filter.
+        auto filter = com::ComPtr<TimelineSource>::Adopt(new TimelineSource());
         for (size_t i = 0; i < groups.size(); ++i) {
             const std::u16string name = (groups[i].video ? u"Video " : u"Audio ") + std::u16string(1, char16_t(u'0' + i));
-            filter->m_pins.push_back(std::make_unique<SourcePin>(*filter, std::move(groups[i]), name));
+            filter->m_pins.push_back(std::make_unique<SourcePin>(*filter.Get(), std::move(groups[i]), name));
         }
-        *out = filter;
+        *out = filter.Detach();
         return S_OK;
     });
 }
