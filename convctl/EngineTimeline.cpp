@@ -119,9 +119,12 @@ HRESULT ConversionEngine::BuildTracksAndSources() {
     ComPtr<IAMTimelineSrc> videoSrc, audioSrc;
     hr = videoSource.As(IID_IAMTimelineSrc, videoSrc);
     if (FAILED(hr)) return FailStart(hr, "The video source could not be loaded");
-    // The results are ORed together, so any failure shows.
-    hr = videoSource->SetStartStop(start, stop) | videoSrc->SetMediaTimes(start, stop) |
-         videoSrc->SetMediaName(name.Get()) | videoSrc->SetStretchMode(RESIZEF_STRETCH);
+    // Each call runs in turn (the operands of | have no fixed order); the
+    // results are then ORed together, so any failure shows.
+    hr = videoSource->SetStartStop(start, stop);
+    hr |= videoSrc->SetMediaTimes(start, stop);
+    hr |= videoSrc->SetMediaName(name.Get());
+    hr |= videoSrc->SetStretchMode(RESIZEF_STRETCH);
     if (FAILED(hr)) {
         FailStart(hr, "The video source could not be loaded");
         return E_FAIL;
@@ -129,8 +132,9 @@ HRESULT ConversionEngine::BuildTracksAndSources() {
 
     hr = audioSource.As(IID_IAMTimelineSrc, audioSrc);
     if (FAILED(hr)) return FailStart(hr, "The audio source could not be loaded");
-    hr = audioSource->SetStartStop(start, stop) | audioSrc->SetMediaTimes(start, stop) |
-         audioSrc->SetMediaName(name.Get());
+    hr = audioSource->SetStartStop(start, stop);
+    hr |= audioSrc->SetMediaTimes(start, stop);
+    hr |= audioSrc->SetMediaName(name.Get());
     if (FAILED(hr)) {
         FailStart(hr, "The audio source could not be loaded");
         return E_FAIL;
