@@ -144,7 +144,7 @@ struct Control {
         obj->StartConversion();
         const bool ended = wt::PumpUntil([&] { return Completed(); }, kTimeoutMs);
         const double elapsed = Seconds(start);
-        wt::PumpMessages(20);  // an Error comes right after its Complete
+        wt::PumpPosted();  // an Error comes right after its Complete
         if (!ended) obj->StopConversion();
         const std::string error = Error();
         if (!ended || !error.empty()) {

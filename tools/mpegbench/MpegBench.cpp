@@ -77,7 +77,7 @@ double ThroughControl(EnumMediaOutputFormat format, const std::u16string& source
     control->StartConversion();
     const bool complete = wt::PumpUntil([&] { return seen(kCompleteEvent) != nullptr; }, kTimeoutMs);
     const double elapsed = Seconds(start);
-    wt::PumpMessages(20);  // an Error comes right after its Complete
+    wt::PumpPosted();  // an Error comes right after its Complete
     if (!complete) control->StopConversion();
     wt::Disconnect(control.Get(), DIID__IVantrexObjEvents, cookie);
     // Error(code, text): the harness's sink lists arguments in order.
