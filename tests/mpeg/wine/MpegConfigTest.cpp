@@ -81,7 +81,7 @@ WT_TEST(MpegConfig, AnyFailingCallMakesTheResultNegativeAndTheRestStillRun) {
 }
 
 // Each MPEG output format picks the preset that plans that format's
-// pictures; another format number falls back to plain MPEG-1.
+// pictures, the ones the control fixes for it; another format number falls back to plain MPEG-1.
 WT_TEST(MpegConfig, EachFormatPlansItsStandardPictures) {
     struct Case {
         LONG format;
@@ -115,5 +115,13 @@ WT_TEST(MpegConfig, EachFormatPlansItsStandardPictures) {
             wt::ReportFailure(__FILE__, __LINE__,
                               "format " + std::to_string(c.format) + ": " + std::to_string(plan.width) + "x" +
                                   std::to_string(plan.height) + " at " + std::to_string(fps) + " " + plan.videoCodec);
+        // The size and rate the control fixes for a disc format are the ones
+        // the encoder writes.
+        convctl::FormatPreset fixed{};
+        if (convctl::PresetFor(c.format, fixed)) {
+            CHECK_EQ(fixed.width, plan.width);
+            CHECK_EQ(fixed.height, plan.height);
+            CHECK(std::fabs(fixed.frameRate - fps) < 0.01);
+        }
     }
 }
