@@ -72,6 +72,15 @@ HRESULT ComGuard(F&& body) noexcept {
     }
 }
 
+// A simple property getter's answer: E_POINTER for a null slot, else the
+// value stored and S_OK.
+template <class T, class V>
+HRESULT GetValue(T* out, const V& value) {
+    if (!out) return E_POINTER;
+    *out = value;
+    return S_OK;
+}
+
 // Creates an object with its creation reference already held, so that
 // work after the construction may fail or throw without leaking it. May
 // throw std::bad_alloc: call it inside ComGuard at a COM boundary.

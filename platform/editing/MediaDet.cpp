@@ -69,9 +69,7 @@ STDMETHODIMP MediaDet::get_OutputStreams(LONG* count) {
 }
 
 STDMETHODIMP MediaDet::get_CurrentStream(LONG* index) {
-    if (!index) return E_POINTER;
-    *index = m_current;
-    return S_OK;
+    return com::GetValue(index, m_current);
 }
 
 STDMETHODIMP MediaDet::put_CurrentStream(LONG index) {
