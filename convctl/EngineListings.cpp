@@ -8,6 +8,8 @@
 
 #include "convctl/FilterUtil.h"
 #include "framework/com/Bstr.h"
+#include "framework/com/MediaType.h"
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 
 namespace convctl {
@@ -36,12 +38,11 @@ void ConversionEngine::ListAviCodecs(LONG type) {
         const std::u16string friendly = com::U16FromBstr(V_BSTR(name.Ptr()));
 
         ComPtr<IBindCtx> bindCtx;
-        LPOLESTR displayName = nullptr;
+        com::TaskMem<OLECHAR> displayName;
         if (FAILED(CreateBindCtx(0, bindCtx.Put())) ||
-            FAILED(moniker->GetDisplayName(bindCtx.Get(), nullptr, &displayName)) || !displayName)
+            FAILED(moniker->GetDisplayName(bindCtx.Get(), nullptr, displayName.Put())) || !displayName)
             continue;
-        const std::u16string identifier = com::U16(displayName);
-        CoTaskMemFree(displayName);
+        const std::u16string identifier = com::U16(displayName.Get());
         m_host.Fire_AVICodecListed(friendly, identifier, type);
     }
 }
@@ -201,21 +202,19 @@ void ShowCodecBox(HWND parent, const std::u16string& codecGuid, bool about) {
     if (FAILED(BindFilterByDisplayName(codecGuid, filter, &listedName)) || !filter) return;
     ComPtr<ISpecifyPropertyPages> pages;
     if (SUCCEEDED(filter.As(IID_ISpecifyPropertyPages, pages))) {
-        FILTER_INFO info{};
-        filter->QueryFilterInfo(&info);
+        com::FilterInfo info;
+        filter->QueryFilterInfo(info.Put());
         // A filter outside a graph has no name of its own yet: the caption
         // is then the name the compressor is listed under.
-        std::u16string caption = com::U16(info.achName);
+        std::u16string caption = com::U16(info.Get().achName);
         if (caption.empty()) caption = listedName;
-        CAUUID uuids{};
-        if (SUCCEEDED(pages->GetPages(&uuids)) && uuids.cElems > 0 && uuids.pElems) {
+        com::CaUuid uuids;
+        if (SUCCEEDED(pages->GetPages(uuids.Put())) && uuids.Get().cElems > 0 && uuids.Get().pElems) {
             IUnknown* object = filter.Get();
             const ModalOwner modal(parent);
-            OleCreatePropertyFrame(parent, 0, 0, com::W(caption), 1, &object, about ? 1 : uuids.cElems,
-                                   uuids.pElems, 0, 0, nullptr);
+            OleCreatePropertyFrame(parent, 0, 0, com::W(caption), 1, &object, about ? 1 : uuids.Get().cElems,
+                                   uuids.Get().pElems, 0, 0, nullptr);
         }
-        CoTaskMemFree(uuids.pElems);
-        if (info.pGraph) info.pGraph->Release();
         return;
     }
     ComPtr<IAMVfwCompressDialogs> dialogs;

@@ -7,6 +7,7 @@
 #include "convctl/FilterUtil.h"
 #include "convctl/Trace.h"
 #include "framework/com/Bstr.h"
+#include "framework/com/MediaType.h"
 #include "framework/com/WinText.h"
 
 namespace convctl {
@@ -42,8 +43,9 @@ StreamScan ScanStreams(IMediaDet* det, double* frameRate, double* duration, LONG
             scan.hasVideo = true;
             if (frameRate) det->get_FrameRate(frameRate);
             if (duration) det->get_StreamLength(duration);
-            AM_MEDIA_TYPE mt{};
-            if (SUCCEEDED(det->get_StreamMediaType(&mt))) {
+            com::MediaType type;
+            if (SUCCEEDED(det->get_StreamMediaType(type.Put()))) {
+                const AM_MEDIA_TYPE& mt = type.Get();
                 if (IsEqualGUID(mt.formattype, FORMAT_VideoInfo) && mt.pbFormat &&
                     mt.cbFormat >= sizeof(VIDEOINFOHEADER)) {
                     const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
@@ -57,7 +59,6 @@ StreamScan ScanStreams(IMediaDet* det, double* frameRate, double* duration, LONG
                 } else if (IsEqualGUID(mt.formattype, FORMAT_MPEG2Video)) {
                     Trace("Mpeg2Video Header 2");
                 }
-                FreeMediaTypeContents(mt);
             }
         } else if (IsEqualGUID(type, MEDIATYPE_Audio)) {
             scan.audioStream = i;

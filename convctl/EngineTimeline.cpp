@@ -7,6 +7,7 @@
 
 #include "convctl/FormatRules.h"
 #include "framework/com/Bstr.h"
+#include "framework/com/MediaType.h"
 #include "framework/com/WinText.h"
 
 namespace convctl {
@@ -61,29 +62,15 @@ HRESULT ConversionEngine::BuildVideoGroup(LONG sourceWidth, LONG sourceHeight, d
                              : "The source file has no video to take the frame size from; choose an output width "
                                "and height");
     }
-    VIDEOINFOHEADER vih{};
-    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih.bmiHeader.biPlanes = 1;
-    vih.bmiHeader.biBitCount = 32;
-    vih.bmiHeader.biWidth = m_outputWidth ? m_outputWidth : sourceWidth;
-    vih.bmiHeader.biHeight = m_outputHeight ? m_outputHeight : sourceHeight;
-    m_groupWidth = vih.bmiHeader.biWidth;
-    m_groupHeight = std::labs(vih.bmiHeader.biHeight);
-    vih.bmiHeader.biSizeImage =
-        static_cast<DWORD>(vih.bmiHeader.biWidth) * 4u * static_cast<DWORD>(std::labs(vih.bmiHeader.biHeight));
-
-    AM_MEDIA_TYPE mt{};
-    mt.majortype = MEDIATYPE_Video;
-    mt.subtype = MEDIASUBTYPE_RGB32;
-    mt.formattype = FORMAT_VideoInfo;
-    mt.bFixedSizeSamples = TRUE;
-    mt.lSampleSize = vih.bmiHeader.biSizeImage;
-    mt.cbFormat = sizeof vih;
-    mt.pbFormat = reinterpret_cast<BYTE*>(&vih);
+    const LONG width = m_outputWidth ? m_outputWidth : sourceWidth;
+    const LONG height = m_outputHeight ? m_outputHeight : sourceHeight;
+    m_groupWidth = width;
+    m_groupHeight = std::labs(height);
+    com::MediaType mt = com::Rgb32VideoType(width, height);
 
     ComPtr<IAMTimelineGroup> group;
     HRESULT hr = m_videoGroup.As(IID_IAMTimelineGroup, group);
-    if (SUCCEEDED(hr)) hr = group->SetMediaType(&mt);
+    if (SUCCEEDED(hr)) hr = group->SetMediaType(&mt.Edit());
     if (FAILED(hr)) return FailStart(hr, "The DirectX video group could not be set");
 
     const RateChoice rate = ChooseOutputRate(m_outputFrameRate, sourceRate, m_outputFormat);
@@ -132,9 +119,12 @@ HRESULT ConversionEngine::BuildTracksAndSources() {
     ComPtr<IAMTimelineSrc> videoSrc, audioSrc;
     hr = videoSource.As(IID_IAMTimelineSrc, videoSrc);
     if (FAILED(hr)) return FailStart(hr, "The video source could not be loaded");
-    // The results are ORed together, so any failure shows.
-    hr = videoSource->SetStartStop(start, stop) | videoSrc->SetMediaTimes(start, stop) |
-         videoSrc->SetMediaName(name.Get()) | videoSrc->SetStretchMode(RESIZEF_STRETCH);
+    // Each call runs in turn (the operands of | have no fixed order); the
+    // results are then ORed together, so any failure shows.
+    hr = videoSource->SetStartStop(start, stop);
+    hr |= videoSrc->SetMediaTimes(start, stop);
+    hr |= videoSrc->SetMediaName(name.Get());
+    hr |= videoSrc->SetStretchMode(RESIZEF_STRETCH);
     if (FAILED(hr)) {
         FailStart(hr, "The video source could not be loaded");
         return E_FAIL;
@@ -142,8 +132,9 @@ HRESULT ConversionEngine::BuildTracksAndSources() {
 
     hr = audioSource.As(IID_IAMTimelineSrc, audioSrc);
     if (FAILED(hr)) return FailStart(hr, "The audio source could not be loaded");
-    hr = audioSource->SetStartStop(start, stop) | audioSrc->SetMediaTimes(start, stop) |
-         audioSrc->SetMediaName(name.Get());
+    hr = audioSource->SetStartStop(start, stop);
+    hr |= audioSrc->SetMediaTimes(start, stop);
+    hr |= audioSrc->SetMediaName(name.Get());
     if (FAILED(hr)) {
         FailStart(hr, "The audio source could not be loaded");
         return E_FAIL;

@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "framework/com/MediaType.h"
 #include "framework/com/WinText.h"
 
 namespace convctl {
@@ -27,18 +28,13 @@ constexpr DWORD kWaveFormatBytes = 18;  // WAVEFORMATEX without its codec data
 bool VideoGroupSize(IAMTimelineObj* videoGroup, LONG* width, LONG* height) {
     ComPtr<IAMTimelineGroup> group;
     if (!videoGroup || FAILED(videoGroup->QueryInterface(IID_IAMTimelineGroup, group.PutVoid()))) return false;
-    AM_MEDIA_TYPE mt{};
-    if (FAILED(group->GetMediaType(&mt))) return false;
-    bool ok = false;
-    if (IsEqualGUID(mt.formattype, FORMAT_VideoInfo) && mt.pbFormat && mt.cbFormat >= sizeof(VIDEOINFOHEADER)) {
-        const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
-        *width = vih->bmiHeader.biWidth;
-        *height = vih->bmiHeader.biHeight < 0 ? -vih->bmiHeader.biHeight : vih->bmiHeader.biHeight;
-        ok = true;
-    }
-    if (mt.pbFormat) CoTaskMemFree(mt.pbFormat);
-    if (mt.pUnk) mt.pUnk->Release();
-    return ok;
+    com::MediaType mt;
+    if (FAILED(group->GetMediaType(mt.Put()))) return false;
+    const auto* vih = mt.Format<VIDEOINFOHEADER>();
+    if (!IsEqualGUID(mt.Get().formattype, FORMAT_VideoInfo) || !vih) return false;
+    *width = vih->bmiHeader.biWidth;
+    *height = vih->bmiHeader.biHeight < 0 ? -vih->bmiHeader.biHeight : vih->bmiHeader.biHeight;
+    return true;
 }
 
 }  // namespace
@@ -215,8 +211,7 @@ HRESULT WmvCustomProfile::AddAudioStream(IWMProfile* profile) {
     // A media type of its own over the codec's format.
     WM_MEDIA_TYPE mt{};
     mt.majortype = MEDIATYPE_Audio;
-    mt.subtype = GUID{0x00000000, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-    mt.subtype.Data1 = wfx->wFormatTag;
+    mt.subtype = com::SubtypeFromFourCC(wfx->wFormatTag);
     mt.bFixedSizeSamples = TRUE;
     mt.bTemporalCompression = FALSE;
     mt.lSampleSize = wfx->nBlockAlign;

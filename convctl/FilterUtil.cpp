@@ -70,12 +70,4 @@ ComPtr<IPin> FindUnconnectedPin(IBaseFilter* filter, PIN_DIRECTION direction, in
     return none;
 }
 
-void FreeMediaTypeContents(AM_MEDIA_TYPE& mt) {
-    if (mt.cbFormat && mt.pbFormat) CoTaskMemFree(mt.pbFormat);
-    mt.cbFormat = 0;
-    mt.pbFormat = nullptr;
-    if (mt.pUnk) mt.pUnk->Release();
-    mt.pUnk = nullptr;
-}
-
 }  // namespace convctl

@@ -21,7 +21,4 @@ HRESULT BindFilterByDisplayName(const std::u16string& name, com::ComPtr<IBaseFil
 // ConnectedTo answers VFW_E_NOT_CONNECTED); null when there is none.
 com::ComPtr<IPin> FindUnconnectedPin(IBaseFilter* filter, PIN_DIRECTION direction, int n = 0);
 
-// Frees what an AM_MEDIA_TYPE points to (format block, pUnk).
-void FreeMediaTypeContents(AM_MEDIA_TYPE& mt);
-
 }  // namespace convctl

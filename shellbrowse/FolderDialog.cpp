@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/com/ComPtr.h"
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/Forms.h"
 
@@ -286,41 +287,44 @@ int CALLBACK TBrowseFolderDialog::BrowseCallback(HWND wnd, UINT msg, LPARAM lPar
 bool TBrowseFolderDialog::Execute() {
     const HWND owner = OwnerWindow();
     const bool statusWanted = !m_statusText.empty() || m_showSelectionInStatus;
-    auto* displayName = m_malloc ? static_cast<WCHAR*>(m_malloc->Alloc(MAX_PATH * sizeof(WCHAR))) : nullptr;
+    // The shell's allocator is COM's task allocator: the owners free with it
+    // on every way out.
+    com::TaskMem<WCHAR> displayName(m_malloc ? static_cast<WCHAR*>(m_malloc->Alloc(MAX_PATH * sizeof(WCHAR)))
+                                             : nullptr);
     if (!displayName) {
         m_selection.clear();
         ForgetItem();
         return false;
     }
-    displayName[0] = 0;
-    const HRESULT coInit = CoInitialize(nullptr);
-    LPITEMIDLIST root = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(owner, RootCsidl(m_root, WindowsNT()), &root))) root = nullptr;
+    displayName.Get()[0] = 0;
+    const com::ComInit comScope;
+    com::Pidl root;
+    if (FAILED(SHGetSpecialFolderLocation(owner, RootCsidl(m_root, WindowsNT()), root.Put()))) root.Reset();
 
     BROWSEINFOW info{};
     info.hwndOwner = owner;
-    info.pidlRoot = root;
-    info.pszDisplayName = displayName;
+    info.pidlRoot = root.Get();
+    info.pszDisplayName = displayName.Get();
     info.lpszTitle = com::W(m_title);
     info.ulFlags = BrowseInfoFlags(m_options, statusWanted);
     info.lpfn = &BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(this);
-    LPITEMIDLIST chosen = nullptr;
+    com::Pidl chosen;
     {
         QuietErrors quiet;
-        chosen = SHBrowseForFolderW(&info);
+        chosen.Reset(SHBrowseForFolderW(&info));
     }
 
     String path;
     if (chosen) {
         bool success = false;
         if (m_options.Has(TBrowseFlag::bfComputers)) {
-            path = u"\\\\" + com::U16(displayName);
-            const String fsPath = PathOfItem(chosen);
+            path = u"\\\\" + com::U16(displayName.Get());
+            const String fsPath = PathOfItem(chosen.Get());
             if (!fsPath.empty()) path = fsPath;
             success = true;
         } else {
-            path = PathOfItem(chosen);
+            path = PathOfItem(chosen.Get());
             success = !path.empty();
         }
         m_imageIndex = info.iImage;
@@ -330,16 +334,12 @@ bool TBrowseFolderDialog::Execute() {
                 m_imageIndex = fileInfo.iIcon;
         }
     }
-    if (root) m_malloc->Free(root);
-    m_malloc->Free(displayName);
-    if (SUCCEEDED(coInit)) CoUninitialize();
-
     m_dialog = nullptr;
     if (t_open == this) t_open = nullptr;
     if (chosen) {
         m_selection = path;
         ForgetItem();
-        m_item = chosen;
+        m_item = chosen.Detach();
         return true;
     }
     m_selection.clear();

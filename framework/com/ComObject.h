@@ -13,7 +13,8 @@
 //       ~Foo() override = default;
 //   };
 //
-// Objects start with a count of 1 held by their creator (see MakeObject).
+// Objects start with a count of 1 held by their creator: make them with
+// MakeObject, which hands that reference to a ComPtr at once.
 #pragma once
 
 #include <windows.h>
@@ -22,6 +23,8 @@
 #include <atomic>
 #include <new>
 #include <utility>
+
+#include "framework/com/ComPtr.h"
 
 namespace com {
 
@@ -69,6 +72,23 @@ HRESULT ComGuard(F&& body) noexcept {
     }
 }
 
+// A simple property getter's answer: E_POINTER for a null slot, else the
+// value stored and S_OK.
+template <class T, class V>
+HRESULT GetValue(T* out, const V& value) {
+    if (!out) return E_POINTER;
+    *out = value;
+    return S_OK;
+}
+
+// Creates an object with its creation reference already held, so that
+// work after the construction may fail or throw without leaking it. May
+// throw std::bad_alloc: call it inside ComGuard at a COM boundary.
+template <class T, class... Args>
+ComPtr<T> MakeObject(Args&&... args) {
+    return ComPtr<T>::Adopt(new T(std::forward<Args>(args)...));
+}
+
 // Creates an object and queries it; the creation reference is dropped, so
 // a failed query frees the object again.
 template <class T, class... Args>
@@ -76,10 +96,7 @@ HRESULT CreateAndQuery(REFIID iid, void** out, Args&&... args) {
     if (!out) return E_POINTER;
     *out = nullptr;
     return ComGuard([&]() -> HRESULT {
-        T* obj = new T(std::forward<Args>(args)...);
-        const HRESULT hr = obj->QueryInterface(iid, out);
-        obj->Release();
-        return hr;
+        return MakeObject<T>(std::forward<Args>(args)...)->QueryInterface(iid, out);
     });
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "framework/com/ComPtr.h"
+#include "framework/com/MediaType.h"
 #include "framework/com/WinText.h"
 #include "platform/wm/WmStreamConfig.h"
 
@@ -18,7 +19,7 @@ std::u16string PinName(const char* kind, int ordinal) {
 
 HRESULT PlanStream(const wm::StreamSettings& s, StreamPlan& plan) {
     DWORD tag = 0;
-    if (!wm::FourCCFromSubtype(s.mediaType.Header().subtype, &tag))
+    if (!com::FourCCFromSubtype(s.mediaType.Header().subtype, &tag))
         return s.IsVideo() ? NS_E_VIDEO_CODEC_NOT_INSTALLED : NS_E_AUDIO_CODEC_NOT_INSTALLED;
     plan.video = s.IsVideo();
     plan.tag = tag;

@@ -167,11 +167,11 @@ STDMETHODIMP OutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* pmt) {
 
     ComPtr<IEnumMediaTypes> types;
     if (SUCCEEDED(receiver->EnumMediaTypes(types.Put())) && types) {
-        AM_MEDIA_TYPE* offered = nullptr;
-        while (types->Next(1, &offered, nullptr) == S_OK) {
-            const bool ok = MatchesPattern(*offered, pattern) && SUCCEEDED(TryConnect(receiver, *offered));
-            DeleteMediaType(offered);
-            if (ok) return S_OK;
+        for (;;) {
+            AM_MEDIA_TYPE* next = nullptr;
+            if (types->Next(1, &next, nullptr) != S_OK) break;
+            const com::MediaTypePtr offered(next);
+            if (MatchesPattern(*offered, pattern) && SUCCEEDED(TryConnect(receiver, *offered))) return S_OK;
         }
     }
     return VFW_E_NO_ACCEPTABLE_TYPES;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "framework/com/Bstr.h"
+#include "framework/com/MediaType.h"
 #include "framework/com/WinText.h"
 #include "platform/dshow/MediaResult.h"
 #include "platform/dshow/Win32Files.h"
@@ -13,13 +14,6 @@ namespace plat {
 using dshow::MediaGuard;
 
 namespace {
-
-// The subtype of a four-character code: {fourcc-0000-0010-8000-00AA00389B71}.
-GUID SubtypeOfFourcc(uint32_t fourcc) {
-    GUID g = MEDIASUBTYPE_PCM;  // the base GUID with tag 1
-    g.Data1 = fourcc;
-    return g;
-}
 
 // Bytes of a 24-bit DIB with its header; false when the size does not fit
 // the 32-bit count callers allocate by.
@@ -75,9 +69,7 @@ STDMETHODIMP MediaDet::get_OutputStreams(LONG* count) {
 }
 
 STDMETHODIMP MediaDet::get_CurrentStream(LONG* index) {
-    if (!index) return E_POINTER;
-    *index = m_current;
-    return S_OK;
+    return com::GetValue(index, m_current);
 }
 
 STDMETHODIMP MediaDet::put_CurrentStream(LONG index) {
@@ -186,7 +178,7 @@ STDMETHODIMP MediaDet::get_StreamMediaType(AM_MEDIA_TYPE* type) {
         vih->bmiHeader.biPlanes = 1;
         vih->bmiHeader.biCompression = s->fourcc;
         type->majortype = MEDIATYPE_Video;
-        type->subtype = s->fourcc ? SubtypeOfFourcc(s->fourcc) : GUID_NULL;
+        type->subtype = s->fourcc ? com::SubtypeFromFourCC(s->fourcc) : GUID_NULL;
         type->bTemporalCompression = TRUE;
         type->formattype = FORMAT_VideoInfo;
         type->cbFormat = sizeof(VIDEOINFOHEADER);

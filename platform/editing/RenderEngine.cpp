@@ -37,11 +37,9 @@ HRESULT DescribeGroup(IAMTimelineObj* groupObj, SourceGroup& g) {
     ComPtr<IAMTimelineGroup> group;
     HRESULT hr = ComPtr<IAMTimelineObj>(groupObj).As(IID_IAMTimelineGroup, group);
     if (FAILED(hr)) return hr;
-    AM_MEDIA_TYPE mt{};
-    hr = group->GetMediaType(&mt);
+    dshow::MediaType type;
+    hr = group->GetMediaType(type.Put());
     if (FAILED(hr)) return hr;
-    dshow::MediaType type(mt);
-    dshow::FreeMediaType(mt);
 
     if (IsEqualGUID(type.Get().majortype, MEDIATYPE_Video)) {
         const auto* vih = type.Format<VIDEOINFOHEADER>();

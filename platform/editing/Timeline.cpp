@@ -62,9 +62,9 @@ STDMETHODIMP Timeline::CreateEmptyNode(IAMTimelineObj** obj, TIMELINE_MAJOR_TYPE
     default: return E_INVALIDARG;
     }
     return com::ComGuard([&] {
-        auto* node = new TimelineNode(this, type);
-        m_nodes.push_back(node);
-        *obj = node;
+        ComPtr<TimelineNode> node = com::MakeObject<TimelineNode>(this, type);
+        m_nodes.push_back(node.Get());
+        *obj = node.Detach();
         return S_OK;
     });
 }
@@ -96,9 +96,7 @@ STDMETHODIMP Timeline::GetGroup(IAMTimelineObj** group, LONG index) {
 }
 
 STDMETHODIMP Timeline::GetGroupCount(LONG* count) {
-    if (!count) return E_POINTER;
-    *count = static_cast<LONG>(m_groups.size());
-    return S_OK;
+    return com::GetValue(count, static_cast<LONG>(m_groups.size()));
 }
 
 STDMETHODIMP Timeline::ClearAllGroups() {
@@ -107,9 +105,7 @@ STDMETHODIMP Timeline::ClearAllGroups() {
 }
 
 STDMETHODIMP Timeline::GetInsertMode(LONG* mode) {
-    if (!mode) return E_POINTER;
-    *mode = m_insertMode;
-    return S_OK;
+    return com::GetValue(mode, m_insertMode);
 }
 
 STDMETHODIMP Timeline::SetInsertMode(LONG mode) {
@@ -123,9 +119,7 @@ STDMETHODIMP Timeline::EnableTransitions(BOOL enabled) {
 }
 
 STDMETHODIMP Timeline::TransitionsEnabled(BOOL* enabled) {
-    if (!enabled) return E_POINTER;
-    *enabled = m_transitions;
-    return S_OK;
+    return com::GetValue(enabled, m_transitions);
 }
 
 STDMETHODIMP Timeline::EnableEffects(BOOL enabled) {
@@ -134,9 +128,7 @@ STDMETHODIMP Timeline::EnableEffects(BOOL enabled) {
 }
 
 STDMETHODIMP Timeline::EffectsEnabled(BOOL* enabled) {
-    if (!enabled) return E_POINTER;
-    *enabled = m_effects;
-    return S_OK;
+    return com::GetValue(enabled, m_effects);
 }
 
 STDMETHODIMP Timeline::SetInterestRange(REFERENCE_TIME, REFERENCE_TIME) { return S_OK; }
@@ -166,9 +158,7 @@ STDMETHODIMP Timeline::SetDefaultFPS(double fps) {
 }
 
 STDMETHODIMP Timeline::GetDefaultFPS(double* fps) {
-    if (!fps) return E_POINTER;
-    *fps = m_defaultFps;
-    return S_OK;
+    return com::GetValue(fps, m_defaultFps);
 }
 
 STDMETHODIMP Timeline::IsDirty(BOOL* dirty) {
@@ -282,29 +272,21 @@ STDMETHODIMP TimelineNode::SetSubObjectGUID(GUID guid) {
 }
 
 STDMETHODIMP TimelineNode::GetSubObjectGUID(GUID* guid) {
-    if (!guid) return E_POINTER;
-    *guid = m_subObjectGuid;
-    return S_OK;
+    return com::GetValue(guid, m_subObjectGuid);
 }
 
 STDMETHODIMP TimelineNode::GetSubObjectLoaded(BOOL* loaded) {
-    if (!loaded) return E_POINTER;
-    *loaded = m_subObject ? TRUE : FALSE;
-    return S_OK;
+    return com::GetValue(loaded, m_subObject ? TRUE : FALSE);
 }
 
 STDMETHODIMP TimelineNode::GetTimelineType(TIMELINE_MAJOR_TYPE* type) {
-    if (!type) return E_POINTER;
-    *type = m_type;
-    return S_OK;
+    return com::GetValue(type, m_type);
 }
 
 STDMETHODIMP TimelineNode::SetTimelineType(TIMELINE_MAJOR_TYPE type) { return type == m_type ? S_OK : E_NOTIMPL; }
 
 STDMETHODIMP TimelineNode::GetUserID(LONG* id) {
-    if (!id) return E_POINTER;
-    *id = m_userId;
-    return S_OK;
+    return com::GetValue(id, m_userId);
 }
 
 STDMETHODIMP TimelineNode::SetUserID(LONG id) {
@@ -313,9 +295,7 @@ STDMETHODIMP TimelineNode::SetUserID(LONG id) {
 }
 
 STDMETHODIMP TimelineNode::GetGenID(LONG* id) {
-    if (!id) return E_POINTER;
-    *id = m_genId;
-    return S_OK;
+    return com::GetValue(id, m_genId);
 }
 
 STDMETHODIMP TimelineNode::GetUserName(BSTR* name) { return OutBstr(m_userName, name); }
@@ -326,9 +306,7 @@ STDMETHODIMP TimelineNode::SetUserName(BSTR name) {
 }
 
 STDMETHODIMP TimelineNode::GetMuted(BOOL* muted) {
-    if (!muted) return E_POINTER;
-    *muted = m_muted;
-    return S_OK;
+    return com::GetValue(muted, m_muted);
 }
 
 STDMETHODIMP TimelineNode::SetMuted(BOOL muted) {
@@ -337,9 +315,7 @@ STDMETHODIMP TimelineNode::SetMuted(BOOL muted) {
 }
 
 STDMETHODIMP TimelineNode::GetLocked(BOOL* locked) {
-    if (!locked) return E_POINTER;
-    *locked = m_locked;
-    return S_OK;
+    return com::GetValue(locked, m_locked);
 }
 
 STDMETHODIMP TimelineNode::SetLocked(BOOL locked) {
@@ -425,9 +401,7 @@ STDMETHODIMP TimelineNode::SetOutputFPS(double fps) {
 }
 
 STDMETHODIMP TimelineNode::GetOutputFPS(double* fps) {
-    if (!fps) return E_POINTER;
-    *fps = m_outputFps;
-    return S_OK;
+    return com::GetValue(fps, m_outputFps);
 }
 
 STDMETHODIMP TimelineNode::SetGroupName(BSTR name) {
@@ -443,9 +417,7 @@ STDMETHODIMP TimelineNode::SetPreviewMode(BOOL preview) {
 }
 
 STDMETHODIMP TimelineNode::GetPreviewMode(BOOL* preview) {
-    if (!preview) return E_POINTER;
-    *preview = m_preview;
-    return S_OK;
+    return com::GetValue(preview, m_preview);
 }
 
 STDMETHODIMP TimelineNode::SetMediaTypeForVB(LONG type) {
@@ -455,25 +427,12 @@ STDMETHODIMP TimelineNode::SetMediaTypeForVB(LONG type) {
         return SetMediaType(&mt);
     }
     if (type != 0) return E_INVALIDARG;
-    VIDEOINFOHEADER vih{};
-    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih.bmiHeader.biWidth = 320;
-    vih.bmiHeader.biHeight = 240;
-    vih.bmiHeader.biPlanes = 1;
-    vih.bmiHeader.biBitCount = 32;
-    vih.bmiHeader.biSizeImage = 320 * 240 * 4;
-    mt.majortype = MEDIATYPE_Video;
-    mt.subtype = MEDIASUBTYPE_RGB32;
-    mt.formattype = FORMAT_VideoInfo;
-    mt.cbFormat = sizeof vih;
-    mt.pbFormat = reinterpret_cast<BYTE*>(&vih);
-    return SetMediaType(&mt);
+    dshow::MediaType video = com::Rgb32VideoType(320, 240);
+    return SetMediaType(&video.Edit());
 }
 
 STDMETHODIMP TimelineNode::GetOutputBuffering(int* buffer) {
-    if (!buffer) return E_POINTER;
-    *buffer = m_buffering;
-    return S_OK;
+    return com::GetValue(buffer, m_buffering);
 }
 
 STDMETHODIMP TimelineNode::SetOutputBuffering(int buffer) {
@@ -483,15 +442,11 @@ STDMETHODIMP TimelineNode::SetOutputBuffering(int buffer) {
 }
 
 STDMETHODIMP TimelineNode::IsSmartRecompressFormatSet(BOOL* set) {
-    if (!set) return E_POINTER;
-    *set = FALSE;
-    return S_OK;
+    return com::GetValue(set, FALSE);
 }
 
 STDMETHODIMP TimelineNode::IsRecompressFormatDirty(BOOL* dirty) {
-    if (!dirty) return E_POINTER;
-    *dirty = FALSE;
-    return S_OK;
+    return com::GetValue(dirty, FALSE);
 }
 
 // IAMTimelineComp --------------------------------------------------------------------
@@ -510,9 +465,7 @@ STDMETHODIMP TimelineNode::VTrackInsBefore(IAMTimelineObj* track, LONG priority)
 }
 
 STDMETHODIMP TimelineNode::VTrackGetCount(LONG* count) {
-    if (!count) return E_POINTER;
-    *count = static_cast<LONG>(m_children.size());
-    return S_OK;
+    return com::GetValue(count, static_cast<LONG>(m_children.size()));
 }
 
 STDMETHODIMP TimelineNode::GetVTrack(IAMTimelineObj** track, LONG which) {
@@ -590,15 +543,11 @@ STDMETHODIMP TimelineNode::GetNextSrc2(IAMTimelineObj** source, REFTIME* inOut) 
 }
 
 STDMETHODIMP TimelineNode::GetSourcesCount(LONG* count) {
-    if (!count) return E_POINTER;
-    *count = static_cast<LONG>(m_children.size());
-    return S_OK;
+    return com::GetValue(count, static_cast<LONG>(m_children.size()));
 }
 
 STDMETHODIMP TimelineNode::AreYouBlank(LONG* blank) {
-    if (!blank) return E_POINTER;
-    *blank = m_children.empty() ? 1 : 0;
-    return S_OK;
+    return com::GetValue(blank, m_children.empty() ? 1 : 0);
 }
 
 STDMETHODIMP TimelineNode::GetNextSrcEx(IAMTimelineObj* last, IAMTimelineObj** next) {
@@ -652,15 +601,11 @@ STDMETHODIMP TimelineNode::SetMediaLength(REFERENCE_TIME length) {
 STDMETHODIMP TimelineNode::SetMediaLength2(REFTIME length) { return SetMediaLength(ToUnits(length)); }
 
 STDMETHODIMP TimelineNode::GetMediaLength(REFERENCE_TIME* length) {
-    if (!length) return E_POINTER;
-    *length = m_mediaLength;
-    return S_OK;
+    return com::GetValue(length, m_mediaLength);
 }
 
 STDMETHODIMP TimelineNode::GetMediaLength2(REFTIME* length) {
-    if (!length) return E_POINTER;
-    *length = static_cast<double>(m_mediaLength) / kUnits;
-    return S_OK;
+    return com::GetValue(length, static_cast<double>(m_mediaLength) / kUnits);
 }
 
 STDMETHODIMP TimelineNode::GetMediaName(BSTR* name) { return OutBstr(m_mediaName, name); }
@@ -671,9 +616,7 @@ STDMETHODIMP TimelineNode::SetMediaName(BSTR name) {
 }
 
 STDMETHODIMP TimelineNode::GetStreamNumber(LONG* number) {
-    if (!number) return E_POINTER;
-    *number = m_streamNumber;
-    return S_OK;
+    return com::GetValue(number, m_streamNumber);
 }
 
 STDMETHODIMP TimelineNode::SetStreamNumber(LONG number) {
@@ -683,15 +626,11 @@ STDMETHODIMP TimelineNode::SetStreamNumber(LONG number) {
 }
 
 STDMETHODIMP TimelineNode::IsNormalRate(BOOL* normal) {
-    if (!normal) return E_POINTER;
-    *normal = (m_mediaStop - m_mediaStart) == (m_stop - m_start) ? TRUE : FALSE;
-    return S_OK;
+    return com::GetValue(normal, (m_mediaStop - m_mediaStart) == (m_stop - m_start) ? TRUE : FALSE);
 }
 
 STDMETHODIMP TimelineNode::GetDefaultFPS(double* fps) {
-    if (!fps) return E_POINTER;
-    *fps = m_sourceFps;
-    return S_OK;
+    return com::GetValue(fps, m_sourceFps);
 }
 
 STDMETHODIMP TimelineNode::SetDefaultFPS(double fps) {
@@ -701,9 +640,7 @@ STDMETHODIMP TimelineNode::SetDefaultFPS(double fps) {
 }
 
 STDMETHODIMP TimelineNode::GetStretchMode(int* mode) {
-    if (!mode) return E_POINTER;
-    *mode = m_stretchMode;
-    return S_OK;
+    return com::GetValue(mode, m_stretchMode);
 }
 
 // Pictures are always stretched to the group's size; cropping and

@@ -28,13 +28,6 @@ const WAVEFORMATEX* PcmInput(const AM_MEDIA_TYPE& mt) {
     return w;
 }
 
-// The subtype of a WAVE format tag: {0000XXXX-0000-0010-8000-00AA00389B71}.
-GUID TagSubtype(uint16_t tag) {
-    GUID g = {0x00000000, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-    g.Data1 = tag;
-    return g;
-}
-
 // Layer-3 and Layer-2 descriptions as the format defines them.
 #pragma pack(push, 1)
 struct Layer3Extension {
@@ -151,7 +144,7 @@ MediaType AudioCompressor::MakeOutputType() {
 
     MediaType mt;
     mt.Edit().majortype = MEDIATYPE_Audio;
-    mt.Edit().subtype = TagSubtype(m_codec.formatTag);
+    mt.Edit().subtype = com::SubtypeFromFourCC(m_codec.formatTag);
     mt.Edit().bFixedSizeSamples = m_codec.formatTag == WAVE_FORMAT_PCM ? TRUE : FALSE;
     mt.Edit().lSampleSize = m_codec.formatTag == WAVE_FORMAT_PCM ? w.nBlockAlign : 0;
     mt.SetFormat(FORMAT_WaveFormatEx, format.data(), format.size());

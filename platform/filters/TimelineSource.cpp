@@ -121,39 +121,29 @@ private:
 }  // namespace
 
 MediaType MediaTypeOf(const SourceGroup& g) {
+    if (g.video) {
+        // Positive height: bottom-up.
+        MediaType mt =
+            com::Rgb32VideoType(g.videoTarget.width, g.videoTarget.height, FrameTime(1, g.videoTarget.rate));
+        auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt.Edit().pbFormat);
+        vih->dwBitRate = static_cast<DWORD>(std::min<double>(
+            4294967295.0, vih->bmiHeader.biSizeImage * 8.0 * av_q2d(g.videoTarget.rate)));
+        return mt;
+    }
+    WAVEFORMATEX wfx{};
+    wfx.wFormatTag = WAVE_FORMAT_PCM;
+    wfx.nChannels = static_cast<WORD>(g.audioTarget.channels);
+    wfx.nSamplesPerSec = static_cast<DWORD>(g.audioTarget.sampleRate);
+    wfx.wBitsPerSample = 16;
+    wfx.nBlockAlign = static_cast<WORD>(g.audioTarget.BytesPerFrame());
+    wfx.nAvgBytesPerSec = wfx.nSamplesPerSec * wfx.nBlockAlign;
     MediaType mt;
     AM_MEDIA_TYPE& m = mt.Edit();
-    if (g.video) {
-        VIDEOINFOHEADER vih{};
-        vih.AvgTimePerFrame = FrameTime(1, g.videoTarget.rate);
-        vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        vih.bmiHeader.biWidth = g.videoTarget.width;
-        vih.bmiHeader.biHeight = g.videoTarget.height;  // positive: bottom-up
-        vih.bmiHeader.biPlanes = 1;
-        vih.bmiHeader.biBitCount = 32;
-        vih.bmiHeader.biCompression = BI_RGB;
-        vih.bmiHeader.biSizeImage = static_cast<DWORD>(g.videoTarget.width) * g.videoTarget.height * 4;
-        vih.dwBitRate = static_cast<DWORD>(std::min<double>(
-            4294967295.0, vih.bmiHeader.biSizeImage * 8.0 * av_q2d(g.videoTarget.rate)));
-        m.majortype = MEDIATYPE_Video;
-        m.subtype = MEDIASUBTYPE_RGB32;
-        m.bFixedSizeSamples = TRUE;
-        m.lSampleSize = vih.bmiHeader.biSizeImage;
-        mt.SetFormat(FORMAT_VideoInfo, &vih, sizeof vih);
-    } else {
-        WAVEFORMATEX wfx{};
-        wfx.wFormatTag = WAVE_FORMAT_PCM;
-        wfx.nChannels = static_cast<WORD>(g.audioTarget.channels);
-        wfx.nSamplesPerSec = static_cast<DWORD>(g.audioTarget.sampleRate);
-        wfx.wBitsPerSample = 16;
-        wfx.nBlockAlign = static_cast<WORD>(g.audioTarget.BytesPerFrame());
-        wfx.nAvgBytesPerSec = wfx.nSamplesPerSec * wfx.nBlockAlign;
-        m.majortype = MEDIATYPE_Audio;
-        m.subtype = MEDIASUBTYPE_PCM;
-        m.bFixedSizeSamples = TRUE;
-        m.lSampleSize = wfx.nBlockAlign;
-        mt.SetFormat(FORMAT_WaveFormatEx, &wfx, sizeof wfx);
-    }
+    m.majortype = MEDIATYPE_Audio;
+    m.subtype = MEDIASUBTYPE_PCM;
+    m.bFixedSizeSamples = TRUE;
+    m.lSampleSize = wfx.nBlockAlign;
+    mt.SetFormat(FORMAT_WaveFormatEx, &wfx, sizeof wfx);
     return mt;
 }
 
@@ -331,12 +321,13 @@ HRESULT TimelineSource::Create(std::vector<SourceGroup> groups, TimelineSource**
     if (!out) return E_POINTER;
     *out = nullptr;
     return com::ComGuard([&] {
-        auto* filter = new TimelineSource();
+        // Held from birth: a pin that fails to construct frees the filter.
+        auto filter = com::ComPtr<TimelineSource>::Adopt(new TimelineSource());
         for (size_t i = 0; i < groups.size(); ++i) {
             const std::u16string name = (groups[i].video ? u"Video " : u"Audio ") + std::u16string(1, char16_t(u'0' + i));
-            filter->m_pins.push_back(std::make_unique<SourcePin>(*filter, std::move(groups[i]), name));
+            filter->m_pins.push_back(std::make_unique<SourcePin>(*filter.Get(), std::move(groups[i]), name));
         }
-        *out = filter;
+        *out = filter.Detach();
         return S_OK;
     });
 }

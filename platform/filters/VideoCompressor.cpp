@@ -14,17 +14,6 @@ namespace plat {
 
 using dshow::MediaType;
 
-namespace {
-
-// The subtype of a FourCC: {XXXXXXXX-0000-0010-8000-00AA00389B71}.
-GUID FourccSubtype(uint32_t fourcc) {
-    GUID g = {0x00000000, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-    g.Data1 = fourcc;
-    return g;
-}
-
-}  // namespace
-
 HRESULT VideoCompressor::Create(size_t index, IUnknown* outer, REFIID iid, void** out) {
     if (outer) return CLASS_E_NOAGGREGATION;
     if (index >= media::VideoCodecs().size()) return CLASS_E_CLASSNOTAVAILABLE;
@@ -175,7 +164,7 @@ MediaType VideoCompressor::MakeOutputType() {
 
     MediaType mt;
     mt.Edit().majortype = MEDIATYPE_Video;
-    mt.Edit().subtype = FourccSubtype(m_codec.fourcc);
+    mt.Edit().subtype = com::SubtypeFromFourCC(m_codec.fourcc);
     mt.Edit().bFixedSizeSamples = FALSE;
     mt.Edit().bTemporalCompression = m_codec.defaultBitRateKbps ? TRUE : FALSE;
     mt.SetFormat(FORMAT_VideoInfo, format.data(), format.size());

@@ -2,14 +2,13 @@
 
 #include <cstring>
 
+#include "framework/com/MediaType.h"
+
 namespace wm {
 
 namespace {
 
 constexpr LONGLONG kUnitsPerSecond = 10000000;
-
-// {00000000-0000-0010-8000-00AA00389B71} with the FourCC in its first field.
-const GUID kBaseSubtype = {0x00000000, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
 }  // namespace
 
@@ -59,20 +58,6 @@ const WAVEFORMATEX* MediaType::WaveFormat() const {
     return reinterpret_cast<const WAVEFORMATEX*>(m_format.data());
 }
 
-GUID SubtypeFromFourCC(DWORD fourcc) {
-    GUID subtype = kBaseSubtype;
-    subtype.Data1 = fourcc;
-    return subtype;
-}
-
-bool FourCCFromSubtype(REFGUID subtype, DWORD* fourcc) {
-    GUID base = subtype;
-    base.Data1 = 0;
-    if (!IsEqualGUID(base, kBaseSubtype)) return false;
-    *fourcc = subtype.Data1;
-    return true;
-}
-
 MediaType VideoMediaType(const VideoStreamSpec& desc) {
     VIDEOINFOHEADER vih{};
     vih.rcSource = RECT{0, 0, static_cast<LONG>(desc.width), static_cast<LONG>(desc.height)};
@@ -88,7 +73,7 @@ MediaType VideoMediaType(const VideoStreamSpec& desc) {
 
     WM_MEDIA_TYPE mt{};
     mt.majortype = WMMEDIATYPE_Video;
-    mt.subtype = SubtypeFromFourCC(VideoCodecs()[desc.codec].fourcc);
+    mt.subtype = com::SubtypeFromFourCC(VideoCodecs()[desc.codec].fourcc);
     mt.bFixedSizeSamples = FALSE;
     mt.bTemporalCompression = TRUE;
     mt.formattype = FORMAT_VideoInfo;
@@ -113,7 +98,7 @@ MediaType AudioMediaType(const AudioCodecInfo& codec, const AudioFormat& format)
 
     WM_MEDIA_TYPE mt{};
     mt.majortype = WMMEDIATYPE_Audio;
-    mt.subtype = SubtypeFromFourCC(codec.formatTag);
+    mt.subtype = com::SubtypeFromFourCC(codec.formatTag);
     mt.bFixedSizeSamples = TRUE;
     mt.bTemporalCompression = FALSE;
     mt.lSampleSize = facts.blockAlign;

@@ -45,11 +45,6 @@ private:
     std::vector<BYTE> m_format;
 };
 
-// Subtype GUIDs built on the audio base GUID {XXXXXXXX-0000-0010-8000-00AA00389B71}.
-GUID SubtypeFromFourCC(DWORD fourcc);
-// The FourCC of such a subtype; false for any other GUID.
-bool FourCCFromSubtype(REFGUID subtype, DWORD* fourcc);
-
 MediaType VideoMediaType(const VideoStreamSpec& desc);
 MediaType AudioMediaType(const AudioCodecInfo& codec, const AudioFormat& format);
 

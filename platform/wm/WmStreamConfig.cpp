@@ -102,15 +102,11 @@ STDMETHODIMP StreamConfig::QueryInterface(REFIID riid, void** ppv) {
 }
 
 STDMETHODIMP StreamConfig::GetStreamType(GUID* type) {
-    if (!type) return E_POINTER;
-    *type = m_settings.type;
-    return S_OK;
+    return com::GetValue(type, m_settings.type);
 }
 
 STDMETHODIMP StreamConfig::GetStreamNumber(WORD* number) {
-    if (!number) return E_POINTER;
-    *number = m_settings.number;
-    return S_OK;
+    return com::GetValue(number, m_settings.number);
 }
 
 STDMETHODIMP StreamConfig::SetStreamNumber(WORD number) {
@@ -142,9 +138,7 @@ STDMETHODIMP StreamConfig::SetConnectionName(LPCWSTR_WMSDK_TYPE_SAFE name) {
 }
 
 STDMETHODIMP StreamConfig::GetBitrate(DWORD* bitRate) {
-    if (!bitRate) return E_POINTER;
-    *bitRate = m_settings.bitRate;
-    return S_OK;
+    return com::GetValue(bitRate, m_settings.bitRate);
 }
 
 STDMETHODIMP StreamConfig::SetBitrate(DWORD bitRate) {
@@ -154,9 +148,7 @@ STDMETHODIMP StreamConfig::SetBitrate(DWORD bitRate) {
 }
 
 STDMETHODIMP StreamConfig::GetBufferWindow(DWORD* ms) {
-    if (!ms) return E_POINTER;
-    *ms = m_settings.bufferWindowMs;
-    return S_OK;
+    return com::GetValue(ms, m_settings.bufferWindowMs);
 }
 
 STDMETHODIMP StreamConfig::SetBufferWindow(DWORD ms) {
@@ -180,9 +172,7 @@ STDMETHODIMP StreamConfig::SetMediaType(WM_MEDIA_TYPE* type) {
 }
 
 STDMETHODIMP StreamConfig::GetMaxKeyFrameSpacing(LONGLONG* time) {
-    if (!time) return E_POINTER;
-    *time = m_settings.maxKeyFrameSpacing;
-    return S_OK;
+    return com::GetValue(time, m_settings.maxKeyFrameSpacing);
 }
 
 STDMETHODIMP StreamConfig::SetMaxKeyFrameSpacing(LONGLONG time) {
@@ -192,9 +182,7 @@ STDMETHODIMP StreamConfig::SetMaxKeyFrameSpacing(LONGLONG time) {
 }
 
 STDMETHODIMP StreamConfig::GetQuality(DWORD* quality) {
-    if (!quality) return E_POINTER;
-    *quality = m_settings.quality;
-    return S_OK;
+    return com::GetValue(quality, m_settings.quality);
 }
 
 STDMETHODIMP StreamConfig::SetQuality(DWORD quality) {

@@ -133,10 +133,12 @@ namespace {
 // Watches, on a thread of its own, for a dialog box of the test's thread,
 // notes its caption and texts and whether its owner still took input, and
 // closes it by posting WM_CLOSE; the box is modal, so the call that showed
-// it returns only then.
+// it returns only then. Its texts are read once they hold `awaited`, as the
+// pages fill in after the box appears.
 class BoxCloser {
 public:
-    explicit BoxCloser(HWND owner) : m_owner(owner), m_thread(GetCurrentThreadId()) {
+    explicit BoxCloser(HWND owner, std::string awaited = {})
+        : m_owner(owner), m_thread(GetCurrentThreadId()), m_awaited(std::move(awaited)) {
         m_handle = CreateThread(nullptr, 0, &BoxCloser::Run, this, 0, nullptr);
     }
     ~BoxCloser() {
@@ -198,11 +200,14 @@ private:
         if (!box) return 0;
         self->m_found = true;
         self->m_ownerEnabled = IsWindowEnabled(self->m_owner) != FALSE;
-        Sleep(100);  // let the pages fill in
         WCHAR caption[256] = {};
         GetWindowTextW(box, caption, 255);
         self->m_caption = com::Utf8(caption);
-        EnumChildWindows(box, &BoxCloser::CollectText, reinterpret_cast<LPARAM>(&self->m_texts));
+        for (DWORD begun = GetTickCount();; Sleep(20)) {
+            self->m_texts.clear();
+            EnumChildWindows(box, &BoxCloser::CollectText, reinterpret_cast<LPARAM>(&self->m_texts));
+            if (self->m_texts.find(self->m_awaited) != std::string::npos || GetTickCount() - begun > kWaitMs) break;
+        }
         // WM_CLOSE, and should a box ignore it, Cancel; every two seconds.
         for (DWORD i = 0; IsWindow(box) && i < kWaitMs / 20; ++i, Sleep(20))
             if (i % 100 == 0) {
@@ -220,6 +225,7 @@ private:
     std::atomic<bool> m_found{false};
     std::atomic<bool> m_closed{false};
     std::atomic<bool> m_ownerEnabled{true};
+    std::string m_awaited;
     std::string m_caption, m_texts;
 };
 
@@ -234,7 +240,7 @@ WT_TEST(CodecBox, AboutAndConfigureBoxesOpenAndAreClosedByTheTest) {
     const LONG parent = static_cast<LONG>(reinterpret_cast<LONG_PTR>(owner));
     {
         // About: our About page alone, captioned with the compressor's name.
-        BoxCloser closer(owner);
+        BoxCloser closer(owner, "Writes video with the FourCC XVID");
         CHECK_HR(host.Control()->ShowAviCodecAboutBox(parent, Bstr(mpeg4).Get()));
         REQUIRE(closer.Closed());
         CHECK(closer.Caption().find("MPEG-4 Part 2 Video Compressor") != std::string::npos);

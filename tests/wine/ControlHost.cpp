@@ -62,7 +62,7 @@ bool ControlHost::Convert() {
     m_log.clear();
     CHECK_HR(m_control->StartConversion());
     CHECK(PumpUntil([&] { return Ended(); }, kConversionTimeoutMs));
-    PumpMessages(50);  // an Error follows its Complete directly
+    PumpPosted();  // an Error follows its Complete directly
     for (const auto& c : m_log)
         if (c.id == kEvError) ReportFailure(__FILE__, __LINE__, "conversion failed: " + c.args.at(1));
     return Ended() && Count(kEvError) == 0;

@@ -69,7 +69,7 @@ struct Host {
         log.clear();
         CHECK_HR(control->StartConversion());
         CHECK(wt::PumpUntil([&] { return Ended(); }, kConversionTimeoutMs));
-        wt::PumpMessages(50);  // an Error follows its Complete directly
+        wt::PumpPosted();  // an Error follows its Complete directly
         for (const auto& c : log)
             if (c.id == kError) wt::ReportFailure(__FILE__, __LINE__, "conversion failed: " + c.args.at(1));
         return Ended() && Count(kError) == 0;
@@ -231,7 +231,7 @@ WT_TEST(Conversion, StopMidwayCompletesOnceWithoutAHang) {
         const DWORD before = GetTickCount();
         CHECK_HR(host.control->StopConversion());
         CHECK(GetTickCount() - before < 10000);
-        wt::PumpMessages(300);
+        wt::PumpPosted();
         CHECK_EQ(host.Count(kComplete), 1);
         CHECK_EQ(host.Count(kError), 0);
         // The file is readable or absent, never a broken leftover that hangs.
@@ -278,7 +278,7 @@ WT_TEST(Conversion, BadInputsAndOutputsEndWithCompleteThenError) {
     // A cut clip may convert what is there or fail; it never hangs and a
     // failure always comes as Complete then Error.
     CHECK(wt::PumpUntil([&] { return host.Ended(); }, kConversionTimeoutMs));
-    wt::PumpMessages(50);
+    wt::PumpPosted();
     CHECK_EQ(host.Count(kComplete), 1);
 
     host.Set(good, pt::OutputPath("no_such_folder") + "/out.avi");

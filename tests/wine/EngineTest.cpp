@@ -129,7 +129,7 @@ WT_TEST(Engine, GraphErrorEventEndsWithCompleteThenError) {
     sink = nullptr;
     // The conversion ends by itself: Complete, then Error with the code.
     CHECK(wt::PumpUntil([&] { return rig.Events().size() >= 3; }, 20000));
-    wt::PumpMessages(50);
+    wt::PumpPosted();
     const auto events = rig.Events();
     REQUIRE(events.size() == 3);
     CHECK_EQ(events[0], std::string("2"));  // AboutToRun

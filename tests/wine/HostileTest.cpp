@@ -59,7 +59,7 @@ void StartThenStop(ControlHost& host, const std::string& what) {
     CHECK_HR(host.Control()->StopConversion());
     const DWORD took = GetTickCount() - before;
     if (took > 5000) wt::ReportFailure(__FILE__, __LINE__, what + ": the stop took " + std::to_string(took) + " ms");
-    wt::PumpMessages(20);
+    wt::PumpPosted();
     if (Ends(host) != std::vector<DISPID>{wt::kEvComplete})
         wt::ReportFailure(__FILE__, __LINE__, what + ": not one Complete and nothing else");
 }
@@ -85,7 +85,7 @@ void Run(ControlHost& host, DWORD timeoutMs = 60000) {
         wt::ReportFailure(__FILE__, __LINE__, "the conversion did not end; stopping it");
         host.Control()->StopConversion();
     }
-    wt::PumpMessages(50);
+    wt::PumpPosted();
 }
 
 }  // namespace
@@ -117,7 +117,7 @@ WT_TEST(Hostile, TinyFramesConvertAndStopInEveryFormat) {
                 host.Control()->StopConversion();
                 continue;
             }
-            wt::PumpMessages(20);
+            wt::PumpPosted();
             // The MPEG encoder takes pictures of 16 pixels and more; the
             // formats that keep the source's size refuse a smaller one.
             const bool refused = (f.value == 2 || f.value == 3) && size < 16;
@@ -258,7 +258,7 @@ WT_TEST(Hostile, AFailedOutputIsRemovedAndAStoppedOneKept) {
         return p > 0.5 || host.Ended();
     }, 30000);
     CHECK_HR(host.Control()->StopConversion());
-    wt::PumpMessages(50);
+    wt::PumpPosted();
     CHECK(Ends(host) == std::vector<DISPID>{wt::kEvComplete});
     CHECK(ffclip::FileSize(out) > 0);
 }

@@ -106,7 +106,7 @@ WT_TEST(Preview, TheSameAviWithAndWithoutThePreview) {
         if (!wt::SameRect(r, moved)) wt::ReportFailure(__FILE__, __LINE__, "moved renderer at " + wt::RectText(r));
     }
     CHECK(wt::PumpUntil([&] { return host.Ended(); }, ControlHost::kConversionTimeoutMs));
-    wt::PumpMessages(50);
+    wt::PumpPosted();
     CHECK_EQ(host.Count(wt::kEvError), 0);
     // The renderer goes with the graph.
     CHECK(host.OtherChildren().empty());
@@ -142,7 +142,7 @@ WT_TEST(Preview, CompressorsBehindTheTeeAsWithout) {
         CHECK_HR(host.Control()->StartConversion());
         CHECK_EQ(host.OtherChildren().size(), preview ? 1u : 0u);
         CHECK(wt::PumpUntil([&] { return host.Ended(); }, ControlHost::kConversionTimeoutMs));
-        wt::PumpMessages(50);
+        wt::PumpPosted();
         CHECK_EQ(host.Count(wt::kEvError), 0);
     }
     const pt::FileFacts f = pt::ReadBack(outs[1]);

@@ -63,7 +63,7 @@ struct Converter {
         rig.log.clear();
         control()->StartConversion();
         if (!wt::PumpUntil([&] { return rig.Has(kComplete); }, kTimeoutMs)) return "no end";
-        wt::PumpMessages(20);  // an Error follows its Complete directly
+        wt::PumpPosted();  // an Error follows its Complete directly
         for (const auto& c : rig.log)
             if (c.id == kError) return c.args.size() > 1 ? c.args[1] : "error";
         return "";
@@ -279,7 +279,7 @@ WT_TEST(RealFiles, AStoppedConversionLeavesAFileThatSaysWhatItHolds) {
             REQUIRE(!c.rig.Has(kComplete));
             c.control()->StopConversion();
             wt::PumpUntil([&] { return c.rig.Has(kComplete); }, kTimeoutMs);
-            wt::PumpMessages(50);
+            wt::PumpPosted();
             CHECK(!c.rig.Has(kError));
 
             const ffprobe::File f = ffprobe::Probe(out);

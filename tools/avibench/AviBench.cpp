@@ -31,6 +31,7 @@
 #include "framework/com/Bstr.h"
 #include "framework/com/ComObject.h"
 #include "framework/com/ComPtr.h"
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "platform/core/ByteIo.h"
 #include "platform/core/CodecCatalog.h"
@@ -38,7 +39,9 @@
 #include "platform/core/Demuxer.h"
 #include "platform/core/MediaError.h"
 #include "platform/core/Muxer.h"
-#include "platform/include/EditingServices.h"
+#include "tests/platform/wine/GraphTestUtil.h"
+#include "tests/wine/harness/ComTestUtil.h"
+#include "tests/wine/harness/WineTest.h"
 #include "tools/clipgen/ClipWriter.h"
 
 namespace {
@@ -62,48 +65,11 @@ std::string UnixPath(const std::u16string& path) {
     return out;
 }
 
-// Pumps this thread's messages until done() or the time is up.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const DWORD begun = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - begun > timeoutMs) return false;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (!done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-    return true;
-}
-
 // The display name of the compressor listed under a friendly name.
 std::u16string CompressorId(const CLSID& category, const char* friendlyName) {
-    ComPtr<ICreateDevEnum> devices;
-    ComPtr<IEnumMoniker> monikers;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                devices.PutVoid())) ||
-        devices->CreateClassEnumerator(category, monikers.Put(), 0) != S_OK)
-        return {};
-    ComPtr<IMoniker> m;
-    while (monikers->Next(1, m.Put(), nullptr) == S_OK) {
-        ComPtr<IPropertyBag> bag;
-        if (FAILED(m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) continue;
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_BSTR;
-        if (FAILED(bag->Read(L"FriendlyName", &v, nullptr))) continue;
-        const bool match = com::Utf8(V_BSTR(&v)) == friendlyName;
-        VariantClear(&v);
-        if (!match) continue;
-        ComPtr<IBindCtx> ctx;
-        LPOLESTR display = nullptr;
-        if (FAILED(CreateBindCtx(0, ctx.Put())) || FAILED(m->GetDisplayName(ctx.Get(), nullptr, &display))) continue;
-        std::u16string id = com::U16(display);
-        CoTaskMemFree(display);
-        return id;
-    }
-    return {};
+    const auto listed = pt::ListedCompressors(category);
+    const auto it = listed.find(friendlyName);
+    return it == listed.end() ? std::u16string() : it->second;
 }
 
 ComPtr<IBaseFilter> BindCompressor(const std::u16string& id) {
@@ -112,192 +78,77 @@ ComPtr<IBaseFilter> BindCompressor(const std::u16string& id) {
     return filter;
 }
 
-ComPtr<IPin> FreePin(IBaseFilter* filter, PIN_DIRECTION wanted) { return convctl::FindUnconnectedPin(filter, wanted); }
-
-#define STEP(call)                                                                           \
-    do {                                                                                     \
-        const HRESULT step_hr = (call);                                                      \
-        if (FAILED(step_hr)) {                                                               \
-            std::printf("  %s failed: 0x%08x\n", #call, static_cast<unsigned>(step_hr));     \
-            return -1;                                                                       \
-        }                                                                                    \
-    } while (0)
-
-// (a) The front end and back end built here, as the engine builds them.
+// (a) The front end and back end built here, as the engine builds them,
+// by the platform tests' AVI graph.
 double ThroughGraph(const std::u16string& source, const std::u16string& output, const std::u16string& videoId,
                     const std::u16string& audioId) {
     const Clock::time_point start = Clock::now();
-    ComPtr<IAMTimeline> timeline;
-    ComPtr<IAMTimelineObj> videoGroup, audioGroup;
-    STEP(CoCreateInstance(CLSID_AMTimeline, nullptr, CLSCTX_INPROC_SERVER, IID_IAMTimeline, timeline.PutVoid()));
-    STEP(timeline->CreateEmptyNode(videoGroup.Put(), TIMELINE_MAJOR_TYPE_GROUP));
-    STEP(timeline->CreateEmptyNode(audioGroup.Put(), TIMELINE_MAJOR_TYPE_GROUP));
-
-    VIDEOINFOHEADER vih{};
-    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih.bmiHeader.biPlanes = 1;
-    vih.bmiHeader.biBitCount = 32;
-    vih.bmiHeader.biWidth = kWidth;
-    vih.bmiHeader.biHeight = kHeight;
-    vih.bmiHeader.biSizeImage = kWidth * 4 * kHeight;
-    AM_MEDIA_TYPE mt{};
-    mt.majortype = MEDIATYPE_Video;
-    mt.subtype = MEDIASUBTYPE_RGB32;
-    mt.formattype = FORMAT_VideoInfo;
-    mt.bFixedSizeSamples = TRUE;
-    mt.lSampleSize = vih.bmiHeader.biSizeImage;
-    mt.cbFormat = sizeof vih;
-    mt.pbFormat = reinterpret_cast<BYTE*>(&vih);
-    ComPtr<IAMTimelineGroup> vg, ag;
-    STEP(videoGroup.As(IID_IAMTimelineGroup, vg));
-    STEP(vg->SetMediaType(&mt));
-    STEP(vg->SetOutputFPS(kRate));
-    STEP(timeline->AddGroup(videoGroup.Get()));
-    AM_MEDIA_TYPE amt{};
-    amt.majortype = MEDIATYPE_Audio;
-    STEP(audioGroup.As(IID_IAMTimelineGroup, ag));
-    STEP(ag->SetMediaType(&amt));
-    STEP(timeline->AddGroup(audioGroup.Get()));
-
-    const REFERENCE_TIME stop = static_cast<REFERENCE_TIME>(kSeconds * 1e7);
-    Bstr name(source);
-    for (IAMTimelineObj* group : {videoGroup.Get(), audioGroup.Get()}) {
-        ComPtr<IAMTimelineObj> track, src;
-        ComPtr<IAMTimelineComp> comp;
-        ComPtr<IAMTimelineSrc> s;
-        ComPtr<IAMTimelineTrack> t;
-        STEP(timeline->CreateEmptyNode(track.Put(), TIMELINE_MAJOR_TYPE_TRACK));
-        STEP(ComPtr<IAMTimelineObj>(group).As(IID_IAMTimelineComp, comp));
-        STEP(comp->VTrackInsBefore(track.Get(), -1));
-        STEP(timeline->CreateEmptyNode(src.Put(), TIMELINE_MAJOR_TYPE_SOURCE));
-        STEP(src.As(IID_IAMTimelineSrc, s));
-        STEP(src->SetStartStop(0, stop));
-        STEP(s->SetMediaTimes(0, stop));
-        STEP(s->SetMediaName(name.Get()));
-        STEP(track.As(IID_IAMTimelineTrack, t));
-        STEP(t->SrcAdd(src.Get()));
-    }
-    ComPtr<IRenderEngine> engine;
-    ComPtr<IGraphBuilder> graph;
-    STEP(CoCreateInstance(CLSID_RenderEngine, nullptr, CLSCTX_INPROC_SERVER, IID_IRenderEngine, engine.PutVoid()));
-    STEP(engine->SetTimelineObject(timeline.Get()));
-    STEP(engine->ConnectFrontEnd());
-    STEP(engine->GetFilterGraph(graph.Put()));
-
-    ComPtr<ICaptureGraphBuilder2> builder;
-    ComPtr<IBaseFilter> mux;
-    STEP(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2,
-                          builder.PutVoid()));
-    STEP(builder->SetFiltergraph(graph.Get()));
-    DeleteFileW(com::W(output));
-    STEP(builder->SetOutputFileName(&MEDIASUBTYPE_Avi, com::W(output), mux.Put(), nullptr));
     ComPtr<IBaseFilter> videoCodec = BindCompressor(videoId), audioCodec = BindCompressor(audioId);
     if (!videoCodec || !audioCodec) {
         std::printf("  the compressors did not bind\n");
         return -1;
     }
-    ComPtr<IPin> videoOut, audioOut;
-    STEP(engine->GetGroupOutputPin(0, videoOut.Put()));
-    STEP(engine->GetGroupOutputPin(1, audioOut.Put()));
-    STEP(graph->AddFilter(audioCodec.Get(), L"Audio Compressor"));
-    STEP(graph->AddFilter(videoCodec.Get(), L"Video Compressor"));
-    STEP(graph->Connect(audioOut.Get(), FreePin(audioCodec.Get(), PINDIR_INPUT).Get()));
-    STEP(graph->Connect(FreePin(audioCodec.Get(), PINDIR_OUTPUT).Get(), FreePin(mux.Get(), PINDIR_INPUT).Get()));
-    STEP(graph->Connect(videoOut.Get(), FreePin(videoCodec.Get(), PINDIR_INPUT).Get()));
-    STEP(graph->Connect(FreePin(videoCodec.Get(), PINDIR_OUTPUT).Get(), FreePin(mux.Get(), PINDIR_INPUT).Get()));
-
-    ComPtr<IMediaControl> control;
-    ComPtr<IMediaEventEx> events;
-    STEP(graph.As(IID_IMediaControl, control));
-    STEP(graph.As(IID_IMediaEventEx, events));
-    STEP(control->Run());
-    LONG result = 0;
-    PumpUntil(
-        [&] {
-            LONG code = 0;
-            LONG_PTR p1 = 0, p2 = 0;
-            while (SUCCEEDED(events->GetEvent(&code, &p1, &p2, 0))) {
-                events->FreeEventParams(code, p1, p2);
-                if (code == EC_COMPLETE || code == EC_ERRORABORT || code == EC_USERABORT) result = code;
-            }
-            return result != 0;
-        },
-        kTimeoutMs);
-    control->Stop();
-    const double elapsed = Seconds(start);
-    engine->ScrapIt();
-    if (result != EC_COMPLETE) {
-        std::printf("  the graph ended with event %d\n", static_cast<int>(result));
+    try {
+        pt::AviGraph graph(source, UnixPath(output), kWidth, kHeight, kRate, kSeconds, videoCodec.Get(),
+                           audioCodec.Get());
+        ComPtr<IMediaControl> control = graph.Control();
+        if (!control || FAILED(control->Run())) {
+            std::printf("  the graph did not run\n");
+            return -1;
+        }
+        const LONG result = pt::WaitForEnd(graph.fe.graph.Get(), kTimeoutMs);
+        control->Stop();
+        const double elapsed = Seconds(start);
+        if (result != EC_COMPLETE) {
+            std::printf("  the graph ended with event %d\n", static_cast<int>(result));
+            return -1;
+        }
+        return elapsed;
+    } catch (const wt::FatalFailure&) {
+        std::printf("  the graph could not be built\n");
         return -1;
     }
-    return elapsed;
 }
-
-// Records Complete and Error of the control.
-class EventSink final : public com::ComObjectRoot, public IDispatch {
-public:
-    int completes = 0;
-    std::string error;
-
-    COM_BEGIN_QI()
-        COM_QI_AS(IUnknown, IDispatch)
-        COM_QI(IDispatch)
-        COM_QI_IID(DIID__IVantrexObjEvents, IDispatch)
-    COM_END_QI()
-
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
-        if (id == kComplete) ++completes;
-        if (id == kError && params && params->cArgs == 2) {
-            char code[32];
-            std::snprintf(code, sizeof code, "0x%08x ", static_cast<unsigned>(V_I4(&params->rgvarg[1])));
-            error = code + com::Utf8(V_BSTR(&params->rgvarg[0]));
-        }
-        return S_OK;
-    }
-
-private:
-    ~EventSink() override = default;
-};
 
 // One control, created through COM as the program creates it.
 struct Control {
     ComPtr<IVantrexObj> obj;
-    ComPtr<EventSink> sink = ComPtr<EventSink>::Adopt(new EventSink());
-    ComPtr<IConnectionPoint> point;
+    std::vector<wt::EventCall> events;
+    ComPtr<wt::EventSink> sink = com::MakeObject<wt::EventSink>(DIID__IVantrexObjEvents, "control", &events);
     DWORD cookie = 0;
 
     bool Create() {
         if (FAILED(CoCreateInstance(CLSID_Vantrex, nullptr, CLSCTX_INPROC_SERVER, IID_IVantrexObj, obj.PutVoid())))
             return false;
-        ComPtr<IConnectionPointContainer> container;
-        if (FAILED(obj.As(IID_IConnectionPointContainer, container)) ||
-            FAILED(container->FindConnectionPoint(DIID__IVantrexObjEvents, point.Put())))
-            return false;
-        return SUCCEEDED(point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie));
+        cookie = wt::Connect(obj.Get(), DIID__IVantrexObjEvents, sink.Get());
+        return cookie != 0;
     }
     ~Control() {
-        if (point && cookie) point->Unadvise(cookie);
+        if (obj && cookie) wt::Disconnect(obj.Get(), DIID__IVantrexObjEvents, cookie);
+    }
+    bool Completed() const {
+        return std::any_of(events.begin(), events.end(), [](const wt::EventCall& c) { return c.id == kComplete; });
+    }
+    // Error(code, text) as "code text", or empty.
+    std::string Error() const {
+        for (const auto& c : events)
+            if (c.id == kError && c.args.size() == 2) return c.args[0] + " " + c.args[1];
+        return {};
     }
     // Converts and waits for Complete; the time, or -1 on failure.
     double Convert(const std::u16string& in, const std::u16string& out) {
         obj->put_InputFile(Bstr(in).Get());
         obj->put_OutputFile(Bstr(out).Get());
-        sink->completes = 0;
-        sink->error.clear();
+        events.clear();
         const Clock::time_point start = Clock::now();
         obj->StartConversion();
-        const bool ended = PumpUntil([&] { return sink->completes > 0; }, kTimeoutMs);
+        const bool ended = wt::PumpUntil([&] { return Completed(); }, kTimeoutMs);
         const double elapsed = Seconds(start);
-        PumpUntil([] { return false; }, 20);  // an Error comes right after its Complete
+        wt::PumpPosted();  // an Error comes right after its Complete
         if (!ended) obj->StopConversion();
-        if (!ended || !sink->error.empty()) {
-            std::printf("  control failed: %s\n", ended ? sink->error.c_str() : "timed out");
+        const std::string error = Error();
+        if (!ended || !error.empty()) {
+            std::printf("  control failed: %s\n", ended ? error.c_str() : "timed out");
             return -1;
         }
         return elapsed;
@@ -537,7 +388,7 @@ Usage Measure() {
 // the C library gave back the free memory it keeps for reuse, so that
 // memory in use counts, not the heaps' high-water marks.
 Usage SettledMeasure() {
-    PumpUntil([] { return false; }, 300);
+    wt::PumpMessages(300);
     malloc_trim(0);
     return Measure();
 }
@@ -559,7 +410,7 @@ int main(int argc, char** argv) {
             if (std::string(argv[i]) == part) return true;
         return false;
     };
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const com::ComInit comScope;
     WCHAR dir[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, dir);
     const std::u16string temp = com::U16(dir);
@@ -705,6 +556,5 @@ int main(int argc, char** argv) {
     }
     DeleteFileW(com::W(source));
     DeleteFileW(com::W(shortSource));
-    CoUninitialize();
     return failures ? 1 : 0;
 }

@@ -18,12 +18,14 @@
 #include "framework/com/Bstr.h"
 #include "framework/com/ComObject.h"
 #include "framework/com/ComPtr.h"
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "platform/core/ByteIo.h"
 #include "platform/core/MediaError.h"
 #include "platform/core/TrackReader.h"
 #include "platform/mpeg/MpegPlan.h"
 #include "platform/mpeg/MpegWriter.h"
+#include "tests/wine/harness/ComTestUtil.h"
 #include "tools/clipgen/ClipWriter.h"
 
 namespace {
@@ -35,40 +37,6 @@ constexpr int kRate = 25;
 constexpr int kSampleRate = 44100;
 
 constexpr DISPID kCompleteEvent = 4, kErrorEvent = 5;
-
-// Receives the control's events; only the end of a conversion matters here.
-class EventSink final : public com::ComObjectRoot, public IDispatch {
-public:
-    bool complete = false;
-    std::string error;
-
-    COM_BEGIN_QI()
-        COM_QI_AS(IUnknown, IDispatch)
-        COM_QI(IDispatch)
-        COM_QI_IID(DIID__IVantrexObjEvents, IDispatch)
-    COM_END_QI()
-
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (count) *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
-        if (id == kCompleteEvent) complete = true;
-        // Error(code, text): arguments arrive last first.
-        if (id == kErrorEvent && params && params->cArgs == 2) {
-            char buf[32];
-            std::snprintf(buf, sizeof buf, "0x%08x ", static_cast<unsigned>(V_I4(&params->rgvarg[1])));
-            const BSTR text = V_VT(&params->rgvarg[0]) == VT_BSTR ? V_BSTR(&params->rgvarg[0]) : nullptr;
-            error = buf + (text ? com::Utf8(text) : std::string());
-        }
-        return S_OK;
-    }
-
-private:
-    ~EventSink() override = default;
-};
 
 std::string UnixPath(const std::u16string& path) {
     char* unix = wine_get_unix_file_name(com::W(path));
@@ -88,17 +56,18 @@ double ThroughControl(EnumMediaOutputFormat format, const std::u16string& source
         std::printf("  the control could not be created: 0x%08x\n", static_cast<unsigned>(hr));
         return -1;
     }
-    auto sink = com::ComPtr<EventSink>::Adopt(new EventSink());
-    com::ComPtr<IConnectionPointContainer> points;
-    com::ComPtr<IConnectionPoint> point;
-    DWORD cookie = 0;
-    hr = control.As(IID_IConnectionPointContainer, points);
-    if (SUCCEEDED(hr)) hr = points->FindConnectionPoint(DIID__IVantrexObjEvents, point.Put());
-    if (SUCCEEDED(hr)) hr = point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie);
-    if (FAILED(hr)) {
-        std::printf("  the control's events could not be reached: 0x%08x\n", static_cast<unsigned>(hr));
+    std::vector<wt::EventCall> events;
+    auto sink = com::MakeObject<wt::EventSink>(DIID__IVantrexObjEvents, "control", &events);
+    const DWORD cookie = wt::Connect(control.Get(), DIID__IVantrexObjEvents, sink.Get());
+    if (!cookie) {
+        std::printf("  the control's events could not be reached\n");
         return -1;
     }
+    auto seen = [&](DISPID id) -> const wt::EventCall* {
+        for (const auto& c : events)
+            if (c.id == id) return &c;
+        return nullptr;
+    };
     control->put_InputFile(com::Bstr(source).Get());
     control->put_OutputFile(com::Bstr(output).Get());
     control->put_OutputFormat(format);
@@ -106,18 +75,17 @@ double ThroughControl(EnumMediaOutputFormat format, const std::u16string& source
 
     const Clock::time_point start = Clock::now();
     control->StartConversion();
-    const DWORD begun = GetTickCount();
-    while (!sink->complete && GetTickCount() - begun < kTimeoutMs) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
+    const bool complete = wt::PumpUntil([&] { return seen(kCompleteEvent) != nullptr; }, kTimeoutMs);
     const double elapsed = Seconds(start);
-    const bool complete = sink->complete;
+    wt::PumpPosted();  // an Error comes right after its Complete
     if (!complete) control->StopConversion();
-    point->Unadvise(cookie);
-    if (!complete || !sink->error.empty()) {
-        std::printf("  control failed: %s\n", complete ? sink->error.c_str() : "timed out");
+    wt::Disconnect(control.Get(), DIID__IVantrexObjEvents, cookie);
+    // Error(code, text): the harness's sink lists arguments in order.
+    const wt::EventCall* error = seen(kErrorEvent);
+    if (!complete || error) {
+        const std::string text =
+            !complete ? "timed out" : error->args.size() == 2 ? error->args[0] + " " + error->args[1] : "error";
+        std::printf("  control failed: %s\n", text.c_str());
         return -1;
     }
     return elapsed;
@@ -159,7 +127,7 @@ double Direct(int preset, const std::string& source, const std::string& output) 
 }  // namespace
 
 int main() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const com::ComInit comScope;
     WCHAR dir[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, dir);
     const std::u16string temp = com::U16(dir);
@@ -195,6 +163,5 @@ int main() {
         DeleteFileW(com::W(directOut));
     }
     DeleteFileW(com::W(source));
-    CoUninitialize();
     return failures ? 1 : 0;
 }

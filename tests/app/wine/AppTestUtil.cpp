@@ -258,6 +258,7 @@ struct BrowserHandState {
     bool seen = false;
     UINT_PTR timer = 0;
     int waits = 0;
+    LPARAM caret = 0;  // the named item the caret was on at the last tick
 };
 BrowserHandState* g_browser = nullptr;
 
@@ -278,8 +279,20 @@ void CALLBACK BrowserTimer(HWND, UINT, UINT_PTR, DWORD) {
     // The browser fills its tree and moves to the preset folder after it
     // is shown, on a busy machine more than a second later; the hand waits
     // for that (ten seconds at most).
+    // It counts as placed once the caret is on a named item and stays there
+    // from one tick to the next: on the way the caret may pass an item not
+    // yet named, or another folder.
     const HWND tree = FindChildByClass(dialog, L"SysTreeView32");
-    const bool placed = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
+    const auto caret = static_cast<LPARAM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    WCHAR text[260] = {};
+    TVITEMW item{};
+    item.mask = TVIF_TEXT;
+    item.hItem = reinterpret_cast<HTREEITEM>(caret);
+    item.pszText = text;
+    item.cchTextMax = 260;
+    const bool named = caret && SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) && text[0];
+    const bool placed = named && caret == g_browser->caret;
+    g_browser->caret = named ? caret : 0;
     if (g_browser->preset && !placed && ++g_browser->waits < 200) return;
     g_browser->seen = true;
     if (g_browser->inspect) g_browser->inspect(dialog);

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FormBuild.h"
 #include "framework/com/WinText.h"
 #include "shellbrowse/DirNodes.h"
 #include "shellbrowse/FileListRules.h"
@@ -155,11 +156,11 @@ public:
         SetCaption(u"Explorer pane");
         SetPosition(forms::TPosition::poDesigned);
         SetBounds(10, 10, 960, 640);
-        tree = Place<TDirTree>(8, 8, 300, 290);
-        list = Place<TFileListView>(8, 306, 560, 300);
+        tree = app::Place<TDirTree>(this, this, u"tree", 8, 8, 300, 290);
+        list = app::Place<TFileListView>(this, this, u"list", 8, 306, 560, 300);
         list->SetDirTree(tree);
-        combo = Place<TDirTreeCombo>(600, 8, 300, 21);
-        comboList = Place<TFileListView>(600, 40, 340, 260);
+        combo = app::Place<TDirTreeCombo>(this, this, u"combo", 600, 8, 300, 21);
+        comboList = app::Place<TFileListView>(this, this, u"comboList", 600, 40, 340, 260);
         comboList->SetDirTreeCombo(combo);
         tree->OnDirChange = [this](TObject*, const String& path) { dirChanges.push_back(path); };
         combo->OnPathChange = [this](TObject* sender, const String& path) {
@@ -168,14 +169,6 @@ public:
         };
         list->OnItemChange = [this](TObject*, const String& item) { itemChanges.push_back(item); };
     }
-    template <class T>
-    T* Place(int left, int top, int width, int height) {
-        T* c = new T(this);
-        c->SetBounds(left, top, width, height);
-        c->SetParent(this);
-        return c;
-    }
-
     TDirTree* tree;
     TFileListView* list;
     TDirTreeCombo* combo;

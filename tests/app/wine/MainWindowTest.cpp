@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "app/about.h"
 #include "app/option.h"
 #include "framework/com/Bstr.h"
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "shellbrowse/ShellText.h"
 #include "tests/app/wine/AppTestUtil.h"
@@ -923,6 +925,40 @@ WT_TEST(MainWindow, TheExplorerStartFolderComesBackOnClose) {
     CHECK(w.Errors().empty());
 }
 
+namespace {
+
+// What the screen shows inside a task-list row: its most frequent colour
+// and how many colours it holds.
+struct RowPixels {
+    COLORREF common = CLR_INVALID;
+    size_t colours = 0;
+};
+
+RowPixels PixelsOfRow(int row) {
+    RECT r{LVIR_BOUNDS, 0, 0, 0};
+    if (!SendMessageW(MainForm->ltvList->Handle(), LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r))) return {};
+    MapWindowPoints(MainForm->ltvList->Handle(), nullptr, reinterpret_cast<POINT*>(&r), 2);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    com::WindowDc screen(nullptr);
+    com::MemoryDc memory(screen.Get());
+    com::GdiBitmap bitmap(CreateCompatibleBitmap(screen.Get(), w, h));
+    std::map<COLORREF, size_t> seen;
+    {
+        com::SelectedObject selected(memory.Get(), bitmap.Get());
+        BitBlt(memory.Get(), 0, 0, w, h, screen.Get(), r.left, r.top, SRCCOPY);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) ++seen[GetPixel(memory.Get(), x, y)];
+    }
+    RowPixels out;
+    out.colours = seen.size();
+    size_t most = 0;
+    for (const auto& [colour, n] : seen)
+        if (n > most) most = n, out.common = colour;
+    return out;
+}
+
+}  // namespace
+
 WT_TEST(MainWindow, ScreenshotWithRows) {
     REQUIRE(TheClips().ok);
     ProgramWindows w("screenshot");
@@ -949,5 +985,14 @@ WT_TEST(MainWindow, ScreenshotWithRows) {
     const std::string shot = ft::ScreenshotPath("main-window-rows.png");
     if (ft::TakeScreenshot(shot, r)) std::printf("screenshot: %s\n", shot.c_str());
     else std::printf("NOTE: no screenshot (ImageMagick's import is missing)\n");
-    CHECK_EQ(at::RowCount(), 4);
+    // On the screen every row shows its text, and the selected row stands
+    // out from the others.
+    REQUIRE(at::RowCount() == 4);
+    const RowPixels selected = PixelsOfRow(1);
+    for (int row : {0, 2, 3}) {
+        const RowPixels other = PixelsOfRow(row);
+        CHECK(other.colours > 1);
+        CHECK(other.common != selected.common);
+    }
+    CHECK(selected.colours > 1);
 }

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <future>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -25,6 +27,15 @@ std::vector<std::pair<int, int64_t>> Drain(StreamPairQueue& q) {
     Chunk c;
     while (q.Pop(c) == StreamPairQueue::Take::Chunk) out.emplace_back(c.stream, c.time);
     return out;
+}
+
+// Runs f on a detached thread; its result comes through the future.
+template <class F>
+auto Detached(F f) -> std::future<decltype(f())> {
+    std::packaged_task<decltype(f())()> task(std::move(f));
+    auto result = task.get_future();
+    std::thread(std::move(task)).detach();
+    return result;
 }
 
 }  // namespace
@@ -100,17 +111,30 @@ TEST(StreamPairQueue, TwoThreadsStayWithinTheSkew) {
 }
 
 TEST(StreamPairQueue, AbortWakesProducerAndConsumer) {
-    StreamPairQueue q(1, 1);
-    q.Reset(true, true);
-    ASSERT_TRUE(q.Push(Make(kVideoStream, 0)));
-    std::atomic<bool> pushed{true};
-    std::thread producer([&] { pushed = q.Push(Make(kVideoStream, 40)); });  // waits: full
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    q.Abort();
-    producer.join();
-    EXPECT_FALSE(pushed.load());
+    using namespace std::chrono_literals;
+    // Each waiter runs on a thread the test never joins and holds its queue,
+    // so a waiter that Abort fails to wake fails the test instead of hanging it.
+    auto full = std::make_shared<StreamPairQueue>(1, 1);
+    full->Reset(true, true);
+    ASSERT_TRUE(full->Push(Make(kVideoStream, 0)));
+    auto empty = std::make_shared<StreamPairQueue>(1, 1);
+    empty->Reset(true, true);
+    std::future<bool> pushed = Detached([full] { return full->Push(Make(kVideoStream, 40)); });
+    std::future<StreamPairQueue::Take> taken = Detached([empty] {
+        Chunk c;
+        return empty->Pop(c);
+    });
+    // Both wait while nothing changes.
+    EXPECT_EQ(pushed.wait_for(50ms), std::future_status::timeout);
+    EXPECT_EQ(taken.wait_for(0ms), std::future_status::timeout);
+    full->Abort();
+    empty->Abort();
+    ASSERT_EQ(pushed.wait_for(10s), std::future_status::ready) << "Abort did not wake the producer";
+    ASSERT_EQ(taken.wait_for(10s), std::future_status::ready) << "Abort did not wake the consumer";
+    EXPECT_FALSE(pushed.get());
+    EXPECT_EQ(taken.get(), StreamPairQueue::Take::Aborted);
     Chunk c;
-    EXPECT_EQ(q.Pop(c), StreamPairQueue::Take::Aborted);
-    q.Reset(true, true);
-    EXPECT_TRUE(q.Push(Make(kVideoStream, 0)));
+    EXPECT_EQ(full->Pop(c), StreamPairQueue::Take::Aborted);
+    full->Reset(true, true);
+    EXPECT_TRUE(full->Push(Make(kVideoStream, 0)));
 }

@@ -1,13 +1,21 @@
-// The order and values of the MPEG back end's configuration calls.
+// What the MPEG back end's configuration calls leave in the encoder, and
+// how their results combine.
 #include <windows.h>
 
+#include <cmath>
+#include <cstring>
+
 #include "convctl/EngineMpeg.h"
+#include "convctl/FormatRules.h"
 #include "framework/com/ComPtr.h"
+#include "platform/mpeg/MpegPlan.h"
 #include "tests/mpeg/wine/RecordingEncoderConfig.h"
+#include "tests/mpeg/wine/TestEncoderSettings.h"
 #include "tests/wine/harness/WineTest.h"
 
 using com::ComPtr;
 using mpegtest::RecordingEncoderConfig;
+using mpegtest::TestSettings;
 
 namespace {
 
@@ -30,19 +38,29 @@ convctl::MpegEncoderValues SvcdNtscValues() {
 
 }  // namespace
 
-WT_TEST(MpegConfig, CallsComeInTheEncodersOrder) {
-    auto config = MakeConfig();
-    const HWND window = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
-    CHECK_HR(convctl::SendMpegEncoderValues(config.Get(), window, SvcdNtscValues()));
-    const std::vector<std::string> expected = {
-        "SetNotifyWindow(window)",   "SetPreset(6)",         "LoadPresetDefaults()",     "ClearOverrides()",
-        "SetAudioBitRate(128)",      "SetVideoBitRate(2000)", "SetInputFrameRate(41EFC29F)", "SetHeight(480)",
-        "SetWidth(480)",             "SetVideoEnabled(1)",   "SetAudioEnabled(1)",       "SetQuality(90)",
-        "SetMpeg2Level(8)",          "SetVariableBitRate(0)", "SetFrameRate(41EFC29F)",  "SetMpeg2Profile(4)",
-    };
-    CHECK(config->calls == expected);
-    if (config->calls != expected)
-        for (const auto& c : config->calls) printf("  %s\n", c.c_str());
+// The preset's defaults load first and the overrides are cleared before
+// the values are set: what was sent is what the encoder keeps, whatever an
+// earlier conversion left in it.
+WT_TEST(MpegConfig, SentValuesOverruleThePresetAndWhatWasLeftBefore) {
+    auto settings = com::MakeObject<TestSettings>();
+    CHECK_HR(settings->SetPreset(mpegenc::kPresetDvdPal));
+    CHECK_HR(settings->SetWidth(720));
+    CHECK_HR(settings->SetHeight(576));
+    CHECK_HR(settings->SetQuality(50));
+    CHECK_HR(settings->SetVariableBitRate(TRUE));
+    convctl::MpegEncoderValues v = SvcdNtscValues();
+    v.quality = 70;
+    CHECK_HR(convctl::SendMpegEncoderValues(settings.Get(), nullptr, v));
+    const mpegenc::Settings s = settings->Current();
+    CHECK_EQ(s.preset, static_cast<int>(mpegenc::kPresetSvcdNtsc));
+    CHECK_EQ(s.width, 480);
+    CHECK_EQ(s.height, 480);
+    CHECK_EQ(s.videoKbps, 2000);
+    CHECK_EQ(s.audioKbps, 128);
+    CHECK_EQ(s.quality, 70);
+    CHECK(!s.vbr);
+    CHECK(std::fabs(s.frameRate - 30000.0f / 1001.0f) < 1e-3f);
+    CHECK(std::fabs(s.inputFrameRate - 30000.0f / 1001.0f) < 1e-3f);
 }
 
 WT_TEST(MpegConfig, AnyFailingCallMakesTheResultNegativeAndTheRestStillRun) {
@@ -62,8 +80,48 @@ WT_TEST(MpegConfig, AnyFailingCallMakesTheResultNegativeAndTheRestStillRun) {
     CHECK_HR_EQ(convctl::SendMpegEncoderValues(config.Get(), nullptr, SvcdNtscValues()), S_FALSE);
 }
 
-WT_TEST(MpegConfig, PresetNumbersByOutputFormat) {
-    const LONG expected[][2] = {{2, 0}, {3, 2}, {4, 1}, {5, 5}, {6, 3}, {7, 6}, {8, 4}, {9, 7},
-                                {0, 0}, {1, 0}, {10, 0}, {-1, 0}};
-    for (const auto& e : expected) CHECK_EQ(convctl::MpegPresetFor(e[0]), e[1]);
+// Each MPEG output format picks the preset that plans that format's
+// pictures, the ones the control fixes for it; another format number falls back to plain MPEG-1.
+WT_TEST(MpegConfig, EachFormatPlansItsStandardPictures) {
+    struct Case {
+        LONG format;
+        int width, height;
+        double fps;
+        const char* codec;
+    };
+    const Case cases[] = {
+        {convctl::kFormatMpeg1, 640, 480, 25.0, "mpeg1video"},  {convctl::kFormatMpeg2, 640, 480, 25.0, "mpeg2video"},
+        {convctl::kFormatVcdPal, 352, 288, 25.0, "mpeg1video"}, {convctl::kFormatVcdNtsc, 352, 240, 29.97, "mpeg1video"},
+        {convctl::kFormatSvcdPal, 480, 576, 25.0, "mpeg2video"}, {convctl::kFormatSvcdNtsc, 480, 480, 29.97, "mpeg2video"},
+        {convctl::kFormatDvdPal, 720, 576, 25.0, "mpeg2video"}, {convctl::kFormatDvdNtsc, 720, 480, 29.97, "mpeg2video"},
+        {convctl::kFormatAvi, 640, 480, 25.0, "mpeg1video"},    {-1, 640, 480, 25.0, "mpeg1video"},
+    };
+    mpegenc::InputFacts input;
+    input.width = 640;
+    input.height = 480;
+    input.frameRate = 25.0;
+    input.sampleRate = 44100;
+    input.channels = 2;
+    for (const Case& c : cases) {
+        mpegenc::Settings s;
+        s.preset = convctl::MpegPresetFor(c.format);
+        mpegenc::LoadPresetDefaults(s);
+        mpegenc::Plan plan;
+        const char* reason = nullptr;
+        CHECK(mpegenc::MakePlan(s, input, plan, &reason));
+        const double fps = plan.frameRate.den ? double(plan.frameRate.num) / plan.frameRate.den : 0.0;
+        if (plan.width != c.width || plan.height != c.height || std::fabs(fps - c.fps) > 0.01 ||
+            std::strcmp(plan.videoCodec, c.codec) != 0)
+            wt::ReportFailure(__FILE__, __LINE__,
+                              "format " + std::to_string(c.format) + ": " + std::to_string(plan.width) + "x" +
+                                  std::to_string(plan.height) + " at " + std::to_string(fps) + " " + plan.videoCodec);
+        // The size and rate the control fixes for a disc format are the ones
+        // the encoder writes.
+        convctl::FormatPreset fixed{};
+        if (convctl::PresetFor(c.format, fixed)) {
+            CHECK_EQ(fixed.width, plan.width);
+            CHECK_EQ(fixed.height, plan.height);
+            CHECK(std::fabs(fixed.frameRate - fps) < 0.01);
+        }
+    }
 }

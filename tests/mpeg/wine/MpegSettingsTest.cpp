@@ -7,31 +7,13 @@
 
 #include "framework/com/ComObject.h"
 #include "platform/mpeg/MpegEncoderSettings.h"
+#include "tests/mpeg/wine/TestEncoderSettings.h"
 #include "tests/wine/harness/ComTestUtil.h"
 #include "tests/wine/harness/WineTest.h"
 
+using mpegtest::TestSettings;
+
 namespace {
-
-class TestSettings final : public com::ComObjectRoot, public mpegenc::MpegEncoderSettings {
-public:
-    bool unlocked = true;
-
-    COM_BEGIN_QI()
-        COM_QI(IUnknown)
-        COM_QI(IMpegEncoderConfig)
-    COM_END_QI()
-
-    mpegenc::Settings Current() const { return CurrentSettings(); }
-    using MpegEncoderSettings::FrameEncoded;
-    using MpegEncoderSettings::HoldSpeed;
-    using MpegEncoderSettings::ResetSpeed;
-    using MpegEncoderSettings::SetState;
-    using MpegEncoderSettings::StopSpeed;
-
-private:
-    ~TestSettings() override = default;
-    bool SettingsUnlocked() const override { return unlocked; }
-};
 
 struct Holder {
     TestSettings* s = new TestSettings();

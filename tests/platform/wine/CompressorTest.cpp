@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "convctl/FilterUtil.h"
 #include "framework/com/ComPtr.h"
 #include "framework/com/WinText.h"
 #include "platform/core/CodecCatalog.h"
@@ -26,59 +27,11 @@ using com::ComPtr;
 
 namespace {
 
-// Friendly name -> display name of every compressor in a category.
-std::map<std::string, std::u16string> Listed(const CLSID& category) {
-    std::map<std::string, std::u16string> out;
-    ComPtr<ICreateDevEnum> devices;
-    ComPtr<IEnumMoniker> monikers;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                devices.PutVoid())) ||
-        devices->CreateClassEnumerator(category, monikers.Put(), 0) != S_OK)
-        return out;
-    ComPtr<IMoniker> m;
-    while (monikers->Next(1, m.Put(), nullptr) == S_OK) {
-        ComPtr<IPropertyBag> bag;
-        if (FAILED(m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) continue;
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_BSTR;
-        if (FAILED(bag->Read(L"FriendlyName", &v, nullptr))) continue;
-        const std::string name = com::Utf8(V_BSTR(&v));
-        VariantClear(&v);
-        ComPtr<IBindCtx> ctx;
-        CreateBindCtx(0, ctx.Put());
-        LPOLESTR display = nullptr;
-        if (SUCCEEDED(m->GetDisplayName(ctx.Get(), nullptr, &display))) {
-            out[name] = com::U16(display);
-            CoTaskMemFree(display);
-        }
-    }
-    return out;
-}
-
+// A compressor bound again from its display name, as the engine binds it.
 ComPtr<IBaseFilter> Bind(const std::u16string& display) {
-    ComPtr<IBindCtx> ctx;
-    ComPtr<IMoniker> m;
     ComPtr<IBaseFilter> filter;
-    ULONG eaten = 0;
-    std::u16string text = display;
-    CreateBindCtx(0, ctx.Put());
-    // In-process only, as the engine binds: otherwise Wine looks for the
-    // moniker parser out of process first and waits seconds for it.
-    BIND_OPTS2 options{};
-    options.cbStruct = sizeof options;
-    ctx->GetBindOptions(reinterpret_cast<BIND_OPTS*>(&options));
-    options.dwClassContext = CLSCTX_INPROC_SERVER;
-    ctx->SetBindOptions(reinterpret_cast<BIND_OPTS*>(&options));
-    if (SUCCEEDED(MkParseDisplayName(ctx.Get(), com::W(text.data()), &eaten, m.Put())) && m)
-        m->BindToObject(ctx.Get(), nullptr, IID_IBaseFilter, filter.PutVoid());
+    convctl::BindFilterByDisplayName(display, filter);
     return filter;
-}
-
-ComPtr<IBaseFilter> Compressor(const CLSID& category, const char* friendlyName) {
-    const auto listed = Listed(category);
-    const auto it = listed.find(friendlyName);
-    return it == listed.end() ? nullptr : Bind(it->second);
 }
 
 std::u16string Source() {
@@ -90,8 +43,8 @@ std::u16string Source() {
 }  // namespace
 
 WT_TEST(Compressors, ListedAndBoundAgainByDisplayName) {
-    const auto video = Listed(CLSID_VideoCompressorCategory);
-    const auto audio = Listed(CLSID_AudioCompressorCategory);
+    const auto video = pt::ListedCompressors(CLSID_VideoCompressorCategory);
+    const auto audio = pt::ListedCompressors(CLSID_AudioCompressorCategory);
     for (const auto& c : media::VideoCodecs()) {
         const auto it = video.find(c.friendlyName);
         REQUIRE(it != video.end());
@@ -114,8 +67,8 @@ WT_TEST(Compressors, ListedAndBoundAgainByDisplayName) {
 }
 
 WT_TEST(Compressors, Mpeg4AndMp3ThroughTheGraph) {
-    ComPtr<IBaseFilter> v = Compressor(CLSID_VideoCompressorCategory, "MPEG-4 Part 2 Video Compressor");
-    ComPtr<IBaseFilter> a = Compressor(CLSID_AudioCompressorCategory, "MPEG Layer-3 (MP3) Audio Compressor");
+    ComPtr<IBaseFilter> v = pt::BindCompressor(CLSID_VideoCompressorCategory, "MPEG-4 Part 2 Video Compressor");
+    ComPtr<IBaseFilter> a = pt::BindCompressor(CLSID_AudioCompressorCategory, "MPEG Layer-3 (MP3) Audio Compressor");
     REQUIRE(v && a);
     const std::string out = pt::OutputPath("mpeg4-mp3-graph.avi");
     {
@@ -140,7 +93,7 @@ WT_TEST(Compressors, Mpeg4AndMp3ThroughTheGraph) {
 
 WT_TEST(Compressors, EveryCompressorWritesItsFormat) {
     for (const auto& c : media::VideoCodecs()) {
-        ComPtr<IBaseFilter> v = Compressor(CLSID_VideoCompressorCategory, c.friendlyName);
+        ComPtr<IBaseFilter> v = pt::BindCompressor(CLSID_VideoCompressorCategory, c.friendlyName);
         REQUIRE(v);
         const std::string out = pt::OutputPath(std::string("graph-") + c.key + ".avi");
         {
@@ -155,7 +108,7 @@ WT_TEST(Compressors, EveryCompressorWritesItsFormat) {
         CHECK_EQ(f.videoFrames, 5LL);
     }
     for (const auto& c : media::AudioCodecs()) {
-        ComPtr<IBaseFilter> a = Compressor(CLSID_AudioCompressorCategory, c.friendlyName);
+        ComPtr<IBaseFilter> a = pt::BindCompressor(CLSID_AudioCompressorCategory, c.friendlyName);
         REQUIRE(a);
         const std::string out = pt::OutputPath(std::string("graph-") + c.key + ".avi");
         {
@@ -177,20 +130,20 @@ WT_TEST(Compressors, EveryCompressorWritesItsFormat) {
 }
 
 WT_TEST(Compressors, DvRefusesOtherSizes) {
-    ComPtr<IBaseFilter> dv = Compressor(CLSID_VideoCompressorCategory, media::VideoCodecs().back().friendlyName);
+    ComPtr<IBaseFilter> dv = pt::BindCompressor(CLSID_VideoCompressorCategory, media::VideoCodecs().back().friendlyName);
     REQUIRE(dv);
     pt::FrontEnd fe = pt::BuildFrontEnd(Source(), 320, 240, 25.0, 0.2);
     REQUIRE(fe.graph);
     CHECK_HR(fe.graph->AddFilter(dv.Get(), L"DV"));
     ComPtr<IPin> video;
     fe.engine->GetGroupOutputPin(0, video.Put());
-    CHECK(FAILED(fe.graph->ConnectDirect(video.Get(), pt::FreePin(dv.Get(), PINDIR_INPUT).Get(), nullptr)));
+    CHECK(FAILED(fe.graph->ConnectDirect(video.Get(), convctl::FindUnconnectedPin(dv.Get(), PINDIR_INPUT).Get(), nullptr)));
     fe.engine->ScrapIt();
 }
 
 WT_TEST(Compressors, SettingsStateAndPageAreKept) {
     const char* name = "MPEG-4 Part 2 Video Compressor";
-    ComPtr<IBaseFilter> f = Compressor(CLSID_VideoCompressorCategory, name);
+    ComPtr<IBaseFilter> f = pt::BindCompressor(CLSID_VideoCompressorCategory, name);
     REQUIRE(f);
     ComPtr<IAMVfwCompressDialogs> dialogs;
     REQUIRE_HR(f.As(IID_IAMVfwCompressDialogs, dialogs));
@@ -234,7 +187,7 @@ WT_TEST(Compressors, SettingsStateAndPageAreKept) {
     DestroyWindow(parent);
 
     // A filter bound afresh starts with what the page applied.
-    ComPtr<IBaseFilter> again = Compressor(CLSID_VideoCompressorCategory, name);
+    ComPtr<IBaseFilter> again = pt::BindCompressor(CLSID_VideoCompressorCategory, name);
     ComPtr<IAMVfwCompressDialogs> d2;
     REQUIRE_HR(again.As(IID_IAMVfwCompressDialogs, d2));
     std::string bytes(64, '\0');
@@ -250,7 +203,7 @@ WT_TEST(Compressors, SettingsStateAndPageAreKept) {
 // compressor, with a renderer on its preview pin; such filters share the
 // source's buffers, so the source must keep none of them waiting.
 WT_TEST(Compressors, ThroughASmartTeeWithAPreview) {
-    ComPtr<IBaseFilter> v = Compressor(CLSID_VideoCompressorCategory, "MPEG-4 Part 2 Video Compressor");
+    ComPtr<IBaseFilter> v = pt::BindCompressor(CLSID_VideoCompressorCategory, "MPEG-4 Part 2 Video Compressor");
     REQUIRE(v);
     clipgen::ClipSpec desc;
     desc.seconds = 2.0;
@@ -275,12 +228,12 @@ WT_TEST(Compressors, ThroughASmartTeeWithAPreview) {
         ComPtr<IPin> video, audio, capture, preview;
         REQUIRE_HR(fe.engine->GetGroupOutputPin(0, video.Put()));
         REQUIRE_HR(fe.engine->GetGroupOutputPin(1, audio.Put()));
-        REQUIRE_HR(fe.graph->Connect(audio.Get(), pt::FreePin(mux.Get(), PINDIR_INPUT).Get()));
-        REQUIRE_HR(fe.graph->Connect(video.Get(), pt::FreePin(tee.Get(), PINDIR_INPUT).Get()));
+        REQUIRE_HR(fe.graph->Connect(audio.Get(), convctl::FindUnconnectedPin(mux.Get(), PINDIR_INPUT).Get()));
+        REQUIRE_HR(fe.graph->Connect(video.Get(), convctl::FindUnconnectedPin(tee.Get(), PINDIR_INPUT).Get()));
         REQUIRE_HR(builder->FindPin(tee.Get(), PINDIR_OUTPUT, nullptr, nullptr, FALSE, 0, capture.Put()));
         REQUIRE_HR(builder->FindPin(tee.Get(), PINDIR_OUTPUT, nullptr, nullptr, FALSE, 1, preview.Put()));
-        REQUIRE_HR(fe.graph->Connect(capture.Get(), pt::FreePin(v.Get(), PINDIR_INPUT).Get()));
-        REQUIRE_HR(fe.graph->Connect(pt::FreePin(v.Get(), PINDIR_OUTPUT).Get(), pt::FreePin(mux.Get(), PINDIR_INPUT).Get()));
+        REQUIRE_HR(fe.graph->Connect(capture.Get(), convctl::FindUnconnectedPin(v.Get(), PINDIR_INPUT).Get()));
+        REQUIRE_HR(fe.graph->Connect(convctl::FindUnconnectedPin(v.Get(), PINDIR_OUTPUT).Get(), convctl::FindUnconnectedPin(mux.Get(), PINDIR_INPUT).Get()));
         REQUIRE_HR(builder->RenderStream(nullptr, nullptr, preview.Get(), nullptr, renderer.Get()));
         ComPtr<IMediaControl> control;
         REQUIRE_HR(fe.graph.As(IID_IMediaControl, control));

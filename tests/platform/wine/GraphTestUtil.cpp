@@ -6,7 +6,10 @@
 
 #include <vector>
 
+#include "convctl/FilterUtil.h"
 #include "framework/com/Bstr.h"
+#include "framework/com/MediaType.h"
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "platform/core/Demuxer.h"
 #include "platform/core/MediaError.h"
@@ -52,24 +55,10 @@ FrontEnd BuildFrontEnd(const std::u16string& source, int width, int height, doub
     REQUIRE_HR(fe.timeline->CreateEmptyNode(fe.videoGroup.Put(), TIMELINE_MAJOR_TYPE_GROUP));
     REQUIRE_HR(fe.timeline->CreateEmptyNode(fe.audioGroup.Put(), TIMELINE_MAJOR_TYPE_GROUP));
 
-    VIDEOINFOHEADER vih{};
-    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih.bmiHeader.biPlanes = 1;
-    vih.bmiHeader.biBitCount = 32;
-    vih.bmiHeader.biWidth = width;
-    vih.bmiHeader.biHeight = height;
-    vih.bmiHeader.biSizeImage = width * 4 * height;
-    AM_MEDIA_TYPE mt{};
-    mt.majortype = MEDIATYPE_Video;
-    mt.subtype = MEDIASUBTYPE_RGB32;
-    mt.formattype = FORMAT_VideoInfo;
-    mt.bFixedSizeSamples = TRUE;
-    mt.lSampleSize = vih.bmiHeader.biSizeImage;
-    mt.cbFormat = sizeof vih;
-    mt.pbFormat = reinterpret_cast<BYTE*>(&vih);
+    com::MediaType mt = com::Rgb32VideoType(width, height);
     ComPtr<IAMTimelineGroup> vg, ag;
     REQUIRE_HR(fe.videoGroup.As(IID_IAMTimelineGroup, vg));
-    REQUIRE_HR(vg->SetMediaType(&mt));
+    REQUIRE_HR(vg->SetMediaType(&mt.Edit()));
     REQUIRE_HR(vg->SetOutputFPS(fps));
     REQUIRE_HR(fe.timeline->AddGroup(fe.videoGroup.Get()));
     AM_MEDIA_TYPE amt{};
@@ -106,17 +95,35 @@ FrontEnd BuildFrontEnd(const std::u16string& source, int width, int height, doub
     return fe;
 }
 
-com::ComPtr<IPin> FreePin(IBaseFilter* filter, PIN_DIRECTION wanted) {
-    ComPtr<IEnumPins> pins;
-    ComPtr<IPin> pin;
-    if (FAILED(filter->EnumPins(pins.Put()))) return nullptr;
-    while (pins->Next(1, pin.Put(), nullptr) == S_OK) {
-        PIN_DIRECTION dir;
-        ComPtr<IPin> peer;
-        pin->QueryDirection(&dir);
-        if (dir == wanted && pin->ConnectedTo(peer.Put()) == VFW_E_NOT_CONNECTED) return pin;
+std::map<std::string, std::u16string> ListedCompressors(const CLSID& category) {
+    std::map<std::string, std::u16string> out;
+    ComPtr<ICreateDevEnum> devices;
+    ComPtr<IEnumMoniker> monikers;
+    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                devices.PutVoid())) ||
+        devices->CreateClassEnumerator(category, monikers.Put(), 0) != S_OK)
+        return out;
+    ComPtr<IMoniker> m;
+    while (monikers->Next(1, m.Put(), nullptr) == S_OK) {
+        ComPtr<IPropertyBag> bag;
+        if (FAILED(m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) continue;
+        com::Variant name;
+        V_VT(name.Ptr()) = VT_BSTR;
+        if (FAILED(bag->Read(L"FriendlyName", name.Ptr(), nullptr)) || V_VT(name.Ptr()) != VT_BSTR) continue;
+        ComPtr<IBindCtx> ctx;
+        com::TaskMem<OLECHAR> display;
+        if (SUCCEEDED(CreateBindCtx(0, ctx.Put())) && SUCCEEDED(m->GetDisplayName(ctx.Get(), nullptr, display.Put())))
+            out[com::Utf8(V_BSTR(name.Ptr()))] = com::U16(display.Get());
     }
-    return nullptr;
+    return out;
+}
+
+ComPtr<IBaseFilter> BindCompressor(const CLSID& category, const char* friendlyName) {
+    const auto listed = ListedCompressors(category);
+    const auto it = listed.find(friendlyName);
+    ComPtr<IBaseFilter> filter;
+    if (it != listed.end()) convctl::BindFilterByDisplayName(it->second, filter);
+    return filter;
 }
 
 AviGraph::AviGraph(const std::u16string& source, const std::string& out, int w, int h, double fps, double seconds,
@@ -135,16 +142,16 @@ AviGraph::AviGraph(const std::u16string& source, const std::string& out, int w, 
     REQUIRE_HR(fe.engine->GetGroupOutputPin(1, audio.Put()));
     auto wire = [&](IPin* out, IBaseFilter* codec, const wchar_t* name) {
         if (!codec) {
-            CHECK_HR(fe.graph->Connect(out, FreePin(mux.Get(), PINDIR_INPUT).Get()));
+            CHECK_HR(fe.graph->Connect(out, convctl::FindUnconnectedPin(mux.Get(), PINDIR_INPUT).Get()));
             return;
         }
         CHECK_HR(fe.graph->AddFilter(codec, name));
-        CHECK_HR(fe.graph->Connect(out, FreePin(codec, PINDIR_INPUT).Get()));
-        CHECK_HR(fe.graph->Connect(FreePin(codec, PINDIR_OUTPUT).Get(), FreePin(mux.Get(), PINDIR_INPUT).Get()));
+        CHECK_HR(fe.graph->Connect(out, convctl::FindUnconnectedPin(codec, PINDIR_INPUT).Get()));
+        CHECK_HR(fe.graph->Connect(convctl::FindUnconnectedPin(codec, PINDIR_OUTPUT).Get(), convctl::FindUnconnectedPin(mux.Get(), PINDIR_INPUT).Get()));
     };
     wire(audio.Get(), audioCodec, L"Audio Compressor");
     wire(video.Get(), videoCodec, L"Video Compressor");
-    CHECK(FreePin(mux.Get(), PINDIR_INPUT));  // a free input is always there
+    CHECK(convctl::FindUnconnectedPin(mux.Get(), PINDIR_INPUT));  // a free input is always there
 }
 
 AviGraph::~AviGraph() {

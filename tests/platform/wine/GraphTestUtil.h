@@ -7,6 +7,7 @@
 #include <dshow.h>
 #include <qedit.h>
 
+#include <map>
 #include <string>
 
 #include "framework/com/ComPtr.h"
@@ -47,7 +48,10 @@ struct AviGraph {
     com::ComPtr<IMediaSeeking> MuxSeeking();
 };
 
-com::ComPtr<IPin> FreePin(IBaseFilter* filter, PIN_DIRECTION dir);
+// The compressors listed in a category: friendly name -> moniker display
+// name; and one of them bound as the engine binds it (null when missing).
+std::map<std::string, std::u16string> ListedCompressors(const CLSID& category);
+com::ComPtr<IBaseFilter> BindCompressor(const CLSID& category, const char* friendlyName);
 
 // Waits (pumping messages) for EC_COMPLETE or an error event; returns the
 // event code, or 0 when the time ran out.

@@ -11,6 +11,7 @@
 
 #include "framework/com/Bstr.h"
 #include "framework/com/ComPtr.h"
+#include "framework/com/MediaType.h"
 #include "framework/com/WinText.h"
 #include "tests/platform/wine/GraphTestUtil.h"
 #include "tests/wine/harness/ComTestUtil.h"
@@ -37,12 +38,6 @@ std::u16string ClipOf(const char* name, bool video, bool audio) {
     return pt::Clip(name, s);
 }
 
-void FreeType(AM_MEDIA_TYPE& mt) {
-    CoTaskMemFree(mt.pbFormat);
-    if (mt.pUnk) mt.pUnk->Release();
-    mt = AM_MEDIA_TYPE{};
-}
-
 }  // namespace
 
 WT_TEST(MediaDet, StreamsOfAClip) {
@@ -67,8 +62,9 @@ WT_TEST(MediaDet, StreamsOfAClip) {
         double length = 0, rate = -1;
         CHECK_HR(det->get_StreamLength(&length));
         CHECK(std::fabs(length - 1.0) < 0.1);
-        AM_MEDIA_TYPE mt{};
-        CHECK_HR(det->get_StreamMediaType(&mt));
+        com::MediaType owner;
+        CHECK_HR(det->get_StreamMediaType(owner.Put()));
+        const AM_MEDIA_TYPE& mt = owner.Get();
         CHECK_EQ(mt.majortype, type);
         if (IsEqualGUID(type, MEDIATYPE_Video)) {
             ++videos;
@@ -89,7 +85,6 @@ WT_TEST(MediaDet, StreamsOfAClip) {
             CHECK_EQ(wfx->nSamplesPerSec, 44100u);
             CHECK_EQ(wfx->nChannels, 2);
         }
-        FreeType(mt);
     }
     CHECK_EQ(videos, 1);
     CHECK_EQ(audios, 1);

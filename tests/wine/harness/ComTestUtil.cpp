@@ -27,6 +27,22 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     }
 }
 
+void PumpPosted() {
+    constexpr UINT kMarker = WM_APP + 0x3A5A;
+    if (!PostThreadMessageW(GetCurrentThreadId(), kMarker, 0, 0)) return;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 10000) {
+        MSG msg;
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            continue;
+        }
+        if (!msg.hwnd && msg.message == kMarker) return;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
 ULONG RefCountOf(IUnknown* unknown) {
     unknown->AddRef();
     return unknown->Release();

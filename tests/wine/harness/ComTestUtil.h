@@ -17,6 +17,10 @@ namespace wt {
 void PumpMessages(DWORD milliseconds);
 // Pumps messages until done() is true or the time is up; returns done().
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+// Dispatches every message already posted to this thread: posts a marker
+// behind them and pumps until it comes back. What an event handler fires
+// from those messages has then fired, so no fixed wait is needed to see it.
+void PumpPosted();
 
 ULONG RefCountOf(IUnknown* unknown);
 

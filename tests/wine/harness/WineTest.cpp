@@ -95,5 +95,3 @@ int RunAllTests(int argc, char** argv) {
 }
 
 }  // namespace wt
-
-int main(int argc, char** argv) { return wt::RunAllTests(argc, argv); }

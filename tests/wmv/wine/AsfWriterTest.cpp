@@ -6,7 +6,9 @@
 
 #include <string>
 
+#include "convctl/FilterUtil.h"
 #include "framework/com/ComPtr.h"
+#include "framework/com/MediaType.h"
 #include "framework/com/WinText.h"
 #include "platform/asf/AsfWriter.h"
 #include "platform/wm/WmCatalog.h"
@@ -80,8 +82,8 @@ struct WriterGraph {
         ComPtr<IPin> video, audio;
         fe.engine->GetGroupOutputPin(0, video.Put());
         fe.engine->GetGroupOutputPin(1, audio.Put());
-        HRESULT hr = fe.graph->Connect(video.Get(), pt::FreePin(writer.Get(), PINDIR_INPUT).Get());
-        if (SUCCEEDED(hr)) hr = fe.graph->Connect(audio.Get(), pt::FreePin(writer.Get(), PINDIR_INPUT).Get());
+        HRESULT hr = fe.graph->Connect(video.Get(), convctl::FindUnconnectedPin(writer.Get(), PINDIR_INPUT).Get());
+        if (SUCCEEDED(hr)) hr = fe.graph->Connect(audio.Get(), convctl::FindUnconnectedPin(writer.Get(), PINDIR_INPUT).Get());
         return hr;
     }
     ComPtr<IMediaControl> Control() {
@@ -127,7 +129,7 @@ WT_TEST(AsfWriter, ProfileDecidesThePins) {
     REQUIRE_HR(props->GetMediaType(nullptr, &size));
     std::vector<WM_MEDIA_TYPE> type((size + sizeof(WM_MEDIA_TYPE) - 1) / sizeof(WM_MEDIA_TYPE));
     REQUIRE_HR(props->GetMediaType(type.data(), &size));
-    type[0].subtype = wm::SubtypeFromFourCC(0x0162);
+    type[0].subtype = com::SubtypeFromFourCC(0x0162);
     REQUIRE_HR(props->SetMediaType(type.data()));
     REQUIRE_HR(audioOnly->ReconfigStream(stream.Get()));
     CHECK_HR_EQ(config->ConfigureFilterUsingProfile(audioOnly.Get()), NS_E_AUDIO_CODEC_NOT_INSTALLED);
@@ -186,7 +188,7 @@ WT_TEST(AsfWriter, RefusesPicturesTheEncodersCannotTake) {
     WriterGraph g("asfwriter_odd.wmv", SystemProfile(0).Get(), 1);
     ComPtr<IPin> video;
     g.fe.engine->GetGroupOutputPin(0, video.Put());
-    CHECK(FAILED(g.fe.graph->Connect(video.Get(), pt::FreePin(g.writer.Get(), PINDIR_INPUT).Get())));
+    CHECK(FAILED(g.fe.graph->Connect(video.Get(), convctl::FindUnconnectedPin(g.writer.Get(), PINDIR_INPUT).Get())));
     // Unconnected pins keep the graph from starting.
     CHECK(FAILED(g.Control()->Run()));
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/com/ComPtr.h"
+#include "framework/com/MediaType.h"
 #include "framework/com/WinText.h"
 #include "platform/include/WindowsMedia.h"
 #include "platform/wm/WmMediaType.h"
@@ -135,7 +136,7 @@ WT_TEST(WmProfileManager, FirstSystemProfileDescribesItsStreams) {
     CHECK_HR(video->GetBitrate(&bitRate));
     CHECK_EQ(bitRate, 32000u);
     const std::vector<BYTE> vt = MediaTypeOf(video.Get());
-    CHECK_EQ(Header(vt).subtype, wm::SubtypeFromFourCC(wm::FourCC('W', 'M', 'V', '2')));
+    CHECK_EQ(Header(vt).subtype, com::SubtypeFromFourCC(wm::FourCC('W', 'M', 'V', '2')));
     REQUIRE(IsEqualGUID(Header(vt).formattype, FORMAT_VideoInfo) && Header(vt).cbFormat >= sizeof(VIDEOINFOHEADER));
     const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(Header(vt).pbFormat);
     CHECK_EQ(vih->bmiHeader.biWidth, 160);
@@ -261,7 +262,7 @@ WT_TEST(WmCodecInfo, ListsCodecsWithTheirFormats) {
     ComPtr<IWMStreamConfig> config;
     REQUIRE_HR(info->GetCodecFormat(WMMEDIATYPE_Audio, 0, 0, config.Put()));
     const std::vector<BYTE> at = MediaTypeOf(config.Get());
-    CHECK_EQ(Header(at).subtype, wm::SubtypeFromFourCC(0x161));
+    CHECK_EQ(Header(at).subtype, com::SubtypeFromFourCC(0x161));
     const auto* wfx = reinterpret_cast<const WAVEFORMATEX*>(Header(at).pbFormat);
     CHECK_EQ(wfx->nSamplesPerSec, 44100u);
     CHECK_EQ(wfx->nAvgBytesPerSec, 16000u);

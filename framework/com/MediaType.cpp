@@ -1,8 +1,9 @@
-#include "platform/dshow/MediaType.h"
+#include "framework/com/MediaType.h"
 
+#include <cstdlib>
 #include <cstring>
 
-namespace dshow {
+namespace com {
 
 namespace {
 
@@ -99,4 +100,46 @@ bool MatchesPattern(const AM_MEDIA_TYPE& mt, const AM_MEDIA_TYPE& p) {
            (p.formattype == GUID_NULL || IsEqualGUID(p.formattype, mt.formattype));
 }
 
-}  // namespace dshow
+namespace {
+
+// {00000000-0000-0010-8000-00AA00389B71}: FourCCs and WAVE tags go in its
+// first field.
+const GUID kFourCCBase = {0x00000000, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+}  // namespace
+
+GUID SubtypeFromFourCC(DWORD fourcc) {
+    GUID subtype = kFourCCBase;
+    subtype.Data1 = fourcc;
+    return subtype;
+}
+
+bool FourCCFromSubtype(REFGUID subtype, DWORD* fourcc) {
+    GUID base = subtype;
+    base.Data1 = 0;
+    if (!IsEqualGUID(base, kFourCCBase)) return false;
+    *fourcc = subtype.Data1;
+    return true;
+}
+
+MediaType Rgb32VideoType(LONG width, LONG height, REFERENCE_TIME frameTime) {
+    VIDEOINFOHEADER vih{};
+    vih.AvgTimePerFrame = frameTime;
+    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    vih.bmiHeader.biWidth = width;
+    vih.bmiHeader.biHeight = height;
+    vih.bmiHeader.biPlanes = 1;
+    vih.bmiHeader.biBitCount = 32;
+    vih.bmiHeader.biCompression = BI_RGB;
+    vih.bmiHeader.biSizeImage = static_cast<DWORD>(width) * 4u * static_cast<DWORD>(std::labs(height));
+    MediaType mt;
+    AM_MEDIA_TYPE& m = mt.Edit();
+    m.majortype = MEDIATYPE_Video;
+    m.subtype = MEDIASUBTYPE_RGB32;
+    m.bFixedSizeSamples = TRUE;
+    m.lSampleSize = vih.bmiHeader.biSizeImage;
+    mt.SetFormat(FORMAT_VideoInfo, &vih, sizeof vih);
+    return mt;
+}
+
+}  // namespace com
