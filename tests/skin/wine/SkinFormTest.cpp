@@ -204,7 +204,7 @@ WT_TEST(SkinForm, AttachAndDetachGiveTheWindowEverythingBack) {
     TSkinForm* s = SkinnerOf(h);
     CHECK(GetWindowLongPtrW(h, GWLP_WNDPROC) != proc);
     CHECK(!(GetWindowLongW(h, GWL_STYLE) & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)));
-    CHECK(GetMenu(h) == menu);  // the system's menu bar stays, drawn into the frame
+    CHECK(GetMenu(h) == nullptr);  // the skinned menu bar has taken the menu
     RECT client{};
     GetClientRect(h, &client);
     CHECK_EQ(client.right, clientBefore.right);
