@@ -129,6 +129,10 @@ WT_TEST(SkinnedWindows, TheMainWindowWearsEachSkinActiveAndInactive) {
     ft::Pump(100);
     ShootMenuWhileOpen("skin-menu-popup-builtin.png", RECT{300, 150, 600, 350},
                        [&] { MainForm->popTask->Popup(340, 180); });
+    ft::Pump(100);
+    // The skinned system menu, from the title bar's icon.
+    ShootMenuWhileOpen("skin-menu-system-builtin.png", RECT{0, 0, 360, 260},
+                       [&] { s->ShowSystemMenu(POINT{frame.left + 8, frame.top + 24}); });
 
     // Inactive: the tips window (skinned as it comes up) has the focus.
     app::TipForm->Show();
