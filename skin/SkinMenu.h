@@ -122,6 +122,8 @@ public:
     const RECT& BarRect() const { return m_barRect; }
 
 private:
+    void PaintMdiButtons(forms::TCanvas& canvas, const RECT& band);
+
     TSkinForm& m_form;
     std::vector<std::unique_ptr<TMenuBtn>> m_buttons;
     forms::TMainMenu* m_formMenu = nullptr;

@@ -314,7 +314,29 @@ void TSkinMenuBar::Paint(HDC dc, const RECT& band) {
     }
     SetBkMode(sdc, oldMode);
     if (oldFont) SelectObject(sdc, oldFont);
+    PaintMdiButtons(canvas, band);
     BitBlt(dc, band.left, band.top, w, h, sdc, 0, 0, SRCCOPY);
+}
+
+void TSkinMenuBar::PaintMdiButtons(forms::TCanvas& canvas, const RECT& band) {
+    // An MDI frame whose active child is maximised shows the child's
+    // buttons in its bar (laid out with the title-bar buttons).
+    if (m_form.WindowKind != 1 || !m_form.MDIClient) return;
+    BOOL maximized = FALSE;
+    const HWND child = reinterpret_cast<HWND>(
+        SendMessageW(m_form.MDIClient, WM_MDIGETACTIVE, 0, reinterpret_cast<LPARAM>(&maximized)));
+    if (!child || !maximized) return;
+    for (auto& b : m_form.SysButtons) {
+        const TDataSkinSysButton& e = b->Element;
+        if (e.Visibility != 100 || !b->Visible || e.Bitmap.Empty()) continue;
+        forms::TBitmap* strip = m_form.SkinData->Picture(e.Bitmap);
+        if (!strip) continue;
+        const RECT r{b->Rect.left - band.left, b->Rect.top - band.top, b->Rect.right - band.left,
+                     b->Rect.bottom - band.top};
+        DrawStripFrame(canvas.Handle(), r, *strip, true, e.FrameCount, 1);
+    }
+    TSkinManage* manager = SkinManage();
+    if (manager && !manager->MdiMaximized()) manager->SetMdiMaximized(true);
 }
 
 TNCObject* TSkinMenuBar::ButtonAt(POINT p) {
