@@ -19,6 +19,7 @@
 
 #include "framework/forms/Graphics.h"
 #include "framework/forms/Messages.h"
+#include "skin/SkinDescription.h"
 #include "skin/SkinForm.h"
 
 namespace forms {
@@ -148,6 +149,10 @@ struct MenuItemFacts {
 // popup skinner; without the strip, on the highlight or the menu colour.
 void SkinMenuItemDraw(TSkinData& data, const MenuItemFacts& item, HDC dc, bool selected, const RECT& rect,
                       HMENU parent);
+// A skin colour as drawn (system colours looked up).
+COLORREF MenuColourOf(SkinColour colour);
+// The system's menu font, bold for default items; the caller frees it.
+HFONT CreateMenuFont(bool bold);
 // A text's size in the menu font.
 SIZE MeasureMenuText(const forms::String& text);
 // Sets or clears the owner-drawn type of every item of a menu, all the way

@@ -11,10 +11,6 @@ namespace skin {
 
 namespace {
 
-COLORREF Resolve(SkinColour c) {
-    return (c & kSystemColour) ? GetSysColor(static_cast<int>(c & 0xFF)) : static_cast<COLORREF>(c);
-}
-
 // What the menu filter works with while a bar's submenu is open: one set
 // per process, since one menu loop runs at a time.
 struct MenuTracking {
@@ -124,13 +120,6 @@ void RemoveFilter() {
     g_track.first = false;
 }
 
-HFONT MenuFont() {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return nullptr;
-    return CreateFontIndirectW(&metrics.lfMenuFont);
-}
-
 }  // namespace
 
 SkinMenuHooks DefaultMenuHooks() {
@@ -157,13 +146,13 @@ void TMenuBtn::Paint() {
         BitBlt(dc, Rect.left, Rect.top, w, h, back.Canvas().Handle(), Rect.left - bar.left, Rect.top - bar.top, SRCCOPY);
     const SkinElements& e = m_form.SkinData->Elements();
     if (State == ncPressed || State == ncHot) {
-        const HBRUSH frame = CreateSolidBrush(Resolve(e.ButtonHilightColour));
+        const HBRUSH frame = CreateSolidBrush(MenuColourOf(e.ButtonHilightColour));
         FrameRect(dc, &Rect, frame);
         DeleteObject(frame);
     }
     const HGDIOBJ oldFont = m_bar.Font() ? SelectObject(dc, m_bar.Font()) : nullptr;
     const int oldMode = SetBkMode(dc, TRANSPARENT);
-    const COLORREF oldColour = SetTextColor(dc, Enabled ? Resolve(e.MenuBarTextColour) : GetSysColor(COLOR_BTNSHADOW));
+    const COLORREF oldColour = SetTextColor(dc, Enabled ? MenuColourOf(e.MenuBarTextColour) : GetSysColor(COLOR_BTNSHADOW));
     RECT text = Rect;
     DrawTextW(dc, com::W(Caption), -1, &text, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
     SetTextColor(dc, oldColour);
@@ -174,7 +163,7 @@ void TMenuBtn::Paint() {
 
 // ---- The bar ----------------------------------------------------------------------------
 
-TSkinMenuBar::TSkinMenuBar(TSkinForm& form) : m_form(form), m_font(MenuFont()) {
+TSkinMenuBar::TSkinMenuBar(TSkinForm& form) : m_form(form), m_font(CreateMenuFont(false)) {
     m_background.SetPixelFormat(forms::TPixelFormat::pf24bit);
 }
 
@@ -284,7 +273,7 @@ void TSkinMenuBar::Paint(HDC dc, const RECT& band) {
         x = m_form.RightToLeft ? element->RightWidth + 8 : element->LeftWidth + 4;
         if (x > w) x = 12;
     } else {
-        const HBRUSH brush = CreateSolidBrush(Resolve(e.MenubarColour));
+        const HBRUSH brush = CreateSolidBrush(MenuColourOf(e.MenubarColour));
         FillRect(sdc, &all, brush);
         DeleteObject(brush);
     }
@@ -302,11 +291,11 @@ void TSkinMenuBar::Paint(HDC dc, const RECT& band) {
         x += bw;
         if (bw > 0) {
             if (b->State == ncPressed || b->State == ncHot) {
-                const HBRUSH frame = CreateSolidBrush(Resolve(e.ButtonHilightColour));
+                const HBRUSH frame = CreateSolidBrush(MenuColourOf(e.ButtonHilightColour));
                 FrameRect(sdc, &r, frame);
                 DeleteObject(frame);
             }
-            SetTextColor(sdc, b->Enabled ? Resolve(e.MenuBarTextColour) : GetSysColor(COLOR_BTNSHADOW));
+            SetTextColor(sdc, b->Enabled ? MenuColourOf(e.MenuBarTextColour) : GetSysColor(COLOR_BTNSHADOW));
             RECT text = r;
             DrawTextW(sdc, com::W(b->Caption), -1, &text, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
         }

@@ -22,21 +22,9 @@ namespace {
 
 const char16_t kSystemMenuName[] = u"SkinSystemMenu";
 
-COLORREF Resolve(SkinColour c) {
-    return (c & kSystemColour) ? GetSysColor(static_cast<int>(c & 0xFF)) : static_cast<COLORREF>(c);
-}
-
 int LeftMargin(const TSkinData* data) {
     const TDataSkinObject* e = data ? data->Elements().MenuItem.get() : nullptr;
     return e ? e->LeftWidth : 0;
-}
-
-HFONT MenuFontOf(bool bold) {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return nullptr;
-    if (bold) metrics.lfMenuFont.lfWeight = FW_BOLD;
-    return CreateFontIndirectW(&metrics.lfMenuFont);
 }
 
 // The skinner whose skin draws a framework menu: the system menu's owner,
@@ -212,7 +200,7 @@ bool MenuItemMessage(TSkinForm& form, forms::TMessage& m) {
         const int margin = LeftMargin(form.SkinData);
         if (forms::TMenuItem* item = forms::TMenuItem::FindByCommand(d->itemID)) {
             const HDC dc = CreateCompatibleDC(nullptr);
-            const HFONT font = MenuFontOf(false);
+            const HFONT font = CreateMenuFont(false);
             const HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
             forms::TCanvas canvas;
             canvas.SetHandle(dc);
@@ -313,13 +301,13 @@ void DrawContent(HDC dc, const TSkinData& data, const MenuItemFacts& f, bool sel
             TransparentBlit(dc, RECT{x, y, x + bm.bmWidth, y + bm.bmHeight}, mark, RGB(255, 255, 255));
         }
     }
-    const HFONT font = MenuFontOf(f.isDefault);
+    const HFONT font = CreateMenuFont(f.isDefault);
     const HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
     const int oldMode = SetBkMode(dc, TRANSPARENT);
-    COLORREF colour = selected ? Resolve(e.HilightTextColour) : Resolve(e.MenuTextColour);
+    COLORREF colour = selected ? MenuColourOf(e.HilightTextColour) : MenuColourOf(e.MenuTextColour);
     if (!f.enabled) {
-        colour = Resolve(e.ButtonShadowColour);
-        if (colour == Resolve(e.MenuTextColour)) colour = GetSysColor(COLOR_BTNSHADOW);
+        colour = MenuColourOf(e.ButtonShadowColour);
+        if (colour == MenuColourOf(e.MenuTextColour)) colour = GetSysColor(COLOR_BTNSHADOW);
     }
     const COLORREF oldColour = SetTextColor(dc, colour);
     const forms::String caption = (f.caption.empty() || f.caption == u"&") ? forms::String(u" ") : f.caption;
@@ -343,9 +331,21 @@ void DrawContent(HDC dc, const TSkinData& data, const MenuItemFacts& f, bool sel
 
 }  // namespace
 
+COLORREF MenuColourOf(SkinColour c) {
+    return (c & kSystemColour) ? GetSysColor(static_cast<int>(c & 0xFF)) : static_cast<COLORREF>(c);
+}
+
+HFONT CreateMenuFont(bool bold) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return nullptr;
+    if (bold) metrics.lfMenuFont.lfWeight = FW_BOLD;
+    return CreateFontIndirectW(&metrics.lfMenuFont);
+}
+
 SIZE MeasureMenuText(const forms::String& text) {
     const HDC dc = CreateCompatibleDC(nullptr);
-    const HFONT font = MenuFontOf(false);
+    const HFONT font = CreateMenuFont(false);
     const HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
     RECT r{0, 0, 0, 0};
     DrawTextW(dc, com::W(text), -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
@@ -369,7 +369,7 @@ void SkinMenuItemDraw(TSkinData& data, const MenuItemFacts& f, HDC dc, bool sele
     const RECT all{0, 0, w, h};
     if (!strip) {
         // Without the skin's item picture: the highlight or the menu colour.
-        const HBRUSH brush = CreateSolidBrush(selected ? Resolve(e.HilightColour) : Resolve(e.MenuColour));
+        const HBRUSH brush = CreateSolidBrush(selected ? MenuColourOf(e.HilightColour) : MenuColourOf(e.MenuColour));
         FillRect(idc, &all, brush);
         DeleteObject(brush);
         DrawContent(idc, data, f, selected, all, false);
@@ -381,7 +381,7 @@ void SkinMenuItemDraw(TSkinData& data, const MenuItemFacts& f, HDC dc, bool sele
     if (back && back->Width() > 0) {
         BitBlt(idc, 0, 0, w, h, back->Canvas().Handle(), rect.left + 3, rect.top + 3, SRCCOPY);
     } else {
-        const HBRUSH brush = CreateSolidBrush(Resolve(e.MenuColour));
+        const HBRUSH brush = CreateSolidBrush(MenuColourOf(e.MenuColour));
         FillRect(idc, &all, brush);
         DeleteObject(brush);
     }

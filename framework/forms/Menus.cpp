@@ -183,14 +183,17 @@ void TMenuItem::Click() {
 
 namespace {
 
+HFONT NewMenuFont() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return nullptr;
+    return CreateFontIndirectW(&metrics.lfMenuFont);
+}
+
 // A canvas on a screen-compatible DC with the menu font.
 class MenuCanvas {
 public:
-    MenuCanvas() : m_dc(CreateCompatibleDC(nullptr)) {
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof metrics;
-        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-            m_font = CreateFontIndirectW(&metrics.lfMenuFont);
+    MenuCanvas() : m_dc(CreateCompatibleDC(nullptr)), m_font(NewMenuFont()) {
         m_canvas.SetHandle(m_dc);
         if (m_font) m_old = SelectObject(m_dc, m_font);
     }
@@ -288,11 +291,7 @@ bool MenuOwnerDrawMessage(TMessage& m) {
         TCanvas canvas;
         canvas.SetHandle(d->hDC);
         const int saved = SaveDC(d->hDC);
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof metrics;
-        HFONT font = nullptr;
-        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-            font = CreateFontIndirectW(&metrics.lfMenuFont);
+        const HFONT font = NewMenuFont();
         if (font) SelectObject(d->hDC, font);
         item->AdvancedDrawItem(canvas, d->rcItem, (d->itemState & ODS_SELECTED) != 0);
         canvas.SetHandle(nullptr);
