@@ -209,6 +209,22 @@ WT_TEST(SkinMenu, TheBarTakesTheWindowMenuAndGivesItBack) {
     // Buttons side by side in the band, left to right.
     CHECK(bar.Button(0).Rect.top >= rig.skinner->BorderTop);
     CHECK(bar.Button(1).Rect.left >= bar.Button(0).Rect.right);
+    // Hovering a button frames it in the ButtonHilight colour.
+    RECT w{};
+    GetWindowRect(h, &w);
+    const RECT b1 = bar.Button(1).Rect;
+    const COLORREF hilight = Resolve(rig.form->data->Elements().ButtonHilightColour);
+    auto pixel = [&] {
+        const HDC dc = GetWindowDC(h);
+        const COLORREF c = GetPixel(dc, b1.left, b1.top + 3);
+        ReleaseDC(h, dc);
+        return c;
+    };
+    CHECK(pixel() != hilight);
+    SendMessageW(h, WM_NCMOUSEMOVE, HTMENU, MAKELPARAM(w.left + b1.left + 4, w.top + b1.top + 4));
+    CHECK(rig.skinner->HotObject == &bar.Button(1));
+    CHECK_EQ(bar.Button(1).State, skin::ncHot);
+    CHECK_EQ(pixel(), hilight);
     // A menu changed while skinned is taken over again.
     rig.form->help->SetCaption(u"&Hilfe");
     CHECK(GetMenu(h) == nullptr);
