@@ -143,6 +143,8 @@ struct MenuItemFacts {
     WORD shortCut = 0;
     int imageIndex = -1;
     forms::TImageList* images = nullptr;
+    // Mirrored: glyph at the right, text right-aligned, short cut at the left.
+    bool rightToLeft = false;
 };
 // Draws a menu item from the skin's MenuItem strip (frame 4 selected, 1
 // normal, the separator from frame 2) over the background of its menu's

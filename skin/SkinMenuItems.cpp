@@ -233,9 +233,12 @@ bool MenuItemMessage(TSkinForm& form, forms::TMessage& m) {
         }
         const bool selected = (d->itemState & ODS_SELECTED) != 0;
         if (forms::TMenuItem* item = forms::TMenuItem::FindByCommand(d->itemID)) {
-            SkinMenuItemDraw(*form.SkinData, FactsOf(*item), d->hDC, selected, d->rcItem, parent);
+            MenuItemFacts f = FactsOf(*item);
+            f.rightToLeft = form.RightToLeft;
+            SkinMenuItemDraw(*form.SkinData, f, d->hDC, selected, d->rcItem, parent);
         } else {
             MenuItemFacts f;
+            f.rightToLeft = form.RightToLeft;
             f.caption = NativeText(parent, d->itemID);
             if (f.caption.empty()) f.caption = u"-";
             const UINT state = GetMenuState(parent, d->itemID, MF_BYCOMMAND);
@@ -250,7 +253,8 @@ bool MenuItemMessage(TSkinForm& form, forms::TMessage& m) {
 }
 
 // The glyph, the text and the short cut of an item in its rectangle.
-void DrawContent(HDC dc, const TSkinData& data, const MenuItemFacts& f, bool selected, const RECT& r, bool rtl) {
+void DrawContent(HDC dc, const TSkinData& data, const MenuItemFacts& f, bool selected, const RECT& r) {
+    const bool rtl = f.rightToLeft;
     const SkinElements& e = data.Elements();
     const int margin = LeftMargin(&data);
     if (f.caption == u"-") {
@@ -372,7 +376,7 @@ void SkinMenuItemDraw(TSkinData& data, const MenuItemFacts& f, HDC dc, bool sele
         const HBRUSH brush = CreateSolidBrush(selected ? MenuColourOf(e.HilightColour) : MenuColourOf(e.MenuColour));
         FillRect(idc, &all, brush);
         DeleteObject(brush);
-        DrawContent(idc, data, f, selected, all, false);
+        DrawContent(idc, data, f, selected, all);
         BitBlt(dc, rect.left, rect.top, w, h, idc, 0, 0, SRCCOPY);
         return;
     }
@@ -388,7 +392,7 @@ void SkinMenuItemDraw(TSkinData& data, const MenuItemFacts& f, HDC dc, bool sele
     const SkinMargins margins{element->LeftWidth, element->TopHeight, element->RightWidth, element->BottomHeight};
     if (f.caption != u"-") {
         DrawSkinFrame(idc, all, *strip, margins, false, element->Tile == 1, element->Trans != 0, 5, selected ? 4 : 1);
-        DrawContent(idc, data, f, selected, all, false);
+        DrawContent(idc, data, f, selected, all);
         BitBlt(dc, rect.left, rect.top, w, h, idc, 0, 0, SRCCOPY);
         return;
     }

@@ -153,12 +153,13 @@ void TMenuItem::Rebuild() {
         MENUITEMINFOW info{};
         info.cbSize = sizeof info;
         info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID;
+        // Separators keep their command too: owner-drawn, they are found by it.
+        info.wID = item->m_command;
         String text = item->m_caption;
         if (item->IsSeparator()) {
             info.fType = MFT_SEPARATOR;
         } else {
             info.fMask |= MIIM_STRING;
-            info.wID = item->m_command;
             if (!item->m_enabled) info.fState |= MFS_GRAYED;
             if (item->m_checked) info.fState |= MFS_CHECKED;
             if (item->m_default) info.fState |= MFS_DEFAULT;

@@ -353,6 +353,15 @@ WT_TEST(SkinMenu, TheSystemMenuFollowsTheWindowAndASecondShowingCloses) {
     for (int i = 0; i < menu->Items()->Count(); ++i) captions.push_back(menu->Items()->Items(i)->Caption());
     CHECK((captions == std::vector<String>{u" Restore ", u" Minimize ", u"-", u" Close "}));
     CHECK(forms::ShortCutToText(menu->Items()->Items(3)->ShortCut()) == u"Shift+F4");
+    // The owner-drawn separator is found by its command like any item:
+    // its plain measure, the item strip's margin and 12.
+    TMenuItem* separator = menu->Items()->Items(2);
+    CHECK_EQ(GetMenuItemID(menu->Handle(), 2), separator->Command());
+    MEASUREITEMSTRUCT ms{ODT_MENU, 0, separator->Command(), 0, 0, 0};
+    forms::TMessage mm{WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&ms), 0};
+    CHECK(forms::MenuOwnerDrawMessage(mm));
+    CHECK_EQ(static_cast<int>(ms.itemWidth), 10 + rig.form->data->Elements().MenuItem->LeftWidth + 12);
+    CHECK_EQ(static_cast<int>(ms.itemHeight), 8);
 
     const HWND h = rig.form->Handle();
     CountingPopups counting;
@@ -432,17 +441,24 @@ WT_TEST(SkinMenu, ItemsAreMeasuredAndDrawnFromTheSkin) {
     CHECK_EQ(GetPixel(dc, rect.left, rect.top), Resolve(e.MenuColour));
 
     // Checked without an image: the system's check mark in the glyph box.
-    auto darkInBox = [&] {
+    auto darkIn = [&](int left) {
         int n = 0;
         for (int y = rect.top + 1; y < rect.top + 17; ++y)
-            for (int x = rect.left + 1 + margin; x < rect.left + 17 + margin; ++x)
+            for (int x = left; x < left + 16; ++x)
                 if (GetPixel(dc, x, y) == RGB(0, 0, 0)) ++n;
         return n;
     };
-    CHECK_EQ(darkInBox(), 0);
+    const int leftBox = rect.left + 1 + margin, rightBox = rect.right - 17 - margin;
+    CHECK_EQ(darkIn(leftBox), 0);
     facts.checked = true;
     skin::SkinMenuItemDraw(data, facts, dc, false, rect, nullptr);
-    CHECK(darkInBox() > 3);
+    CHECK(darkIn(leftBox) > 3);
+    // Right to left, the mark goes to the right end.
+    facts.rightToLeft = true;
+    skin::SkinMenuItemDraw(data, facts, dc, false, rect, nullptr);
+    CHECK_EQ(darkIn(leftBox), 0);
+    CHECK(darkIn(rightBox) > 3);
+    facts.rightToLeft = false;
 
     // Without a MenuItem picture, a selected item is the highlight colour.
     auto saved = std::move(e.MenuItem);
