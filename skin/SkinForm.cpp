@@ -908,9 +908,9 @@ LRESULT TSkinForm::NcHitTest(WPARAM wParam, LPARAM lParam) {
     RECT r{};
     GetWindowRect(Handle, &r);
     const int x = screen.x - r.left, y = screen.y - r.top;
-    if (SystemMenuBar()) {
-        // The system's menu bar lies where the skin puts it, not where the
-        // system's own frame would.
+    if (SystemMenuBar() || (MenuBar && MenuBarHeight > 0)) {
+        // The menu bar lies where the skin puts it, not where the system's
+        // own frame would.
         const bool inBand = y >= BorderTop && y < BorderTop + MenuBarHeight && x >= BorderLeft &&
                             x < r.right - r.left - BorderRight;
         if (inBand) return HTMENU;
@@ -960,6 +960,8 @@ LRESULT TSkinForm::NcMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (MenuBar && !dynamic_cast<TWinSysButton*>(o)) MenuBar->Open(o);
             return 0;
         }
+        // The skinned bar's band between its buttons does nothing.
+        if (MenuBar && wParam == HTMENU) return 0;
         // A maximised window is not dragged by its title.
         if (ShowState == 1 && Active && wParam == HTCAPTION) wParam = HTNOWHERE;
         return CallOld(msg, wParam, lParam);
@@ -974,6 +976,7 @@ LRESULT TSkinForm::NcMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_NCLBUTTONDBLCLK:
+        if (MenuBar && wParam == HTMENU) return 0;
         if (ShowState == 1 || ShowState == 2) PostMessageW(Handle, WM_SYSCOMMAND, SC_RESTORE, 0);
         else if (Caps & kCapMaximize) PostMessageW(Handle, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
         return 0;
@@ -1039,7 +1042,9 @@ void TSkinForm::FormWindowProc(forms::TMessage& m) {
         Reskin();
         return;
     case forms::CM_DIALOGCHAR:
-        if (MenuBar && forms::KeyboardShiftState() == forms::ssAlt &&
+        // Alt+letter: the Alt key is down by the key state or, for a
+        // system character, by its context bit.
+        if (MenuBar && (forms::KeyboardShiftState() == forms::ssAlt || (m.LParam & (1 << 29))) &&
             MenuBar->Accelerator(static_cast<char16_t>(m.WParam), true)) {
             m.Result = 1;
             return;

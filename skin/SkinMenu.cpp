@@ -11,7 +11,7 @@ namespace skin {
 TSkinPopupMenu* PendingPopup = nullptr;
 
 SkinMenuHooks& MenuSkinning() {
-    static SkinMenuHooks hooks;
+    static SkinMenuHooks hooks = DefaultMenuHooks();
     return hooks;
 }
 

@@ -1092,6 +1092,15 @@ void TWinControl::WndProc(TMessage& m) {
         Perform(CM_EXIT);
         if (OnExit) OnExit(this);
         return;
+    case WM_SYSCHAR:
+        // Alt+letter goes to the window's form first (its menu bar).
+        if (TWinControl* form = FindControl(GetAncestor(m_handle, GA_ROOT))) {
+            if (form->Perform(CM_DIALOGCHAR, m.WParam, m.LParam)) {
+                m.Result = 0;
+                return;
+            }
+        }
+        break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
         WORD key = static_cast<WORD>(m.WParam);

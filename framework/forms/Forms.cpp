@@ -182,8 +182,11 @@ void TCustomForm::SetClientSize(int width, int height) {
 void TCustomForm::SetMenu(TMainMenu* menu) {
     m_menu = menu;
     if (menu) {
-        menu->OnMenuChanged = [this](TMenu*) {
+        menu->OnMenuChanged = [this](TMenu* changed) {
             if (m_handle) {
+                // The window may have given its menu to someone else (a
+                // skinned menu bar): it gets it back before the news.
+                if (changed == m_menu && ::GetMenu(m_handle) != m_menu->Handle()) ::SetMenu(m_handle, m_menu->Handle());
                 DrawMenuBar(m_handle);
                 Perform(CM_MENUCHANGED);
             }
@@ -398,6 +401,10 @@ void TCustomForm::WndProc(TMessage& m) {
     case DM_GETDEFID:
         if (TWinControl* b = FindDialogButton(true)) m.Result = MAKELONG(b->ControlId(), DC_HASDEFID);
         return;
+    case WM_MEASUREITEM:
+    case WM_DRAWITEM:
+        if (MenuOwnerDrawMessage(m)) return;
+        break;
     case WM_SIZE:
         // The state the user gave the window (restored from the task bar,
         // say) is the one it is shown in next time.

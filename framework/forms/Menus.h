@@ -1,5 +1,8 @@
 // Menus: items in a tree, a form's menu bar and popup menus. Native menus
-// are rebuilt from the items whenever the tree or an item changes.
+// are rebuilt from the items whenever the tree or an item changes. Items of
+// an owner-drawn menu are measured and drawn by their events (or plainly);
+// the hidden popup-list window, owner of every popup menu shown, routes the
+// measure and draw messages to them.
 #pragma once
 
 #include <windows.h>
@@ -9,10 +12,24 @@
 
 #include "framework/forms/Component.h"
 #include "framework/forms/Graphics.h"
+#include "framework/forms/Messages.h"
 
 namespace forms {
 
 class TMenu;
+class TImageList;
+
+// A key with its shift keys: the virtual key in the low byte.
+using TShortCut = WORD;
+enum : TShortCut { scShift = 0x2000, scCtrl = 0x4000, scAlt = 0x8000 };
+// "Ctrl+Shift+F4" and back; an unknown text is 0.
+String ShortCutToText(TShortCut shortCut);
+TShortCut TextToShortCut(const String& text);
+// Whether the caption marks the key as its accelerator ("&File" and 'f').
+bool IsAccel(char16_t key, const String& caption);
+
+using TMenuMeasureItemEvent = std::function<void(TObject* sender, TCanvas& canvas, int& width, int& height)>;
+using TMenuDrawItemEvent = std::function<void(TObject* sender, TCanvas& canvas, const RECT& rect, bool selected)>;
 
 class TMenuItem : public TComponent {
 public:
@@ -36,6 +53,14 @@ public:
     void SetBitmap(HBITMAP bitmap);
     int GroupIndex() const { return m_groupIndex; }
     void SetGroupIndex(int index) { m_groupIndex = index; }
+    // The bold item of its menu.
+    bool Default() const { return m_default; }
+    void SetDefault(bool on);
+    TShortCut ShortCut() const { return m_shortCut; }
+    void SetShortCut(TShortCut shortCut);
+    // In the menu's Images; -1 for none.
+    int ImageIndex() const { return m_imageIndex; }
+    void SetImageIndex(int index);
 
     int Count() const { return static_cast<int>(m_items.size()); }
     TMenuItem* Items(int index) const { return m_items.at(static_cast<size_t>(index)); }
@@ -56,6 +81,16 @@ public:
     TNotifyEvent OnClick;
     virtual void Click();
 
+    // Owner-drawn items (canvas with the menu font): the plain measure,
+    // then OnMeasureItem; OnAdvancedDrawItem when set, else the plain
+    // drawing.
+    TMenuMeasureItemEvent OnMeasureItem;
+    TMenuDrawItemEvent OnAdvancedDrawItem;
+    void MeasureItem(TCanvas& canvas, int& width, int& height);
+    void AdvancedDrawItem(TCanvas& canvas, const RECT& rect, bool selected);
+    void DefaultMeasureItem(TCanvas& canvas, int& width, int& height);
+    void DefaultDrawItem(TCanvas& canvas, const RECT& rect, bool selected);
+
 private:
     friend class TMenu;
     void Changed();
@@ -68,6 +103,9 @@ private:
     bool m_visible = true;
     HBITMAP m_bitmap = nullptr;
     int m_groupIndex = 0;
+    bool m_default = false;
+    TShortCut m_shortCut = 0;
+    int m_imageIndex = -1;
     UINT m_command;
     TMenuItem* m_parent = nullptr;
     TMenu* m_menu = nullptr;  // set on a menu's root item
@@ -84,12 +122,29 @@ public:
     HMENU Handle() { return m_root->Handle(); }
     // Called after the native menu was rebuilt.
     std::function<void(TMenu*)> OnMenuChanged;
+    // Items are made owner-drawn (they keep their text).
+    bool OwnerDraw() const { return m_ownerDraw; }
+    void SetOwnerDraw(bool on);
+    TImageList* Images() const { return m_images; }
+    void SetImages(TImageList* images);
+
+protected:
+    void Notification(TComponent* component, TOperation operation) override;
 
 private:
     friend class TMenuItem;
+    void RebuildAll(TMenuItem* item);
     TMenuItem* m_root;
     bool m_menuBar;
+    bool m_ownerDraw = false;
+    TImageList* m_images = nullptr;
 };
+
+// WM_MEASUREITEM and WM_DRAWITEM of an owner-drawn item of a framework menu:
+// the item is measured or drawn and true returned; false for anything else.
+bool MenuOwnerDrawMessage(TMessage& m);
+// The hidden window that owns the popup menus while they are shown.
+HWND PopupListWindow();
 
 class TMainMenu : public TMenu {
 public:

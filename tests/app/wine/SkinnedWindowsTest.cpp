@@ -81,12 +81,16 @@ std::string g_menuShot;
 RECT g_menuArea{};
 bool g_menuSeen = false;
 
+int g_menuTicks = 0;
+
+// The menu loop runs between the ticks (it selects and paints); the shot
+// is taken four ticks after the menu showed.
 void CALLBACK ShootMenu(HWND, UINT, UINT_PTR id, DWORD) {
     const HWND popup = FindWindowW(L"#32768", nullptr);
     if (!popup || !IsWindowVisible(popup)) return;
+    if (g_menuTicks++ == 0) g_menuSeen = SendMessageW(popup, skin::WM_SKIN_ASK, 0, 0) == 1;
+    if (g_menuTicks < 5) return;
     KillTimer(nullptr, id);
-    g_menuSeen = SendMessageW(popup, skin::WM_SKIN_ASK, 0, 0) == 1;
-    ft::Pump(200);
     Shoot(g_menuArea, g_menuShot);
     EndMenu();
 }
@@ -95,6 +99,7 @@ void ShootMenuWhileOpen(const std::string& name, const RECT& area, const std::fu
     g_menuShot = name;
     g_menuArea = area;
     g_menuSeen = false;
+    g_menuTicks = 0;
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, &ShootMenu);
     open();
     KillTimer(nullptr, timer);
@@ -132,6 +137,10 @@ WT_TEST(SkinnedWindows, TheMainWindowWearsEachSkinActiveAndInactive) {
     ft::Pump(100);
     ShootMenuWhileOpen("skin-menu-popup-builtin.png", RECT{300, 150, 600, 350},
                        [&] { MainForm->popTask->Popup(340, 180); });
+    ft::Pump(100);
+    // The skinned system menu, from the title bar's icon.
+    ShootMenuWhileOpen("skin-menu-system-builtin.png", RECT{0, 0, 360, 260},
+                       [&] { s->ShowSystemMenu(POINT{frame.left + 8, frame.top + 24}); });
 
     // Inactive: the tips window (skinned as it comes up) has the focus.
     app::TipForm->Show();

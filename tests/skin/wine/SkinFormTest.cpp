@@ -204,7 +204,7 @@ WT_TEST(SkinForm, AttachAndDetachGiveTheWindowEverythingBack) {
     TSkinForm* s = SkinnerOf(h);
     CHECK(GetWindowLongPtrW(h, GWLP_WNDPROC) != proc);
     CHECK(!(GetWindowLongW(h, GWL_STYLE) & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)));
-    CHECK(GetMenu(h) == menu);  // the system's menu bar stays, drawn into the frame
+    CHECK(GetMenu(h) == nullptr);  // the skinned menu bar has taken the menu
     RECT client{};
     GetClientRect(h, &client);
     CHECK_EQ(client.right, clientBefore.right);
@@ -514,8 +514,13 @@ WT_TEST(SkinForm, ARawMdiFrameAndItsChildrenAreSkinned) {
     child.hInstance = GetModuleHandleW(nullptr);
     child.lpszClassName = L"SkinTestChild";
     RegisterClassW(&child);
+    // With a menu bar, which the skinned bar takes over.
+    const HMENU bar = CreateMenu();
+    const HMENU window = CreatePopupMenu();
+    AppendMenuW(window, MF_STRING, 1, L"&Cascade");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(window), L"&Window");
     const HWND h = CreateWindowExW(0, L"SkinTestFrame", L"Frame", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 100, 100,
-                                   500, 400, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+                                   500, 400, nullptr, bar, GetModuleHandleW(nullptr), nullptr);
     REQUIRE(h);
     ShowWindow(h, SW_SHOW);
     SetForegroundWindow(h);
@@ -542,6 +547,13 @@ WT_TEST(SkinForm, ARawMdiFrameAndItsChildrenAreSkinned) {
     SendMessageW(s->MDIClient, WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(c), 0);
     ft::Pump(50);
     CHECK_EQ(cs->ShowState, 1);
+    // The frame's bar shows the child's buttons: the manager is in the
+    // maximised mode once it has painted.
+    REQUIRE(s->MenuBar);
+    CHECK(GetMenu(h) == nullptr);
+    Manager().SetMdiMaximized(false);
+    SendMessageW(h, skin::WM_SKIN_NCREPAINT, 0, 0);
+    CHECK(Manager().MdiMaximized());
     SendMessageW(s->MDIClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(c), 0);
     REQUIRE(ft::PumpUntil([&] { return !SkinnerOf(c); }, 3000));
     DestroyWindow(h);
