@@ -240,7 +240,7 @@ bool MenuItemMessage(TSkinForm& form, forms::TMessage& m) {
             MenuItemFacts f;
             f.rightToLeft = form.RightToLeft;
             f.caption = NativeText(parent, d->itemID);
-            if (f.caption.empty()) f.caption = u"-";
+            if (f.caption.empty()) f.caption.assign(1, u'-');  // a separator
             const UINT state = GetMenuState(parent, d->itemID, MF_BYCOMMAND);
             f.enabled = !(state & (MF_GRAYED | MF_DISABLED));
             f.checked = (state & MF_CHECKED) != 0;
