@@ -107,17 +107,7 @@ void VideoEncoder::Convert(const uint8_t* picture, AVPixelFormat format, int str
         // The encoder may still hold this picture (it keeps its input).
         Check(av_frame_make_writable(frame), "Allocating a picture");
     }
-    m_sws.reset(sws_getCachedContext(m_sws.release(), m_settings.width, m_settings.height, format,
-                                     m_settings.width, m_settings.height, m_settings.pixelFormat, SWS_BICUBIC,
-                                     nullptr, nullptr, nullptr));
-    if (!m_sws) Fail(ErrorKind::Unsupported, "The picture format cannot be converted for the encoder");
-    const uint8_t* src[4] = {picture, nullptr, nullptr, nullptr};
-    int srcStride[4] = {stride, 0, 0, 0};
-    if (bottomUp) {
-        src[0] = picture + static_cast<size_t>(m_settings.height - 1) * stride;
-        srcStride[0] = -stride;
-    }
-    sws_scale(m_sws.get(), src, srcStride, 0, m_settings.height, frame->data, frame->linesize);
+    m_scaler.ScalePacked(picture, format, m_settings.width, m_settings.height, stride, bottomUp, *frame);
 }
 
 void VideoEncoder::EncodeFrame(AVFrame* frame, int64_t index, const EncodedSink& sink) {
