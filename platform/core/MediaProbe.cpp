@@ -177,7 +177,10 @@ std::vector<uint8_t> PosterFrame(const SourceOpener& open, double seconds, int w
     {
         VideoTrackReader reader(open, target, ClipRange{static_cast<int64_t>(from * AV_TIME_BASE), 0});
         if (!reader.HasSourceStream()) Fail(ErrorKind::NotMedia, "the source has no video");
-        for (int64_t i = 0; i <= steps && reader.Next(bgra.data()); ++i) got = true;
+        // Only the picture due at the time is converted.
+        int64_t i = 0;
+        while (i < steps && reader.Skip()) ++i;
+        got = i == steps && reader.Next(bgra.data());
     }
     if (!got) {
         // A seek past the end gives nothing: the stream's last picture.

@@ -161,7 +161,7 @@ void VideoTrackReader::CopyOut(uint8_t* dst) const {
 bool VideoTrackReader::Next(uint8_t* dst) {
     if (m_count >= 0 && m_next >= m_count) return false;
     if (m_stream < 0) {
-        std::memset(dst, 0, FrameBytes());
+        if (dst) std::memset(dst, 0, FrameBytes());
         ++m_next;
         return true;
     }
@@ -180,7 +180,9 @@ bool VideoTrackReader::Next(uint8_t* dst) {
     // (taken from the headers) claims: a lying header must not make the
     // last picture repeat for ever.
     if (m_sourceDone && m_queue.empty() && (!m_haveCurrent || m_next > m_coveredUpTo)) return false;
-    if (m_haveCurrent) {
+    if (!dst) {
+        // Skipped: converted only when a later frame shows it.
+    } else if (m_haveCurrent) {
         if (!m_currentConverted) {
             Convert(*m_current);
             m_currentConverted = true;

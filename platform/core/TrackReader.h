@@ -53,6 +53,8 @@ public:
     // Writes the next output frame (FrameBytes() bytes, rows bottom-up) and
     // returns true; false after the last one.
     bool Next(uint8_t* dst);
+    // Goes past the next output frame without converting it.
+    bool Skip() { return Next(nullptr); }
 
 private:
     // Output frame index of a decoded frame (nearest by time stamp), and
