@@ -4,6 +4,7 @@
 # registered. The clips are made once by the ffmpeg command line and kept
 # in <build>/convbench. Further arguments go to the benchmark:
 #   --pairs N  --only TEXT  --parts cases,info,fixed,memory  --skip-psnr
+#   --kinds synthetic,footage
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
