@@ -98,14 +98,15 @@ void VideoEncoder::Emit(const AVPacket& p, const EncodedSink& sink) {
 }
 
 void VideoEncoder::Convert(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp, AVFrame* frame) {
+    // The encoder may still hold the last picture (it keeps its input for
+    // reordering and look-ahead): a fresh buffer then, not a copy of it
+    // that would be overwritten at once.
+    if (frame->buf[0] && !av_frame_is_writable(frame)) av_frame_unref(frame);
     if (!frame->buf[0]) {
         frame->format = m_settings.pixelFormat;
         frame->width = m_settings.width;
         frame->height = m_settings.height;
         Check(av_frame_get_buffer(frame, 0), "Allocating a picture");
-    } else {
-        // The encoder may still hold this picture (it keeps its input).
-        Check(av_frame_make_writable(frame), "Allocating a picture");
     }
     m_scaler.ScalePacked(picture, format, m_settings.width, m_settings.height, stride, bottomUp, *frame);
 }
