@@ -11,9 +11,8 @@ namespace media {
 
 // The scaler flags for one conversion. At the same size nothing is
 // resampled: planar to packed repeats each chroma sample over the pixels
-// it covers, and packed to planar averages them back, so a picture that
-// goes to RGB and back loses only the rounding of the colour matrix.
-// Across sizes both sides use bicubic filters with full chroma.
+// it covers, and packed to planar averages them back. Across sizes the
+// filters are bicubic.
 int ScalerFlags(int srcWidth, int srcHeight, AVPixelFormat srcFormat, int dstWidth, int dstHeight,
                 AVPixelFormat dstFormat);
 
