@@ -68,7 +68,7 @@ VideoTrackReader::VideoTrackReader(const SourceOpener& open, const VideoTarget& 
     }
     m_demux->KeepOnly(m_stream);
     if (range.start > 0) m_demux->Seek(range.start);
-    m_decoder.emplace(Codec::OpenDecoder(*m_demux->Stream(m_stream)->codecpar, 0));
+    m_decoder.emplace(Codec::OpenDecoder(*m_demux->Stream(m_stream)->codecpar, target.decoderThreads));
     m_current = MakeFrame();
 }
 

@@ -31,6 +31,7 @@ struct VideoTarget {
     int width = 0;
     int height = 0;
     AVRational rate{25, 1};
+    int decoderThreads = 0;  // 0: FFmpeg chooses; 1 for a few pictures, which threads only delay
 };
 
 struct AudioTarget {
