@@ -36,9 +36,9 @@ void NoFree(void*, uint8_t*) {}
 int ScalerFlags(int srcWidth, int srcHeight, AVPixelFormat srcFormat, int dstWidth, int dstHeight,
                 AVPixelFormat dstFormat) {
     // Planar to packed at one size takes the library's direct converter,
-    // which no filter flag changes; accurate rounding would make it four
-    // times as slow for a fraction of a decibel that the encoder loses
-    // anyway.
+    // which no filter flag changes. Accurate rounding gained 4 dB on the
+    // round trip alone but a tenth of one after an MPEG-4 encoder at its
+    // usual rate, for four times the CPU.
     if (srcWidth != dstWidth || srcHeight != dstHeight || !IsPacked(srcFormat) || IsPacked(dstFormat))
         return SWS_BICUBIC;
     // Packed to planar: each chroma sample the mean of the pixels it
