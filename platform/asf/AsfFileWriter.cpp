@@ -34,6 +34,7 @@ struct AsfFileWriter::Stream {
     StreamInput input;
     std::unique_ptr<media::VideoEncoder> video;
     std::unique_ptr<media::AudioEncoder> audio;
+    media::FramePtr picture = media::MakeFrame();  // the latest input in the encoder's format
     int muxIndex = -1;
     int64_t nextFrame = 0;  // video frames handed to the encoder
     int64_t samplesIn = 0;  // audio sample frames handed to the encoder
@@ -104,15 +105,23 @@ void AsfFileWriter::WritePacket(Stream& s, const media::EncodedPacket& p) {
 }
 
 void AsfFileWriter::Video(size_t stream, const uint8_t* picture, int stride, bool bottomUp, int64_t startTime) {
-    std::lock_guard<std::mutex> hold(m_lock);
-    if (m_finished || stream >= m_streams.size() || !m_streams[stream]->video || m_streams[stream]->ended) return;
+    // The streams and their encoders are fixed once made, and each stream
+    // is fed by one thread: the picture is converted before the lock, so
+    // that the other streams write meanwhile.
+    if (stream >= m_streams.size() || !m_streams[stream]->video) return;
     Stream& s = *m_streams[stream];
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (m_finished || s.ended) return;
+    }
+    s.video->Convert(picture, AV_PIX_FMT_BGRA, stride, bottomUp, s.picture.get());
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_finished || s.ended) return;
     const int64_t frame = s.input.frameDuration > 0 ? s.input.frameDuration : kDefaultFrameDuration;
     // The frame the time falls on; never one already written.
     int64_t index = startTime >= 0 ? (startTime + frame / 2) / frame : s.nextFrame;
     index = std::max(index, s.nextFrame);
-    s.video->Encode(picture, AV_PIX_FMT_BGRA, stride, bottomUp, index,
-                    [&](const media::EncodedPacket& p) { WritePacket(s, p); });
+    s.video->EncodeFrame(s.picture.get(), index, [&](const media::EncodedPacket& p) { WritePacket(s, p); });
     s.nextFrame = index + 1;
 }
 

@@ -9,10 +9,6 @@
 
 #include "platform/core/MediaError.h"
 
-extern "C" {
-#include <libavutil/pixdesc.h>
-}
-
 namespace media {
 
 namespace {
@@ -102,46 +98,17 @@ void VideoEncoder::Emit(const AVPacket& p, const EncodedSink& sink) {
 }
 
 void VideoEncoder::Convert(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp, AVFrame* frame) {
+    // The encoder may still hold the last picture (it keeps its input for
+    // reordering and look-ahead): a fresh buffer then, not a copy of it
+    // that would be overwritten at once.
+    if (frame->buf[0] && !av_frame_is_writable(frame)) av_frame_unref(frame);
     if (!frame->buf[0]) {
         frame->format = m_settings.pixelFormat;
         frame->width = m_settings.width;
         frame->height = m_settings.height;
         Check(av_frame_get_buffer(frame, 0), "Allocating a picture");
-    } else {
-        // The encoder may still hold this picture (it keeps its input).
-        Check(av_frame_make_writable(frame), "Allocating a picture");
     }
-    m_sws.reset(sws_getCachedContext(m_sws.release(), m_settings.width, m_settings.height, format,
-                                     m_settings.width, m_settings.height, m_settings.pixelFormat, SWS_BICUBIC | SWS_FULL_CHR_H_INP,
-                                     nullptr, nullptr, nullptr));
-    if (!m_sws) Fail(ErrorKind::Unsupported, "The picture format cannot be converted for the encoder");
-    // The scaler's row readers may read up to 32 bytes past a row's end
-    // (widths that are no multiple of 8): harmless inside the picture, but
-    // past the rows stored last they would leave the caller's buffer, which
-    // is exactly the picture. Those rows, as many as such a read can reach
-    // from, are read from a padded copy, as a slice of their own.
-    const int h = m_settings.height;
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
-    const size_t rowBytes = static_cast<size_t>(m_settings.width) * av_get_padded_bits_per_pixel(desc) / 8;
-    constexpr size_t kOverRead = 64;
-    const int tail = static_cast<int>(std::min<size_t>(h, 1 + (kOverRead + stride - 1) / stride));
-    const uint8_t* tailStart = picture + static_cast<size_t>(h - tail) * stride;
-    const size_t tailBytes = static_cast<size_t>(tail - 1) * stride + rowBytes;
-    std::vector<uint8_t> padded(tailBytes + kOverRead);
-    std::memcpy(padded.data(), tailStart, tailBytes);
-    auto slice = [&](const uint8_t* first, int rowStep, int y, int rows) {
-        const uint8_t* src[4] = {first, nullptr, nullptr, nullptr};
-        const int srcStride[4] = {rowStep, 0, 0, 0};
-        sws_scale(m_sws.get(), src, srcStride, y, rows, frame->data, frame->linesize);
-    };
-    if (bottomUp) {
-        // The picture's first rows are the stored last ones.
-        slice(padded.data() + static_cast<size_t>(tail - 1) * stride, -stride, 0, tail);
-        if (h > tail) slice(tailStart - stride, -stride, tail, h - tail);
-    } else {
-        if (h > tail) slice(picture, stride, 0, h - tail);
-        slice(padded.data(), stride, h - tail, tail);
-    }
+    m_scaler.ScalePacked(picture, format, m_settings.width, m_settings.height, stride, bottomUp, *frame);
 }
 
 void VideoEncoder::EncodeFrame(AVFrame* frame, int64_t index, const EncodedSink& sink) {

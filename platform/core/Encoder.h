@@ -10,6 +10,7 @@
 
 #include "platform/core/CodecLoop.h"
 #include "platform/core/FfmpegPtr.h"
+#include "platform/core/PictureScaler.h"
 
 namespace media {
 
@@ -64,7 +65,7 @@ private:
     VideoEncodeSettings m_settings;
     Codec m_codec;
     FramePtr m_frame;
-    SwsPtr m_sws;
+    PictureScaler m_scaler;
     std::vector<uint8_t> m_extradata;
 };
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <vector>
 
 extern "C" {
@@ -107,6 +108,15 @@ void EstimateVideoRates(SourceFacts& facts, int64_t sourceRate) {
 // seek is ever off by.
 constexpr double kPosterSeekMargin = 5.0;
 
+// Containers whose index takes a seek to the key frame at or before the
+// time: reading starts at the time itself, and only the pictures from
+// that key frame on are decoded.
+bool SeeksByIndex(const SourceOpener& open) {
+    Demuxer demux(open());
+    const std::string name = demux.FormatName();
+    return name == "avi" || name.rfind("mov,", 0) == 0;
+}
+
 size_t Stride24(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3); }
 
 void Put16(std::vector<uint8_t>& b, uint32_t v) {
@@ -164,7 +174,10 @@ SourceFacts ProbeSource(const SourceOpener& open) {
 
 std::vector<uint8_t> PosterFrame(const SourceOpener& open, double seconds, int width, int height) {
     if (width <= 0 || height <= 0) Fail(ErrorKind::Unsupported, "a poster frame needs a size");
-    const VideoTarget target{width, height, AVRational{25, 1}};
+    // From an index's key frame a picture or two are decoded, which
+    // decoding threads would only delay; after a margin, many more.
+    const bool indexed = SeeksByIndex(open);
+    const VideoTarget target{width, height, AVRational{25, 1}, indexed ? 1 : 0};
     std::vector<uint8_t> bgra(static_cast<size_t>(width) * height * 4);
     bool got = false;
     // Seeking lands only near a time in some containers (MPEG program
@@ -172,12 +185,15 @@ std::vector<uint8_t> PosterFrame(const SourceOpener& open, double seconds, int w
     // decode forward to the picture due at the time. Past the end of the
     // stream, the last picture stands.
     const double wanted = std::max(0.0, seconds);
-    const double from = std::max(0.0, wanted - kPosterSeekMargin);
+    const double from = std::max(0.0, wanted - (indexed ? 0.0 : kPosterSeekMargin));
     const int64_t steps = std::llround((wanted - from) * av_q2d(target.rate));
     {
         VideoTrackReader reader(open, target, ClipRange{static_cast<int64_t>(from * AV_TIME_BASE), 0});
         if (!reader.HasSourceStream()) Fail(ErrorKind::NotMedia, "the source has no video");
-        for (int64_t i = 0; i <= steps && reader.Next(bgra.data()); ++i) got = true;
+        // Only the picture due at the time is converted.
+        int64_t i = 0;
+        while (i < steps && reader.Skip()) ++i;
+        got = i == steps && reader.Next(bgra.data());
     }
     if (!got) {
         // A seek past the end gives nothing: the stream's last picture.

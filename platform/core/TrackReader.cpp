@@ -68,9 +68,8 @@ VideoTrackReader::VideoTrackReader(const SourceOpener& open, const VideoTarget& 
     }
     m_demux->KeepOnly(m_stream);
     if (range.start > 0) m_demux->Seek(range.start);
-    m_decoder.emplace(Codec::OpenDecoder(*m_demux->Stream(m_stream)->codecpar, 0));
+    m_decoder.emplace(Codec::OpenDecoder(*m_demux->Stream(m_stream)->codecpar, target.decoderThreads));
     m_current = MakeFrame();
-    m_picture.resize(FrameBytes());
 }
 
 int64_t VideoTrackReader::IndexOf(const AVFrame& frame, int64_t* lastIndex) const {
@@ -137,11 +136,7 @@ void VideoTrackReader::FillUpTo(int64_t index) {
     }
 }
 
-void VideoTrackReader::Convert(const AVFrame& frame, uint8_t* dst) {
-    m_sws.reset(sws_getCachedContext(m_sws.release(), frame.width, frame.height,
-                                     static_cast<AVPixelFormat>(frame.format), m_target.width, m_target.height,
-                                     AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!m_sws) Fail(ErrorKind::Unsupported, "The source's picture format cannot be converted");
+void VideoTrackReader::Convert(const AVFrame& frame) {
     // The scaler writes whole vector blocks per row, past the end of a row
     // a few pixels wide: it gets a picture with FFmpeg's own padding, and
     // only the pixels are copied into the caller's exact-size buffer.
@@ -152,7 +147,10 @@ void VideoTrackReader::Convert(const AVFrame& frame, uint8_t* dst) {
         m_scaled->height = m_target.height;
         Check(av_frame_get_buffer(m_scaled.get(), 0), "Allocating a picture");
     }
-    sws_scale(m_sws.get(), frame.data, frame.linesize, 0, frame.height, m_scaled->data, m_scaled->linesize);
+    m_scaler.Scale(frame, *m_scaled);
+}
+
+void VideoTrackReader::CopyOut(uint8_t* dst) const {
     // Bottom-up rows: the top row goes last.
     const size_t stride = static_cast<size_t>(m_target.width) * 4;
     for (int y = 0; y < m_target.height; ++y)
@@ -163,7 +161,7 @@ void VideoTrackReader::Convert(const AVFrame& frame, uint8_t* dst) {
 bool VideoTrackReader::Next(uint8_t* dst) {
     if (m_count >= 0 && m_next >= m_count) return false;
     if (m_stream < 0) {
-        std::memset(dst, 0, FrameBytes());
+        if (dst) std::memset(dst, 0, FrameBytes());
         ++m_next;
         return true;
     }
@@ -182,15 +180,18 @@ bool VideoTrackReader::Next(uint8_t* dst) {
     // (taken from the headers) claims: a lying header must not make the
     // last picture repeat for ever.
     if (m_sourceDone && m_queue.empty() && (!m_haveCurrent || m_next > m_coveredUpTo)) return false;
-    if (m_haveCurrent) {
+    if (!dst) {
+        // Skipped: converted only when a later frame shows it.
+    } else if (m_haveCurrent) {
         if (!m_currentConverted) {
-            Convert(*m_current, m_picture.data());
+            Convert(*m_current);
             m_currentConverted = true;
         }
-        std::memcpy(dst, m_picture.data(), FrameBytes());
+        CopyOut(dst);
     } else if (!m_queue.empty()) {
         // Video that starts late: its first picture stands in until then.
-        Convert(*m_queue.front().frame, dst);
+        Convert(*m_queue.front().frame);
+        CopyOut(dst);
     } else {
         std::memset(dst, 0, FrameBytes());
     }

@@ -14,6 +14,7 @@
 #include "platform/core/ByteIo.h"
 #include "platform/core/CodecLoop.h"
 #include "platform/core/Demuxer.h"
+#include "platform/core/PictureScaler.h"
 
 namespace media {
 
@@ -30,6 +31,7 @@ struct VideoTarget {
     int width = 0;
     int height = 0;
     AVRational rate{25, 1};
+    int decoderThreads = 0;  // 0: FFmpeg chooses; 1 for a few pictures, which threads only delay
 };
 
 struct AudioTarget {
@@ -52,6 +54,8 @@ public:
     // Writes the next output frame (FrameBytes() bytes, rows bottom-up) and
     // returns true; false after the last one.
     bool Next(uint8_t* dst);
+    // Goes past the next output frame without converting it.
+    bool Skip() { return Next(nullptr); }
 
 private:
     // Output frame index of a decoded frame (nearest by time stamp), and
@@ -64,7 +68,9 @@ private:
     // Moves jumped pictures that the next picture shows to be damage.
     void SettleJumps();
     static constexpr int kSuspectGap = 2;
-    void Convert(const AVFrame& frame, uint8_t* dst);
+    // The frame into m_scaled; CopyOut writes m_scaled into the caller's buffer.
+    void Convert(const AVFrame& frame);
+    void CopyOut(uint8_t* dst) const;
 
     VideoTarget m_target;
     ClipRange m_range;
@@ -87,9 +93,8 @@ private:
     int64_t m_coveredUpTo = -1;
     bool m_haveCurrent = false;
     bool m_currentConverted = false;
-    std::vector<uint8_t> m_picture;  // m_current converted
-    FramePtr m_scaled;               // the scaler's output, padded as FFmpeg pads
-    SwsPtr m_sws;
+    FramePtr m_scaled;  // the scaler's output (m_current converted), padded as FFmpeg pads
+    PictureScaler m_scaler;
     PacketPtr m_packet;
 };
 

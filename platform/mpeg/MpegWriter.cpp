@@ -85,10 +85,12 @@ void MpegWriter::WritePacket(int stream, const media::EncodedPacket& p) {
 }
 
 void MpegWriter::WriteVideo(const uint8_t* bgra, int stride, bool bottomUp, int slots) {
-    if (!m_video || m_finished) return;
+    if (!m_video || m_finished || slots <= 0) return;
+    // Converted once, however many slots the picture fills.
+    m_video->Convert(bgra, AV_PIX_FMT_BGRA, stride, bottomUp, m_picture.get());
     for (int i = 0; i < slots; ++i) {
-        m_video->Encode(bgra, AV_PIX_FMT_BGRA, stride, bottomUp, m_frames,
-                        [&](const media::EncodedPacket& p) { WritePacket(m_videoStream, p); });
+        m_video->EncodeFrame(m_picture.get(), m_frames,
+                             [&](const media::EncodedPacket& p) { WritePacket(m_videoStream, p); });
         ++m_frames;
     }
 }

@@ -46,6 +46,7 @@ private:
     Plan m_plan;
     media::Muxer m_mux;
     std::optional<media::VideoEncoder> m_video;
+    media::FramePtr m_picture = media::MakeFrame();  // the latest input in the encoder's format
     std::unique_ptr<media::AudioEncoder> m_audio;
     int m_videoStream = -1;
     int m_audioStream = -1;

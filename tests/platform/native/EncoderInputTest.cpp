@@ -1,7 +1,8 @@
 // The encoder's colour conversion reads a caller's picture and nothing past
 // it: the picture ends right at an unmapped page, as a media sample's buffer
 // may. Widths that are no multiple of 8 are where the scaler's row readers
-// run past a row's end.
+// run past a row's end. What it gives is what one conversion of a copy with
+// room after every row gives.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "platform/core/Encoder.h"
+#include "platform/core/PictureScaler.h"
 
 extern "C" {
 #include <libswscale/swscale.h>
@@ -51,7 +53,8 @@ std::vector<uint8_t> Reference(const std::vector<uint8_t>& topDown, int w, int h
     const int stride = w * 4 + 64;
     std::vector<uint8_t> roomy(static_cast<size_t>(stride) * h + 64);
     for (int y = 0; y < h; ++y) std::memcpy(&roomy[static_cast<size_t>(y) * stride], &topDown[static_cast<size_t>(y) * w * 4], w * 4);
-    SwsContext* sws = sws_getContext(w, h, AV_PIX_FMT_BGRA, w, h, AV_PIX_FMT_YUV420P, SWS_BICUBIC | SWS_FULL_CHR_H_INP, nullptr, nullptr, nullptr);
+    const int flags = media::ScalerFlags(w, h, AV_PIX_FMT_BGRA, w, h, AV_PIX_FMT_YUV420P);
+    SwsContext* sws = sws_getContext(w, h, AV_PIX_FMT_BGRA, w, h, AV_PIX_FMT_YUV420P, flags, nullptr, nullptr, nullptr);
     media::FramePtr frame = media::MakeFrame();
     frame->format = AV_PIX_FMT_YUV420P;
     frame->width = w;

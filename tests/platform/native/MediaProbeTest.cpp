@@ -2,11 +2,18 @@
 // no clips at all.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "platform/core/Demuxer.h"
 #include "platform/core/MediaError.h"
 #include "platform/core/MediaProbe.h"
+#include "tests/common/FfmpegClip.h"
 #include "tests/platform/native/TestClips.h"
 
 using media::ErrorKind;
@@ -150,5 +157,46 @@ TEST(MediaProbe, PosterFrameIsADibOfTheAskedSize) {
         ADD_FAILURE() << "a poster from a clip without video";
     } catch (const MediaError& e) {
         EXPECT_EQ(e.Kind(), ErrorKind::NotMedia);
+    }
+}
+
+namespace {
+
+// Picture n of a file as the command line decodes it, as top-down BGR rows.
+std::vector<uint8_t> CommandLinePicture(const std::string& src, int n) {
+    const std::string out = src + ".frame" + std::to_string(n) + ".bgr";
+    ffclip::Make(out, {"-i", src, "-vf", "select=eq(n\\," + std::to_string(n) + ")", "-frames:v", "1", "-f", "rawvideo",
+                       "-pix_fmt", "bgr24"});
+    std::ifstream in(out, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Mean difference of a poster (bottom-up rows padded to four bytes) from top-down BGR rows.
+double PosterDifference(const std::vector<uint8_t>& poster, const std::vector<uint8_t>& picture, int w, int h) {
+    const size_t stride = (static_cast<size_t>(w) * 3 + 3) & ~size_t{3};
+    if (poster.size() != stride * h || picture.size() != static_cast<size_t>(w) * h * 3) return 255;
+    double sum = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w * 3; ++x)
+            sum += std::abs(poster[(h - 1 - y) * stride + x] - picture[static_cast<size_t>(y) * w * 3 + x]);
+    return sum / (double(w) * h * 3);
+}
+
+}  // namespace
+
+// The poster is the picture due at its time, whether the container's index
+// takes the seek to a key frame (AVI) or reading starts well before the
+// time (MPEG program stream); key frames every 12 pictures, so that the
+// picture at 1 s lies past one.
+TEST(MediaProbe, PosterIsThePictureDueAtItsTime) {
+    for (const char* ext : {"avi", "mpg"}) {
+        const std::string src = ffclip::Make(testclips::Dir() + "/poster-time." + ext,
+                                             {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-t", "3", "-g", "12",
+                                              "-bf", "0", "-q:v", "2", "-c:v", std::string(ext) == "avi" ? "mpeg4" : "mpeg1video"});
+        const auto poster = media::PosterFrame(media::FileOpener(src), 1.0, 160, 120);
+        const double due = PosterDifference(poster, CommandLinePicture(src, 25), 160, 120);
+        EXPECT_LT(due, 0.5) << ext;
+        EXPECT_GT(PosterDifference(poster, CommandLinePicture(src, 24), 160, 120), due) << ext;
+        EXPECT_GT(PosterDifference(poster, CommandLinePicture(src, 26), 160, 120), due) << ext;
     }
 }

@@ -1,0 +1,34 @@
+// Picture conversions between the codecs' planar formats and the packed
+// RGB the filters pass, with scaler flags that keep quality through the
+// round trip, and large pictures split across threads.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/core/FfmpegPtr.h"
+
+namespace media {
+
+// The scaler flags for one conversion. At the same size nothing is
+// resampled: planar to packed repeats each chroma sample over the pixels
+// it covers, and packed to planar averages them back. Across sizes the
+// filters are bicubic.
+int ScalerFlags(int srcWidth, int srcHeight, AVPixelFormat srcFormat, int dstWidth, int dstHeight,
+                AVPixelFormat dstFormat);
+
+class PictureScaler {
+public:
+    // src into dst, which has its format, size and buffer already.
+    void Scale(const AVFrame& src, AVFrame& dst);
+    // A packed picture in memory, stride bytes between stored rows;
+    // bottomUp when the first stored row is the picture's last.
+    void ScalePacked(const uint8_t* picture, AVPixelFormat format, int width, int height, int stride, bool bottomUp,
+                     AVFrame& dst);
+
+private:
+    void Prepare(int srcWidth, int srcHeight, AVPixelFormat srcFormat, const AVFrame& dst);
+    SwsPtr m_sws;
+    int m_key[6] = {};
+};
+
+}  // namespace media

@@ -1,0 +1,708 @@
+// Converts the same clips through the registered control, as the program
+// converts, and through Debian's ffmpeg command line with the settings the
+// control uses, in alternating pairs (control first in odd pairs, the
+// command line first in even ones). Prints for every case the median wall
+// time, CPU time and peak memory of both sides with their ratios, the
+// output sizes and the PSNR of each output against the source (FFmpeg's
+// psnr filter). Then the media facts (GetFileInfo with a poster) per clip
+// against ffprobe with an ffmpeg poster, the fixed cost of a conversion
+// (start to the first sample written), and the peak memory of one
+// conversion for a short and a long clip.
+//
+// How the command line is matched to the control (the control's values
+// come from its compressors' defaults, the MPEG presets and the WMV system
+// profiles, in a fresh prefix):
+// - Sound: the timeline's audio group delivers 44.1 kHz stereo 16-bit PCM;
+//   the sources carry 44.1 kHz stereo sound, so neither side resamples
+//   before its encoder.
+// - AVI: MPEG-4 Part 2 compressor: 1800 kbit/s, a key frame every 250
+//   frames, no B-frames, FourCC XVID; MP3 compressor: 128 kbit/s.
+//   Command line: -c:v mpeg4 -vtag XVID -b:v 1800k -g 250 -bf 0
+//   -c:a libmp3lame -b:a 128k -ar 44100 -ac 2 -f avi, with
+//   -avoid_negative_ts disabled so that its muxer does not push the
+//   pictures one frame late for the MP3's delay (see MakeClip).
+// - DVD PAL: MPEG-2 at 720x576 and 25 fps, 6000 kbit/s average, 9000
+//   maximum, VBV 1835008 bits started three quarters full, 15-frame GOP
+//   with 2 B-frames, 4:3 display, main profile at main level; AC-3 448
+//   kbit/s at 48 kHz; DVD program stream, 2048-byte packs, mux rate 10.08
+//   Mbit/s. Command line: the same values given one by one (-target would
+//   set most of them but not the B-frames, the aspect or the VBV start).
+// - WMV: the system profile's WMV2 and WMA2 streams at the source's frame
+//   size and rate: bit rate, key frame spacing (seconds times the rate),
+//   buffer window (rc buffer of bit rate times window, maximum rate the
+//   bit rate); audio rate, channels and bit rate of the profile.
+// - Scaling (DVD): both scale with bicubic filters, the stretch mode of the
+//   timeline (no letterbox).
+// - Threads: both leave FFmpeg's codecs their automatic thread counts.
+// - Preview: off (the conversion alone; the command line shows nothing).
+//
+// Runs under Wine in a prefix where the libraries are registered; run.sh
+// makes one. Arguments: [--clips DIR] [--pairs N] [--only NAME] [--skip-psnr]
+// [--parts cases,info,fixed,memory] [--kinds synthetic,footage].
+#include <windows.h>
+#include <objbase.h>
+#include <ocidl.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "convctl/Tromvex.h"
+#include "framework/com/Bstr.h"
+#include "framework/com/ComObject.h"
+#include "framework/com/ComPtr.h"
+#include "framework/com/WinText.h"
+#include "tools/convbench/UnixProcess.h"
+
+namespace {
+
+using com::Bstr;
+using com::ComPtr;
+using Clock = std::chrono::steady_clock;
+using convbench::ProcessRun;
+using convbench::SelfCpu;
+using convbench::Spawn;
+
+constexpr DWORD kTimeoutMs = 20 * 60 * 1000;
+constexpr DISPID kCodecListed = 3, kComplete = 4, kError = 5;
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+std::u16string DosPath(const std::string& unixPath) {
+    WCHAR* dos = wine_get_dos_file_name(unixPath.c_str());
+    std::u16string out = dos ? com::U16(dos) : std::u16string();
+    if (dos) HeapFree(GetProcessHeap(), 0, dos);
+    return out;
+}
+
+long long FileSize(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+std::string LoadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string a, b, c;
+    in >> a >> b >> c;
+    return a + " " + b + " " + c;
+}
+
+// ---- The command line -------------------------------------------------------------------
+
+std::vector<std::string> Ffmpeg(std::vector<std::string> args) {
+    args.insert(args.begin(), {"ffmpeg", "-nostdin", "-hide_banner", "-v", "error", "-y"});
+    return args;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// ---- This process ----------------------------------------------------------------------
+
+// CPU seconds of a process from /proc (user and system); 0 when unknown.
+double ProcCpu(const std::string& pid) {
+    std::ifstream in("/proc/" + pid + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = text.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream fields(text.substr(close + 2));
+    std::string f;
+    double utime = 0, stime = 0;
+    for (int i = 3; fields >> f; ++i) {
+        if (i == 14) utime = std::atof(f.c_str());
+        if (i == 15) {
+            stime = std::atof(f.c_str());
+            break;
+        }
+    }
+    return (utime + stime) / sysconf(_SC_CLK_TCK);
+}
+
+// The wineserver of this prefix: the conversion's messages, events and
+// waits are its work too, so its CPU time counts for the control.
+std::string FindWineserver() {
+    const char* prefix = std::getenv("WINEPREFIX");
+    if (!prefix) return {};
+    DIR* procs = opendir("/proc");
+    if (!procs) return {};
+    std::string found;
+    while (const dirent* e = readdir(procs)) {
+        if (e->d_name[0] < '0' || e->d_name[0] > '9') continue;
+        const std::string pid = e->d_name;
+        if (ReadFile("/proc/" + pid + "/comm").rfind("wineserver", 0) != 0) continue;
+        const std::string env = ReadFile("/proc/" + pid + "/environ");
+        if (env.find(std::string("WINEPREFIX=") + prefix + '\0') != std::string::npos) {
+            found = pid;
+            break;
+        }
+    }
+    closedir(procs);
+    return found;
+}
+
+double StatusMb(const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(field, 0) == 0) return std::atof(line.c_str() + std::strlen(field)) / 1024.0;
+    return 0;
+}
+
+// Linux resets the high-water mark of the resident size when 5 is written.
+void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const DWORD begun = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - begun > timeoutMs) return false;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (!done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+    }
+    return true;
+}
+
+// ---- The control ------------------------------------------------------------------------
+
+class EventSink final : public com::ComObjectRoot, public IDispatch {
+public:
+    int completes = 0;
+    std::string error;
+    std::vector<std::pair<std::string, std::u16string>> codecs;  // friendly name, identifier
+
+    COM_BEGIN_QI()
+        COM_QI_AS(IUnknown, IDispatch)
+        COM_QI(IDispatch)
+        COM_QI_IID(DIID__IVantrexObjEvents, IDispatch)
+    COM_END_QI()
+
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        if (count) *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    // Arguments arrive last first.
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+        if (id == kComplete) ++completes;
+        if (id == kError && params && params->cArgs == 2) {
+            char code[32];
+            std::snprintf(code, sizeof code, "0x%08x ", static_cast<unsigned>(V_I4(&params->rgvarg[1])));
+            error = code + com::Utf8(V_BSTR(&params->rgvarg[0]));
+        }
+        if (id == kCodecListed && params && params->cArgs == 3)
+            codecs.emplace_back(com::Utf8(V_BSTR(&params->rgvarg[2])), com::U16FromBstr(V_BSTR(&params->rgvarg[1])));
+        return S_OK;
+    }
+
+private:
+    ~EventSink() override = default;
+};
+
+struct Control {
+    ComPtr<IVantrexObj> obj;
+    ComPtr<EventSink> sink = ComPtr<EventSink>::Adopt(new EventSink());
+    ComPtr<IConnectionPoint> point;
+    DWORD cookie = 0;
+
+    bool Create() {
+        if (FAILED(CoCreateInstance(CLSID_Vantrex, nullptr, CLSCTX_INPROC_SERVER, IID_IVantrexObj, obj.PutVoid())))
+            return false;
+        ComPtr<IConnectionPointContainer> container;
+        return SUCCEEDED(obj.As(IID_IConnectionPointContainer, container)) &&
+               SUCCEEDED(container->FindConnectionPoint(DIID__IVantrexObjEvents, point.Put())) &&
+               SUCCEEDED(point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie));
+    }
+    ~Control() {
+        if (point && cookie) point->Unadvise(cookie);
+    }
+    // The identifier of the compressor listed under a friendly name.
+    std::u16string Codec(EnumMediaType type, const char* friendlyName) {
+        sink->codecs.clear();
+        obj->ListAVICodecs(type);
+        for (const auto& [name, id] : sink->codecs)
+            if (name == friendlyName) return id;
+        return {};
+    }
+    // Starts a conversion; false with the error printed when it fails.
+    bool Start(const std::u16string& in, const std::u16string& out) {
+        obj->put_InputFile(Bstr(in).Get());
+        obj->put_OutputFile(Bstr(out).Get());
+        sink->completes = 0;
+        sink->error.clear();
+        obj->StartConversion();
+        return true;
+    }
+    // Waits for Complete; false with the error printed when it failed.
+    bool Wait() {
+        const bool ended = PumpUntil([&] { return sink->completes > 0; }, kTimeoutMs);
+        if (!ended) obj->StopConversion();
+        PumpUntil([] { return false; }, 5);  // an Error comes right after its Complete
+        if (!ended || !sink->error.empty()) {
+            std::printf("    control failed: %s\n", ended ? sink->error.c_str() : "timed out");
+            return false;
+        }
+        return true;
+    }
+};
+
+// ---- Clips and cases --------------------------------------------------------------------
+
+struct Clip {
+    std::string kind;  // "synthetic" or "footage"
+    int width, height, seconds;
+    std::string path;
+};
+
+// The picture source of a kind, as a lavfi graph: a clean test pattern, or
+// footage-like pictures (a slow fractal zoom, softened as a lens does, with
+// temporal grain added to the YUV planes as a camera's noise).
+std::string PictureGraph(const std::string& kind, int w, int h, int seconds) {
+    const std::string size = std::to_string(w) + "x" + std::to_string(h);
+    if (kind == "synthetic") return "testsrc2=size=" + size + ":rate=25";
+    return "mandelbrot=size=" + size + ":rate=25:maxiter=160:start_scale=2.5:end_scale=0.05:end_pts=" +
+           std::to_string(seconds) + ",format=yuv420p,gblur=sigma=0.8,noise=alls=10:allf=t";
+}
+
+// Made once by the command line (MPEG-4 at a fine quantiser and MP3 at
+// 44.1 kHz in AVI, as cameras and earlier conversions leave them) and kept.
+// Left to shift the streams for the MP3's priming delay, FFmpeg's AVI
+// muxer writes an empty second video frame, which moves every later
+// picture one frame on; the clips start both streams at zero instead.
+bool MakeClip(const Clip& c) {
+    if (FileSize(c.path) > 0) return true;
+    std::printf("making %s...\n", c.path.c_str());
+    std::fflush(stdout);
+    const std::string part = c.path + ".part.avi";
+    const ProcessRun r = Spawn(Ffmpeg({"-f", "lavfi", "-i", PictureGraph(c.kind, c.width, c.height, c.seconds), "-f",
+                                       "lavfi", "-i", "sine=frequency=440:sample_rate=44100:beep_factor=4", "-t",
+                                       std::to_string(c.seconds), "-ac", "2", "-c:v", "mpeg4", "-q:v", "2", "-c:a",
+                                       "libmp3lame", "-b:a", "192k", "-avoid_negative_ts", "disabled", part}));
+    if (r.exitCode != 0 || std::rename(part.c_str(), c.path.c_str()) != 0) {
+        std::printf("  ffmpeg could not make the clip\n");
+        return false;
+    }
+    return true;
+}
+
+enum class Kind { Avi, Dvd, Wmv };
+
+struct WmvProfile {
+    int index;  // OutputWMVProfile
+    long long videoBps;
+    int keySeconds, bufferMs;
+    int sampleRate, channels;
+    long long audioBps;
+};
+
+// The system profiles used: 10 "High definition (8 Mbps)" for 720p, 8
+// "High quality (2 Mbps)" for the smaller pictures.
+WmvProfile ProfileFor(int height) {
+    if (height >= 720) return {10, 7808000, 10, 3000, 48000, 2, 192000};
+    return {8, 1872000, 10, 3000, 44100, 2, 128000};
+}
+
+struct Case {
+    std::string name;
+    Kind kind;
+    const Clip* clip;
+    std::string ext;
+};
+
+std::vector<std::string> CommandLineArgs(const Case& c, const std::string& out) {
+    std::vector<std::string> a{"-i", c.clip->path};
+    switch (c.kind) {
+    case Kind::Avi:
+        a.insert(a.end(), {"-c:v", "mpeg4", "-vtag", "XVID", "-b:v", "1800k", "-g", "250", "-bf", "0", "-c:a",
+                           "libmp3lame", "-b:a", "128k", "-ar", "44100", "-ac", "2", "-avoid_negative_ts", "disabled", "-f",
+                           "avi"});
+        break;
+    case Kind::Dvd:
+        a.insert(a.end(), {"-vf", "scale=720:576:flags=bicubic", "-r", "25", "-c:v", "mpeg2video", "-b:v", "6000k",
+                           "-maxrate", "9000k", "-minrate", "0", "-bufsize", "1835008", "-rc_init_occupancy",
+                           "1376256", "-g", "15", "-bf", "2", "-aspect", "4:3", "-profile:v", "4", "-level:v", "8",
+                           "-c:a", "ac3", "-b:a", "448k", "-ar", "48000", "-ac", "2", "-f", "dvd", "-packetsize",
+                           "2048", "-muxrate", "10080000"});
+        break;
+    case Kind::Wmv: {
+        const WmvProfile p = ProfileFor(c.clip->height);
+        a.insert(a.end(), {"-c:v", "wmv2", "-b:v", std::to_string(p.videoBps), "-maxrate", std::to_string(p.videoBps),
+                           "-bufsize", std::to_string(p.videoBps * p.bufferMs / 1000), "-g",
+                           std::to_string(p.keySeconds * 25), "-c:a", "wmav2", "-b:a", std::to_string(p.audioBps),
+                           "-ar", std::to_string(p.sampleRate), "-ac", std::to_string(p.channels), "-f", "asf"});
+        break;
+    }
+    }
+    a.push_back(out);
+    return Ffmpeg(a);
+}
+
+struct Side {
+    std::vector<double> wall, cpu, peak, growth;
+    long long size = 0;
+    std::string psnr;
+    int failures = 0;
+};
+
+struct Bench {
+    std::string clipDir;
+    std::string wineserver;
+    std::u16string mpeg4, mp3;  // compressor identifiers
+
+    // Sets the control up for a case; the conversion itself is timed by the caller.
+    void Configure(Control& c, const Case& k) {
+        c.obj->put_ConvertPreview(VARIANT_FALSE);
+        c.obj->put_OutputWidth(0);
+        c.obj->put_OutputHeight(0);
+        c.obj->put_OutputFramerate(0);
+        switch (k.kind) {
+        case Kind::Avi:
+            c.obj->put_OutputFormat(mediaAVI);
+            c.obj->put_VideoCodec(Bstr(mpeg4).Get());
+            c.obj->put_AudioCodec(Bstr(mp3).Get());
+            break;
+        case Kind::Dvd: c.obj->put_OutputFormat(mediaDVD_PAL); break;
+        case Kind::Wmv:
+            c.obj->put_OutputFormat(mediaWMV);
+            c.obj->put_OutputWMVProfile(ProfileFor(k.clip->height).index);
+            break;
+        }
+    }
+
+    bool RunControl(const Case& k, const std::string& out, Side& s) {
+        Control c;
+        if (!c.Create()) {
+            std::printf("    the control could not be created\n");
+            return false;
+        }
+        Configure(c, k);
+        std::remove(out.c_str());
+        PumpUntil([] { return false; }, 50);  // the last run's threads settle
+        const double before = StatusMb("VmRSS:");
+        ResetPeak();
+        const double cpu0 = SelfCpu(), server0 = wineserver.empty() ? 0 : ProcCpu(wineserver);
+        const Clock::time_point t0 = Clock::now();
+        c.Start(DosPath(k.clip->path), DosPath(out));
+        const bool ok = c.Wait();
+        const double wall = Seconds(t0);
+        const double cpu = SelfCpu() - cpu0 + (wineserver.empty() ? 0 : ProcCpu(wineserver) - server0);
+        const double peak = StatusMb("VmHWM:");
+        if (!ok) return false;
+        s.wall.push_back(wall);
+        s.cpu.push_back(cpu);
+        s.peak.push_back(peak);
+        s.growth.push_back(peak - before);
+        s.size = FileSize(out);
+        return true;
+    }
+
+    bool RunCommandLine(const Case& k, const std::string& out, Side& s) {
+        std::remove(out.c_str());
+        const std::string log = out + ".log";
+        const ProcessRun r = Spawn(CommandLineArgs(k, out), log);
+        if (r.exitCode != 0) {
+            std::printf("    the command line failed: %s\n", ReadFile(log).c_str());
+            return false;
+        }
+        std::remove(log.c_str());
+        s.wall.push_back(r.wall);
+        s.cpu.push_back(r.cpu);
+        s.peak.push_back(r.peakMb);
+        s.growth.push_back(r.peakMb);
+        s.size = FileSize(out);
+        return true;
+    }
+
+    // FFmpeg's psnr filter, the output against the source scaled to the
+    // output's size with the same bicubic filter: "y u v average" and the
+    // number of frames compared. Both are moved to start at time 0: the
+    // command line's ASF video starts 46 ms in, and the filter, pairing
+    // pictures by time, would compare each with the source's next one.
+    std::string Psnr(const Case& k, const std::string& out) {
+        const int w = k.kind == Kind::Dvd ? 720 : k.clip->width;
+        const int h = k.kind == Kind::Dvd ? 576 : k.clip->height;
+        const std::string stats = out + ".psnr";
+        const std::string log = out + ".psnrlog";
+        const std::string graph = "[1:v]setpts=PTS-STARTPTS,scale=" + std::to_string(w) + ":" + std::to_string(h) +
+                                  ":flags=bicubic,format=yuv420p[ref];[0:v]setpts=PTS-STARTPTS,format=yuv420p[out];"
+                                  "[out][ref]psnr=stats_file=" +
+                                  stats;
+        const ProcessRun r = Spawn({"ffmpeg", "-nostdin", "-hide_banner", "-i", out, "-i", k.clip->path, "-lavfi",
+                                    graph, "-f", "null", "-"},
+                                   log);
+        std::string result = "failed";
+        const std::string text = ReadFile(log);
+        const size_t at = text.rfind("PSNR y:");
+        if (r.exitCode == 0 && at != std::string::npos) {
+            double y = 0, u = 0, v = 0, avg = 0;
+            std::sscanf(text.c_str() + at, "PSNR y:%lf u:%lf v:%lf average:%lf", &y, &u, &v, &avg);
+            int frames = 0;
+            std::ifstream in(stats);
+            for (std::string line; std::getline(in, line);) ++frames;
+            char buf[128];
+            std::snprintf(buf, sizeof buf, "%.2f dB (y %.2f u %.2f v %.2f, %d frames)", avg, y, u, v, frames);
+            result = buf;
+        }
+        std::remove(stats.c_str());
+        std::remove(log.c_str());
+        return result;
+    }
+};
+
+double AverageDb(const std::string& psnr) { return std::atof(psnr.c_str()); }
+
+void PrintSide(const char* name, const Side& s) {
+    std::printf("    %-12s wall %7.2f s   CPU %7.2f s   peak %6.1f MB (growth %6.1f MB)   size %10lld B   PSNR %s\n",
+                name, Median(s.wall), Median(s.cpu), Median(s.peak), Median(s.growth), s.size, s.psnr.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string clipDir = "/tmp/convbench";
+    std::string only, parts = "cases,info,fixed,memory", kinds = "synthetic,footage";
+    int pairs = 5;
+    bool psnr = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--clips" && i + 1 < argc) clipDir = argv[++i];
+        else if (a == "--pairs" && i + 1 < argc) pairs = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--only" && i + 1 < argc) only = argv[++i];
+        else if (a == "--parts" && i + 1 < argc) parts = argv[++i];
+        else if (a == "--kinds" && i + 1 < argc) kinds = argv[++i];
+        else if (a == "--skip-psnr") psnr = false;
+    }
+    auto part = [&](const char* p) { return parts.find(p) != std::string::npos; };
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    mkdir(clipDir.c_str(), 0755);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+    Bench bench;
+    bench.clipDir = clipDir;
+    bench.wineserver = FindWineserver();
+    std::printf("load average at the start: %s; %ld processors\n", LoadAverage().c_str(), sysconf(_SC_NPROCESSORS_ONLN));
+    if (bench.wineserver.empty()) std::printf("(the prefix's wineserver was not found: its CPU time is not counted)\n");
+
+    // Clips: both kinds at both sizes, 60 s for AVI and DVD, 15 s for WMV.
+    std::vector<Clip> clips;
+    for (const char* kind : {"synthetic", "footage"}) {
+        if (kinds.find(kind) == std::string::npos) continue;
+        for (const auto& [w, h] : {std::pair{1280, 720}, std::pair{640, 360}})
+            for (int seconds : {60, 15})
+                clips.push_back({kind, w, h, seconds,
+                                 clipDir + "/" + kind + "_" + std::to_string(w) + "x" + std::to_string(h) + "_" +
+                                     std::to_string(seconds) + "s.avi"});
+    }
+    for (const Clip& c : clips)
+        if (!MakeClip(c)) return 1;
+    auto clipOf = [&](const std::string& kind, int h, int seconds) -> const Clip* {
+        for (const Clip& c : clips)
+            if (c.kind == kind && c.height == h && c.seconds == seconds) return &c;
+        return nullptr;
+    };
+
+    Control lister;
+    if (!lister.Create()) {
+        std::printf("the control could not be created\n");
+        return 1;
+    }
+    bench.mpeg4 = lister.Codec(mediaVideo, "MPEG-4 Part 2 Video Compressor");
+    bench.mp3 = lister.Codec(mediaAudio, "MPEG Layer-3 (MP3) Audio Compressor");
+    if (bench.mpeg4.empty() || bench.mp3.empty()) {
+        std::printf("the MPEG-4 and MP3 compressors are not listed\n");
+        return 1;
+    }
+
+    int failures = 0;
+    if (part("cases")) {
+        std::vector<Case> cases;
+        for (const char* kind : {"synthetic", "footage"})
+            for (int h : {720, 360}) {
+                if (!clipOf(kind, h, 60)) continue;
+                const std::string size = h == 720 ? "1280x720" : "640x360";
+                cases.push_back({std::string(kind) + " " + size + " 60 s -> AVI (MPEG-4 + MP3)", Kind::Avi,
+                                 clipOf(kind, h, 60), ".avi"});
+                cases.push_back({std::string(kind) + " " + size + " 60 s -> DVD PAL", Kind::Dvd, clipOf(kind, h, 60),
+                                 ".mpg"});
+                cases.push_back({std::string(kind) + " " + size + " 15 s -> WMV (system profile " +
+                                     std::to_string(ProfileFor(h).index) + ")",
+                                 Kind::Wmv, clipOf(kind, h, 15), ".wmv"});
+            }
+        std::printf("\n%d pairs per case, alternating; medians. CPU of the control includes the prefix's "
+                    "wineserver; peak is the whole process's resident size, growth what the conversion added.\n",
+                    pairs);
+        std::printf("%-52s %10s %10s %10s %10s %9s\n", "case", "wall ratio", "CPU ratio", "peak ratio", "grow ratio",
+                    "PSNR diff");
+        struct Row {
+            std::string name, line;
+        };
+        std::vector<Row> rows;
+        for (const Case& k : cases) {
+            if (!only.empty() && k.name.find(only) == std::string::npos) continue;
+            std::printf("%s\n", k.name.c_str());
+            Side ours, theirs;
+            const std::string ourOut = clipDir + "/out_control" + k.ext;
+            const std::string theirOut = clipDir + "/out_ffmpeg" + k.ext;
+            bool ok = true;
+            for (int p = 0; p < pairs && ok; ++p) {
+                if (p % 2 == 0) ok = bench.RunControl(k, ourOut, ours) && bench.RunCommandLine(k, theirOut, theirs);
+                else ok = bench.RunCommandLine(k, theirOut, theirs) && bench.RunControl(k, ourOut, ours);
+                if (ok)
+                    std::printf("  pair %d: control %.2f s / %.2f s CPU, command line %.2f s / %.2f s CPU, load %s\n",
+                                p + 1, ours.wall.back(), ours.cpu.back(), theirs.wall.back(), theirs.cpu.back(),
+                                LoadAverage().c_str());
+            }
+            if (!ok) {
+                ++failures;
+                continue;
+            }
+            if (psnr) {
+                ours.psnr = bench.Psnr(k, ourOut);
+                theirs.psnr = bench.Psnr(k, theirOut);
+            }
+            PrintSide("control", ours);
+            PrintSide("command line", theirs);
+            char line[256];
+            std::snprintf(line, sizeof line, "%10.2f %10.2f %10.2f %10.2f %+9.2f", Median(ours.wall) / Median(theirs.wall),
+                          Median(ours.cpu) / Median(theirs.cpu), Median(ours.peak) / Median(theirs.peak),
+                          Median(ours.growth) / Median(theirs.growth),
+                          psnr ? AverageDb(ours.psnr) - AverageDb(theirs.psnr) : 0.0);
+            std::printf("  ratios (control / command line): wall %.2f  CPU %.2f  peak %.2f  growth %.2f  size %.3f  "
+                        "PSNR %+.2f dB\n",
+                        Median(ours.wall) / Median(theirs.wall), Median(ours.cpu) / Median(theirs.cpu),
+                        Median(ours.peak) / Median(theirs.peak), Median(ours.growth) / Median(theirs.growth),
+                        static_cast<double>(ours.size) / theirs.size,
+                        psnr ? AverageDb(ours.psnr) - AverageDb(theirs.psnr) : 0.0);
+            rows.push_back({k.name, line});
+            std::remove(ourOut.c_str());
+            std::remove(theirOut.c_str());
+        }
+        std::printf("\nsummary (control / command line; PSNR difference in dB)\n");
+        std::printf("%-52s %10s %10s %10s %10s %9s\n", "case", "wall", "CPU", "peak", "growth", "PSNR");
+        for (const Row& r : rows) std::printf("%-52s %s\n", r.name.c_str(), r.line.c_str());
+    }
+
+    if (part("info")) {
+        // The task list asks for every added file's facts and poster.
+        std::printf("\nGetFileInfo with a poster, median of 15 calls per clip after one, against ffprobe plus an "
+                    "ffmpeg poster of the same size:\n");
+        std::vector<double> all;
+        for (const Clip& c : clips) {
+            const std::u16string path = DosPath(c.path);
+            std::vector<double> times, reference;
+            for (int i = 0; i < 16; ++i) {
+                double rate = 0, duration = 0;
+                VARIANT_BOOL video = 0, audio = 0;
+                LONG width = 0, height = 0, bitRate = 0;
+                BSTR poster = nullptr;
+                const Clock::time_point t0 = Clock::now();
+                lister.obj->GetFileInfo(Bstr(path).Get(), &rate, &duration, &video, &audio, &width, &height, &bitRate,
+                                        &poster);
+                const double ms = Seconds(t0) * 1000;
+                SysFreeString(poster);
+                if (i > 0) times.push_back(ms);
+                if (i == 0)
+                    std::printf("  %-40s %.3f fps, %.2f s, %ldx%ld, %ld bit/s, video %d audio %d\n",
+                                c.path.substr(clipDir.size() + 1).c_str(), rate, duration, static_cast<long>(width),
+                                static_cast<long>(height), static_cast<long>(bitRate), video != 0, audio != 0);
+                if (i < 5) {
+                    const std::string bmp = clipDir + "/poster.bmp";
+                    const ProcessRun a = Spawn({"ffprobe", "-v", "error", "-show_streams", "-show_format", c.path});
+                    const ProcessRun b = Spawn(Ffmpeg({"-ss", "1", "-i", c.path, "-frames:v", "1", "-s", "163x112",
+                                                       bmp}));
+                    reference.push_back((a.wall + b.wall) * 1000);
+                    std::remove(bmp.c_str());
+                }
+            }
+            all.push_back(Median(times));
+            std::printf("      median %.1f ms (min %.1f, max %.1f); ffprobe + ffmpeg poster %.1f ms; ratio %.2f\n",
+                        Median(times), *std::min_element(times.begin(), times.end()),
+                        *std::max_element(times.begin(), times.end()), Median(reference),
+                        Median(times) / Median(reference));
+        }
+        std::printf("  median over the clips: %.1f ms per file\n", Median(all));
+    }
+
+    if (part("fixed") && clipOf("synthetic", 360, 15)) {
+        // From StartConversion to the first sample written (Progress moves),
+        // on a short small clip so that the conversion's own work is little.
+        const Clip* shortClip = clipOf("synthetic", 360, 15);
+        Case k{"fixed", Kind::Avi, shortClip, ".avi"};
+        const std::string out = clipDir + "/out_fixed.avi";
+        std::vector<double> built, first;
+        for (int i = 0; i < 12; ++i) {
+            Control c;
+            if (!c.Create()) break;
+            bench.Configure(c, k);
+            PumpUntil([] { return false; }, 50);
+            const Clock::time_point t0 = Clock::now();
+            c.Start(DosPath(shortClip->path), DosPath(out));
+            const double b = Seconds(t0) * 1000;
+            double progress = 0;
+            PumpUntil([&] { return c.obj->get_Progress(&progress), progress > 0 || c.sink->completes > 0; }, 10000);
+            const double f = Seconds(t0) * 1000;
+            c.obj->StopConversion();
+            c.Wait();
+            if (i > 0) {
+                built.push_back(b);
+                first.push_back(f);
+            }
+        }
+        std::remove(out.c_str());
+        std::printf("\nfixed cost of a conversion (640x360 AVI, median of 11): StartConversion returns after %.1f ms, "
+                    "the first sample is written after %.1f ms\n",
+                    Median(built), Median(first));
+    }
+
+    if (part("memory") && clipOf("synthetic", 720, 15)) {
+        // Peak memory of one conversion for a clip of 15 s and one of 60 s:
+        // streamed conversion keeps it flat.
+        std::printf("\npeak memory by clip length (1280x720; median of 3):\n");
+        for (Kind kind : {Kind::Avi, Kind::Dvd}) {
+            for (int seconds : {15, 60}) {
+                Case k{"", kind, clipOf("synthetic", 720, seconds), kind == Kind::Avi ? ".avi" : ".mpg"};
+                Side ours, theirs;
+                const std::string ourOut = clipDir + "/mem_control" + k.ext;
+                const std::string theirOut = clipDir + "/mem_ffmpeg" + k.ext;
+                for (int i = 0; i < 3; ++i) {
+                    if (!bench.RunControl(k, ourOut, ours) || !bench.RunCommandLine(k, theirOut, theirs)) {
+                        ++failures;
+                        break;
+                    }
+                }
+                std::printf("  %s %2d s: control peak %.1f MB (growth %.1f MB), command line %.1f MB\n",
+                            kind == Kind::Avi ? "AVI" : "DVD", seconds, Median(ours.peak), Median(ours.growth),
+                            Median(theirs.peak));
+                std::remove(ourOut.c_str());
+                std::remove(theirOut.c_str());
+            }
+        }
+    }
+    std::printf("\nload average at the end: %s\n", LoadAverage().c_str());
+    CoUninitialize();
+    return failures ? 1 : 0;
+}
