@@ -246,6 +246,157 @@ void TSkinButton::PaintTo(HDC dc, const RECT& rect) {
     SelectObject(b.dc, oldFont);
 }
 
+// ---- Speed buttons -----------------------------------------------------------------------
+
+void TSkinSpeedButton::AttachGraphic(forms::TSpeedButton* button, TSkinData* skin, forms::TCanvas* canvas) {
+    if (m_attached || !button) return;
+    m_skinData = skin;
+    m_canvas = canvas;
+    m_control = button;
+    GraphicControl = button;
+    HookControl(button);
+    Register();
+    // The form skinner frees this skinner with the button.
+    if (TSkinForm* form = FormSkinner()) button->FreeNotification(form);
+    Enabled = button->Enabled();
+    Caption = button->Caption();
+    m_attached = true;
+    button->Invalidate();
+}
+
+void TSkinSpeedButton::Detach() {
+    forms::TControl* button = m_attached ? GraphicControl : nullptr;
+    const bool going = button && (button->ComponentState() & forms::csDestroying);
+    TSkinControl::Detach();
+    // The button's own drawing comes back.
+    if (button && !going) button->Invalidate();
+}
+
+bool TSkinSpeedButton::BeforeMessage(forms::TMessage& m) {
+    switch (m.Msg) {
+    case WM_PAINT:
+        // The parent's DC, its origin at the button's top left.
+        if (!m.WParam || !GraphicControl || !PictureOf(m_skinData, Elems(m_skinData).Buttons.get())) return true;
+        PaintTo(reinterpret_cast<HDC>(m.WParam), RECT{0, 0, GraphicControl->Width(), GraphicControl->Height()});
+        m.Result = 1;
+        return false;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        // The button's own press logic runs (it raises the click on release).
+        CallOriginal(m);
+        State |= kPressed;
+        PaintWindow(nullptr);
+        return false;
+    default:
+        return TSkinButton::BeforeMessage(m);
+    }
+}
+
+void TSkinSpeedButton::AfterMessage(forms::TMessage& m) {
+    switch (m.Msg) {
+    case WM_LBUTTONUP:
+        State &= ~kPressed;
+        PaintWindow(nullptr);
+        break;
+    case forms::CM_MOUSEENTER:
+        State |= kHot;
+        PaintWindow(nullptr);
+        break;
+    case forms::CM_MOUSELEAVE: {
+        State &= ~(kHot | kPressed);
+        if (GraphicControl && GraphicControl->Showing()) PaintWindow(nullptr);
+        TSkinForm* form = FormSkinner();
+        if (form && form->HotControl == this) form->HotControl = nullptr;
+        break;
+    }
+    case forms::CM_RELEASE:
+        Detach();
+        break;
+    default:
+        TSkinButton::AfterMessage(m);
+        break;
+    }
+}
+
+void TSkinSpeedButton::PaintWindow(HDC dc) {
+    forms::TControl* button = GraphicControl;
+    if (!button || !m_attached) return;
+    const RECT client{0, 0, button->Width(), button->Height()};
+    if (dc) {
+        PaintTo(dc, client);
+        return;
+    }
+    forms::TWinControl* parent = button->Parent();
+    if (!button->Showing() || !parent || !parent->HandleAllocated()) return;
+    const HWND window = parent->Handle();
+    HDC own = GetDC(window);
+    if (!own) return;
+    const int saved = SaveDC(own);
+    const RECT b = button->BoundsRect();
+    IntersectClipRect(own, b.left, b.top, b.right, b.bottom);
+    SetWindowOrgEx(own, -b.left, -b.top, nullptr);
+    try {
+        PaintTo(own, client);
+    } catch (...) {
+        // A failed paint leaves the button as it was.
+    }
+    RestoreDC(own, saved);
+    ReleaseDC(window, own);
+}
+
+void TSkinSpeedButton::PaintTo(HDC dc, const RECT& rect) {
+    auto* button = dynamic_cast<forms::TSpeedButton*>(GraphicControl);
+    const TDataSkinButton* element = Elems(m_skinData).Buttons.get();
+    forms::TBitmap* picture = PictureOf(m_skinData, element);
+    const int w = rect.right - rect.left, h = rect.bottom - rect.top;
+    if (!button || !picture || w <= 0 || h <= 0) return;
+    Enabled = button->Enabled();
+    Caption = button->Caption();
+    const SpeedButtonLook look =
+        SpeedButtonState(State & kPressed, State & kHot, !Enabled, button->Down(), button->NumGlyphs());
+    Buffer b(dc, w, h);
+    const RECT at{0, 0, w, h};
+    FillFace(b.dc, at);
+    DrawElementFrame(b.dc, at, element->FrameCount, look.frame, *element, *picture);
+    HGDIOBJ oldFont = SelectObject(b.dc, button->Font().Handle());
+    int own = -1;
+    if (look.frame == 1) own = element->NormalColour;
+    else if (look.frame == 4) own = element->MouseOverColour;
+    else if (look.frame == 2) own = element->PressedColour;
+    SetTextColor(b.dc, Enabled ? TextColour(m_skinData, own) : GetSysColor(COLOR_GRAYTEXT));
+    forms::TBitmap& glyph = button->Glyph();
+    if (glyph.Empty()) {
+        DrawCaption(b.dc, at, DT_CENTER, Enabled, Caption);
+    } else {
+        const int count = std::max(1, button->NumGlyphs());
+        const forms::TLayoutSize glyphSize{glyph.Width() / count, glyph.Height()};
+        forms::TLayoutSize textSize;
+        const LPCWSTR text = reinterpret_cast<LPCWSTR>(Caption.c_str());
+        if (!Caption.empty()) {
+            RECT measured{0, 0, w, 0};
+            DrawTextW(b.dc, text, static_cast<int>(Caption.size()), &measured, DT_CALCRECT | DT_SINGLELINE);
+            textSize = forms::TLayoutSize{static_cast<int>(measured.right - measured.left),
+                                          static_cast<int>(measured.bottom - measured.top)};
+        }
+        const forms::TGlyphButtonLayout l = SkinGlyphLayout(forms::TLayoutSize{w, h}, glyphSize, textSize,
+                                                            button->Layout(), button->Margin(), button->Spacing(), true);
+        GdiTransparentBlt(b.dc, l.glyphLeft, l.glyphTop, glyphSize.cx, glyphSize.cy, glyph.Canvas().Handle(),
+                          (look.glyph - 1) * glyphSize.cx, 0, glyphSize.cx, glyphSize.cy,
+                          forms::ColorToRGB(glyph.TransparentColor()));
+        if (!Caption.empty()) {
+            const forms::TButtonLayout layout = button->Layout();
+            const UINT align = layout == forms::TButtonLayout::blGlyphLeft    ? DT_LEFT
+                               : layout == forms::TButtonLayout::blGlyphRight ? DT_RIGHT
+                                                                              : DT_CENTER;
+            SetBkMode(b.dc, TRANSPARENT);
+            RECT t{l.textLeft, l.textTop, l.textRight, l.textBottom};
+            DrawTextW(b.dc, text, static_cast<int>(Caption.size()), &t, align | DT_SINGLELINE);
+        }
+    }
+    BitBlt(dc, rect.left, rect.top, w, h, b.dc, 0, 0, SRCCOPY);
+    SelectObject(b.dc, oldFont);
+}
+
 // ---- Check boxes and radio buttons ------------------------------------------------------
 
 void TSkinCheckBox::AfterMessage(forms::TMessage& m) {
@@ -1076,6 +1227,7 @@ void TSkinListView::AttachControl(forms::TWinControl* control, TSkinData* skin, 
 TSkinControl* MakeSkinner(SkinnerKind kind, TSkinForm& owner) {
     switch (kind) {
     case SkinnerKind::Button: return new TSkinButton(&owner);
+    case SkinnerKind::SpeedButton: return new TSkinSpeedButton(&owner);
     case SkinnerKind::CheckBox: return new TSkinCheckBox(&owner);
     case SkinnerKind::RadioButton: return new TSkinRadioButton(&owner);
     case SkinnerKind::ComboBox:
@@ -1116,7 +1268,7 @@ ControlTraits TraitsOf(forms::TControl& control) {
     t.isStatusBar = dynamic_cast<forms::TStatusBar*>(&control) != nullptr;
     t.isProgress = dynamic_cast<forms::TProgressBar*>(&control) != nullptr;
     t.isComboBox = dynamic_cast<forms::TCustomComboBox*>(&control) != nullptr;
-    t.isSpeedButton = false;  // no skinner of its own here
+    t.isSpeedButton = dynamic_cast<forms::TSpeedButton*>(&control) != nullptr;
     t.isPanel = dynamic_cast<TCustomPanel*>(&control) != nullptr;
     t.isListView = dynamic_cast<forms::TCustomListView*>(&control) != nullptr;
     t.isMemo = dynamic_cast<TCustomMemo*>(&control) != nullptr;
@@ -1138,6 +1290,12 @@ std::vector<std::string> LinesOf(const forms::TStrings& strings) {
 }
 
 void Attach(TSkinForm& form, TSkinControl* skinner, forms::TControl& control, const SkinChoice& choice) {
+    if (auto* speed = dynamic_cast<TSkinSpeedButton*>(skinner)) {
+        if (auto* button = dynamic_cast<forms::TSpeedButton*>(&control))
+            speed->AttachGraphic(button, form.SkinData, &form.SkinnerCanvas);
+        if (!speed->Attached()) delete speed;
+        return;
+    }
     auto* windowed = dynamic_cast<forms::TWinControl*>(&control);
     if (!skinner || !windowed) {
         delete skinner;

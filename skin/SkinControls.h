@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "framework/forms/Buttons.h"
 #include "skin/SkinControlRules.h"
 #include "skin/SkinSubclass.h"
 
@@ -35,6 +36,23 @@ public:
 private:
     // Becomes the form's hot button; false when it already was.
     bool TakeHot(TSkinForm* form);
+};
+
+// Speed buttons have no window: the skinner takes over the control's
+// WindowProc and draws into the DC its parent paints it with, or into the
+// parent's DC at the button's place when it repaints at once.
+class TSkinSpeedButton : public TSkinButton {
+public:
+    FORMS_CLASS(TSkinSpeedButton)
+    using TSkinButton::TSkinButton;
+    // A second attach does nothing.
+    void AttachGraphic(forms::TSpeedButton* button, TSkinData* skin, forms::TCanvas* canvas);
+    void Detach() override;
+    bool BeforeMessage(forms::TMessage& message) override;
+    void AfterMessage(forms::TMessage& message) override;
+    void PaintWindow(HDC dc) override;
+    // rect: the button's client area, in the DC's coordinates.
+    void PaintTo(HDC dc, const RECT& rect) override;
 };
 
 class TSkinCheckBox : public TSkinControl {

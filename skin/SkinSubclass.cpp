@@ -85,7 +85,10 @@ void TSkinControl::Detach() {
     if (m_link) {
         // Our method is taken out of the chain where it is still on top;
         // else it stays there, passing everything on.
-        const ProcThunk* top = m_control ? m_control->WindowProc.target<ProcThunk>() : nullptr;
+        // A control being freed is left alone: a windowless one is told
+        // only after its own members are gone.
+        const ProcThunk* top =
+            m_control && !controlGoing ? m_control->WindowProc.target<ProcThunk>() : nullptr;
         if (top && top->link == m_link) m_control->WindowProc = m_link->old;
         m_link->self = nullptr;
         m_link.reset();
@@ -154,6 +157,10 @@ void TSkinControl::AfterMessage(forms::TMessage& message) {
 }
 
 void TSkinControl::Redraw() {
+    if (!m_handle && GraphicControl) {
+        PaintWindow(nullptr);
+        return;
+    }
     RECT r{};
     if (!m_handle || !GetWindowRect(m_handle, &r) || !GetParent(m_handle)) return;
     const RECT whole{0, 0, r.right - r.left, r.bottom - r.top};
@@ -200,6 +207,7 @@ void TSkinControl::FillFace(HDC dc, const RECT& rect) {
 
 void TSkinControl::SendMouseLeave() {
     if (m_handle) SendMessageW(m_handle, forms::CM_MOUSELEAVE, 0, 0);
+    else if (GraphicControl) GraphicControl->Perform(forms::CM_MOUSELEAVE);
 }
 
 void TSkinControl::RefreshSkin() {

@@ -316,8 +316,11 @@ SkinPixels DrawStrip(const StripInfo& s, const SkinPalette& p) {
     if (name == "progress.bmp")
         return strip([&](Canvas& c, int x, int y, int i) {
             if (i == 0) {
+                // The frame is stretched over the whole bar: edges only
+                // along its length, or they would widen with it.
                 c.Fill(x, y, fw, fh, p.trough);
-                c.Bevel(x, y, fw, fh, p.shadow, kWhite);
+                c.Fill(x, y, fw, 1, p.shadow);
+                c.Fill(x, y + fh - 1, fw, 1, kWhite);
             } else {
                 c.VGradient(x, y, fw, fh, Mix(p.accent, kWhite, 0.45), p.accent);
             }

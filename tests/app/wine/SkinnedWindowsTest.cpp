@@ -1,8 +1,8 @@
 // The program's windows drawn from skins: the main window with the built-in
 // skin and with each shipped skin, active and inactive (screenshots for the
 // eye), the options window's skin choice reaching the main window's skin
-// component and every window, a message box in the skin, and "None" giving
-// Wine's own drawing back.
+// component and every window, a message box in the skin, "None" giving
+// Wine's own drawing back, and the progress window skinned during a batch.
 #include <windows.h>
 
 #include <cstdio>
@@ -15,12 +15,14 @@
 #include "app/QueryDialog.h"
 #include "app/about.h"
 #include "app/Main.h"
+#include "app/Progress.h"
 #include "app/option.h"
 #include "framework/com/WinText.h"
 #include "skin/SkinData.h"
 #include "skin/SkinForm.h"
 #include "skin/SkinManager.h"
 #include "tests/app/wine/AppTestUtil.h"
+#include "tests/common/FfmpegClip.h"
 #include "tests/framework/wine/Screenshot.h"
 #include "tests/wine/harness/WineTest.h"
 
@@ -298,5 +300,49 @@ WT_TEST(SkinnedWindows, EveryWindowsControlsWearEachSkin) {
         }
         MainForm->SetEnabled(true);
     }
+    CHECK(w.Errors().empty());
+}
+
+WT_TEST(SkinnedWindows, TheProgressWindowWearsTheSkinWhileABatchRuns) {
+    ProgramWindows w("skinned-progress", "");
+    w.Folder().MakeFolder("src");
+    w.WriteOptions("[General]\r\nDefault=0\r\nSource=0\r\nCustom=1\r\nCustomFolder=" +
+                   forms::TextToUtf8(w.Folder().WindowsPath("out")) +
+                   "\r\nOverwrite=1\r\nQuery=0\r\n[OutputFormat]\r\nAVI=1\r\nMPEG=0\r\nWMV=0\r\n"
+                   "AviVidCodec=0\r\nAviAudCodec=0\r\n[Advanced]\r\nPlaySound=0\r\n");
+    OptionForm->LoadOptions();
+    REQUIRE(ft::PumpUntil([] { return app::ProgressForm->VideoCodecIds.Count() > 0; }, 20000));
+    clipgen::ClipSpec clip;
+    clip.container = "avi";
+    clip.width = 160;
+    clip.height = 120;
+    clip.seconds = 2.0;
+    REQUIRE(at::MakeClip(w.Folder().UnixPath("src/a.avi"), clip));
+    REQUIRE(MainForm->AddTaskItem(w.Folder().WindowsPath("src/a.avi")));
+    at::ClickToolButton(MainForm->tbtnConvert);
+    REQUIRE(app::ConvertForm->Showing());
+    ft::Pump(50);
+    bool running = false;
+    {
+        at::Repeater shoot([&] {
+            if (running || !app::ProgressForm->Driver().Busy() || !Skinned(app::ProgressForm->Handle())) return false;
+            running = true;
+            Place(app::ProgressForm, 0, 0);
+            RedrawWindow(app::ProgressForm->Handle(), nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_FRAME | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            Shoot(app::ProgressForm->Handle(), "skin-controls-progress-builtin-running.png");
+            return true;
+        });
+        ft::ClickButton(*app::ConvertForm->btnStart);
+        REQUIRE(ft::PumpUntil([] { return app::ProgressForm->btnClose->Visible(); }, 150000));
+    }
+    CHECK(running);
+    REQUIRE(ft::PumpUntil([] { return Skinned(app::ProgressForm->Handle()); }, 3000));
+    CHECK(!SkinnerOf(app::ProgressForm->Handle())->Skinners.empty());
+    Place(app::ProgressForm, 0, 0);
+    RedrawWindow(app::ProgressForm->Handle(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_FRAME | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ft::Pump(300);
+    Shoot(app::ProgressForm->Handle(), "skin-controls-progress-builtin-done.png");
     CHECK(w.Errors().empty());
 }

@@ -316,6 +316,13 @@ TEST(SkinControlRules, FrameworkControlsGetTheFirstMatchingRow) {
     memo.isMemo = memo.isEdit = true;
     EXPECT_EQ(ChooseControlSkinner(memo, all, 99, true, {}).kind, SkinnerKind::ScrollBar);
     EXPECT_EQ(ChooseControlSkinner(memo, all & ~(1u << 8), 99, true, {}).kind, SkinnerKind::Edit);
+    ControlTraits speed;
+    speed.upperClass = "TSPEEDBUTTON";
+    speed.isSpeedButton = true;
+    c = ChooseControlSkinner(speed, all, 99, true, {});
+    EXPECT_EQ(c.kind, SkinnerKind::SpeedButton);
+    EXPECT_FALSE(c.byHandle);
+    EXPECT_EQ(ChooseControlSkinner(speed, all & ~(1u << 12), 99, true, {}).kind, SkinnerKind::None);
     ControlTraits combo;
     combo.upperClass = "TCOMBOBOX";
     combo.isComboBox = true;

@@ -1,5 +1,6 @@
 // Control skinners on real controls: attaching and detaching, the push
-// button's press, click and hot tracking, what buttons, progress bars,
+// button's press, click and hot tracking, the windowless speed button,
+// what buttons, progress bars,
 // edits and tabs paint (read back from memory DCs), the scroll-thumb drag
 // from posted messages and how it ends, list-view headers, and a skinned
 // form's controls getting their skinners.
@@ -12,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "framework/forms/Buttons.h"
 #include "framework/forms/ComCtrls.h"
 #include "framework/forms/Forms.h"
 #include "framework/forms/StdCtrls.h"
@@ -257,6 +259,113 @@ WT_TEST(SkinControls, ButtonsAndBoxesPaintTheSkinsFrames) {
     bool differs = false;
     for (int x = 0; x < 90 && !differs; ++x) differs = one.At(x, 1) != two.At(x, 1) || one.At(x, 13) != two.At(x, 13);
     CHECK(differs);
+}
+
+WT_TEST(SkinControls, ASpeedButtonIsDrawnFromTheSkinThroughItsParentAndGivenBack) {
+    Rig rig;
+    TSkinData* data = rig.form->data;
+    const skin::SkinElements& e = data->Elements();
+    auto* button = new forms::TSpeedButton(rig.form);
+    button->SetParent(rig.form);
+    button->SetBounds(20, 30, 60, 24);
+    // Three 8 x 8 images: red (up), green (disabled), blue (pressed); the
+    // bottom-left pixel is the transparent key.
+    forms::TBitmap strip(24, 8);
+    const HDC g = strip.Canvas().Handle();
+    const COLORREF colours[3] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)};
+    for (int i = 0; i < 3; ++i) {
+        HBRUSH brush = CreateSolidBrush(colours[i]);
+        RECT r{i * 8, 0, i * 8 + 8, 8};
+        FillRect(g, &r, brush);
+        DeleteObject(brush);
+    }
+    SetPixel(g, 0, 7, RGB(255, 0, 255));
+    button->SetGlyph(strip);
+    button->SetNumGlyphs(3);
+    int clicks = 0, seen = 0;
+    button->OnClick = [&](forms::TObject*) { ++clicks; };
+    forms::TWndMethod own = button->WindowProc;
+    button->WindowProc = [&seen, own](forms::TMessage& m) {
+        ++seen;
+        own(m);
+    };
+
+    // The form paints its client, the button through its WindowProc.
+    const int cw = rig.form->ClientWidth(), ch = rig.form->ClientHeight();
+    auto paint = [&](Canvas32& c) { rig.form->Perform(WM_PAINT, reinterpret_cast<WPARAM>(c.dc), 0); };
+    const POINT edges[] = {{1, 1}, {58, 22}, {30, 1}, {1, 12}, {58, 2}};
+    Canvas32 before(cw, ch);
+    paint(before);
+
+    auto* s = rig.Skinner<skin::TSkinSpeedButton>();
+    s->AttachGraphic(button, data, &rig.owner->SkinnerCanvas);
+    s->AttachGraphic(button, data, &rig.owner->SkinnerCanvas);
+    CHECK_EQ(rig.owner->Skinners.size(), 1u);
+    CHECK(s->Control() == button);
+    CHECK(s->Handle() == nullptr);
+
+    const RECT at{0, 0, 60, 24};
+    const skin::SkinMargins m{e.Buttons->LeftWidth, e.Buttons->TopHeight, e.Buttons->RightWidth,
+                              e.Buttons->BottomHeight};
+    // The frame of the state at the button's edges, and the glyph image of
+    // the state where the glyph lies: centred, one pixel further on
+    // ((60 - 8) / 2 + 1 = 27 across, (24 - 8 + 1) / 2 = 8 down).
+    auto shows = [&](int frame, COLORREF glyph) {
+        Canvas32 painted(cw, ch), expected(60, 24);
+        paint(painted);
+        HBRUSH face = CreateSolidBrush(forms::ColorToRGB(static_cast<forms::TColor>(e.ButtonFaceColour)));
+        FillRect(expected.dc, &at, face);
+        DeleteObject(face);
+        skin::DrawSkinFrame(expected.dc, at, Picture(data, e.Buttons->Bitmap), m, false, e.Buttons->Tile != 0,
+                            e.Buttons->Trans == 1, skin::SafeFrameCount(e.Buttons->FrameCount), frame);
+        bool same = painted.At(20 + 31, 30 + 12) == glyph && painted.At(20 + 27, 30 + 8) == glyph;
+        for (POINT p : edges) same = same && painted.At(20 + p.x, 30 + p.y) == expected.At(p.x, p.y);
+        return same;
+    };
+    CHECK(shows(1, colours[0]));
+    // Pressed: the button's own press logic runs too, and the click comes
+    // once, on release.
+    seen = 0;
+    button->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    CHECK_EQ(seen, 1);
+    CHECK(s->State & skin::TSkinControl::kPressed);
+    CHECK(button->Pressed());
+    CHECK(shows(2, colours[2]));
+    button->Perform(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    CHECK_EQ(clicks, 1);
+    CHECK(!(s->State & skin::TSkinControl::kPressed));
+    CHECK(shows(1, colours[0]));
+    // Hot, and the mouse leaving through the form skinner's call.
+    button->Perform(forms::CM_MOUSEENTER);
+    CHECK(s->State & skin::TSkinControl::kHot);
+    CHECK(shows(4, colours[0]));
+    s->SendMouseLeave();
+    CHECK(!(s->State & skin::TSkinControl::kHot));
+    button->SetEnabled(false);
+    CHECK(shows(3, colours[1]));
+    button->SetEnabled(true);
+    button->SetDown(true);
+    // Down looks pressed.
+    CHECK(shows(2, colours[2]));
+    button->SetDown(false);
+    bool differs = false;
+    {
+        Canvas32 skinned(cw, ch);
+        paint(skinned);
+        for (POINT p : edges) differs = differs || skinned.At(20 + p.x, 30 + p.y) != before.At(20 + p.x, 30 + p.y);
+    }
+    CHECK(differs);
+
+    // Detached: the button's own procedure and drawing come back.
+    s->Detach();
+    CHECK(!s->Attached());
+    seen = 0;
+    button->Perform(WM_NULL);
+    CHECK_EQ(seen, 1);
+    Canvas32 after(cw, ch);
+    paint(after);
+    for (POINT p : edges) CHECK_EQ(after.At(20 + p.x, 30 + p.y), before.At(20 + p.x, 30 + p.y));
+    CHECK_EQ(after.At(20 + 31, 30 + 12), before.At(20 + 31, 30 + 12));
 }
 
 WT_TEST(SkinControls, ProgressFillsFromTheLeftAndEdgesAreLeftToBorderedEdits) {
@@ -560,6 +669,9 @@ WT_TEST(SkinControls, ASkinnedFormGivesEachOfItsControlsASkinner) {
     auto* edit = new forms::TEdit(rig.form);
     edit->SetParent(rig.form);
     edit->SetBounds(10, 80, 120, 22);
+    auto* speed = new forms::TSpeedButton(rig.form);
+    speed->SetParent(rig.form);
+    speed->SetBounds(150, 10, 60, 24);
     rig.form->Show();
     REQUIRE(ft::PumpUntil(
         [&] {
@@ -568,16 +680,23 @@ WT_TEST(SkinControls, ASkinnedFormGivesEachOfItsControlsASkinner) {
         },
         3000));
     TSkinForm* s = skin::SkinManage()->FindFormSkinner(rig.form->Handle());
-    CHECK_EQ(s->Skinners.size(), 3u);
-    int buttons = 0, boxes = 0, edits = 0;
+    CHECK_EQ(s->Skinners.size(), 4u);
+    int buttons = 0, boxes = 0, edits = 0, speeds = 0;
     for (skin::TSkinControl* c : s->Skinners) {
-        buttons += dynamic_cast<skin::TSkinButton*>(c) != nullptr;
+        const bool isSpeed = dynamic_cast<skin::TSkinSpeedButton*>(c) != nullptr;
+        speeds += isSpeed;
+        buttons += !isSpeed && dynamic_cast<skin::TSkinButton*>(c) != nullptr;
         boxes += dynamic_cast<skin::TSkinCheckBox*>(c) != nullptr;
         edits += dynamic_cast<skin::TSkinEdit*>(c) != nullptr;
     }
     CHECK_EQ(buttons, 1);
     CHECK_EQ(boxes, 1);
     CHECK_EQ(edits, 1);
+    CHECK_EQ(speeds, 1);
+    // A speed button freed while skinned takes its skinner with it.
+    delete speed;
+    CHECK_EQ(s->Skinners.size(), 3u);
+    ft::Pump(50);
     // Switching skinning off gives the controls back.
     rig.form->data->SetActive(false);
     ft::Pump(400);
