@@ -199,4 +199,12 @@ std::vector<uint8_t> WrapAsLhaArchive(const std::string& memberName, const std::
     return out;
 }
 
+std::vector<uint8_t> StoredSkinArchive(const std::vector<uint8_t>& archive) {
+    const uint32_t n = static_cast<uint32_t>(archive.size());
+    std::vector<uint8_t> s(archive.size() + 4);
+    for (int i = 0; i < 4; ++i) s[i] = static_cast<uint8_t>(n >> (8 * i));
+    std::copy(archive.begin(), archive.end(), s.begin() + 4);
+    return s;
+}
+
 }  // namespace skinkit

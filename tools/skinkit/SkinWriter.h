@@ -39,6 +39,9 @@ struct WriterFaults {
 std::vector<uint8_t> BuildDirectory(const std::vector<SkinEntry>& entries, const WriterFaults& faults = {});
 // The whole .skn file.
 std::vector<uint8_t> WriteSkinArchive(const std::vector<SkinEntry>& entries, const WriterFaults& faults = {});
+// An archive as a skin component keeps it in a stored form: its length
+// (4 bytes, little-endian), then the archive.
+std::vector<uint8_t> StoredSkinArchive(const std::vector<uint8_t>& archive);
 
 }  // namespace skinkit
 

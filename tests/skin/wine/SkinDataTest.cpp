@@ -27,13 +27,7 @@ Bytes Archive(const std::string& palette = "") {
         skinkit::BuildSkinEntries(palette.empty() ? skinkit::DefaultPalette() : skinkit::ShippedPalette(palette)));
 }
 
-Bytes Stored(const Bytes& archive) {
-    const uint32_t n = static_cast<uint32_t>(archive.size());
-    Bytes s(archive.size() + 4);
-    for (int i = 0; i < 4; ++i) s[i] = static_cast<uint8_t>(n >> (8 * i));
-    std::copy(archive.begin(), archive.end(), s.begin() + 4);
-    return s;
-}
+Bytes Stored(const Bytes& archive) { return skinkit::StoredSkinArchive(archive); }
 
 skin::SkinCallLog& Log() { return dynamic_cast<skin::SkinCallLog&>(skin::CreateSkinManager()); }
 

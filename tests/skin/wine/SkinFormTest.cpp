@@ -32,12 +32,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Bytes StoredSkin(const std::vector<skinkit::SkinEntry>& entries) {
-    const Bytes archive = skinkit::WriteSkinArchive(entries);
-    const uint32_t n = static_cast<uint32_t>(archive.size());
-    Bytes s(archive.size() + 4);
-    for (int i = 0; i < 4; ++i) s[i] = static_cast<uint8_t>(n >> (8 * i));
-    std::copy(archive.begin(), archive.end(), s.begin() + 4);
-    return s;
+    return skinkit::StoredSkinArchive(skinkit::WriteSkinArchive(entries));
 }
 
 Bytes DefaultStored() { return StoredSkin(skinkit::BuildSkinEntries(skinkit::DefaultPalette())); }

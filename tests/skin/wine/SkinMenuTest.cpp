@@ -27,12 +27,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Bytes DefaultStored() {
-    const Bytes archive = skinkit::WriteSkinArchive(skinkit::BuildSkinEntries(skinkit::DefaultPalette()));
-    const uint32_t n = static_cast<uint32_t>(archive.size());
-    Bytes s(archive.size() + 4);
-    for (int i = 0; i < 4; ++i) s[i] = static_cast<uint8_t>(n >> (8 * i));
-    std::copy(archive.begin(), archive.end(), s.begin() + 4);
-    return s;
+    return skinkit::StoredSkinArchive(skinkit::WriteSkinArchive(skinkit::BuildSkinEntries(skinkit::DefaultPalette())));
 }
 
 struct MenuRecipe {
