@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <thread>
-#include <vector>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -86,13 +85,12 @@ void PictureScaler::ScalePacked(const uint8_t* picture, AVPixelFormat format, in
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
     if (!desc) Fail(ErrorKind::Unsupported, "The picture format cannot be converted");
     const size_t rowBytes = static_cast<size_t>(width) * av_get_padded_bits_per_pixel(desc) / 8;
-    std::vector<uint8_t> roomy;
     if (rowBytes % kReadChunk != 0) {
         const size_t roomyStride = (rowBytes / kReadChunk + 2) * kReadChunk;
-        roomy.resize(roomyStride * static_cast<size_t>(height));
+        m_roomy.resize(roomyStride * static_cast<size_t>(height));
         for (int y = 0; y < height; ++y)
-            std::memcpy(&roomy[roomyStride * y], picture + static_cast<size_t>(stride) * y, rowBytes);
-        picture = roomy.data();
+            std::memcpy(&m_roomy[roomyStride * y], picture + static_cast<size_t>(stride) * y, rowBytes);
+        picture = m_roomy.data();
         stride = static_cast<int>(roomyStride);
     }
     // The scaler takes frames; this one borrows the caller's memory.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/core/FfmpegPtr.h"
 
@@ -29,6 +30,9 @@ private:
     void Prepare(int srcWidth, int srcHeight, AVPixelFormat srcFormat, const AVFrame& dst);
     SwsPtr m_sws;
     int m_key[6] = {};
+    // The copy ScalePacked reads pictures of odd row lengths from, kept
+    // from one picture to the next.
+    std::vector<uint8_t> m_roomy;
 };
 
 }  // namespace media
