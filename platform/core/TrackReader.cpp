@@ -140,28 +140,34 @@ void VideoTrackReader::Convert(const AVFrame& frame) {
     // The scaler writes whole vector blocks per row, past the end of a row
     // a few pixels wide: it gets a picture with FFmpeg's own padding, and
     // only the pixels are copied into the caller's exact-size buffer.
+    // A picture still referenced by a caller is left alone.
+    m_scaled = nullptr;
+    for (const FramePtr& p : m_pictures)
+        if (av_frame_is_writable(p.get())) m_scaled = p.get();
     if (!m_scaled) {
-        m_scaled = MakeFrame();
-        m_scaled->format = AV_PIX_FMT_BGRA;
-        m_scaled->width = m_target.width;
-        m_scaled->height = m_target.height;
-        Check(av_frame_get_buffer(m_scaled.get(), 0), "Allocating a picture");
+        FramePtr p = MakeFrame();
+        p->format = AV_PIX_FMT_BGRA;
+        p->width = m_target.width;
+        p->height = m_target.height;
+        Check(av_frame_get_buffer(p.get(), 0), "Allocating a picture");
+        m_scaled = p.get();
+        m_pictures.push_back(std::move(p));
     }
     m_scaler.Scale(frame, *m_scaled);
 }
 
-void VideoTrackReader::CopyOut(uint8_t* dst) const {
+void CopyBottomUp(const AVFrame& picture, uint8_t* dst) {
     // Bottom-up rows: the top row goes last.
-    const size_t stride = static_cast<size_t>(m_target.width) * 4;
-    for (int y = 0; y < m_target.height; ++y)
-        std::memcpy(dst + static_cast<size_t>(m_target.height - 1 - y) * stride,
-                    m_scaled->data[0] + static_cast<size_t>(y) * m_scaled->linesize[0], stride);
+    const size_t stride = static_cast<size_t>(picture.width) * 4;
+    for (int y = 0; y < picture.height; ++y)
+        std::memcpy(dst + static_cast<size_t>(picture.height - 1 - y) * stride,
+                    picture.data[0] + static_cast<size_t>(y) * picture.linesize[0], stride);
 }
 
-bool VideoTrackReader::Next(uint8_t* dst) {
+bool VideoTrackReader::Advance(bool convert, const AVFrame** picture) {
     if (m_count >= 0 && m_next >= m_count) return false;
     if (m_stream < 0) {
-        if (dst) std::memset(dst, 0, FrameBytes());
+        if (convert) *picture = nullptr;
         ++m_next;
         return true;
     }
@@ -180,22 +186,38 @@ bool VideoTrackReader::Next(uint8_t* dst) {
     // (taken from the headers) claims: a lying header must not make the
     // last picture repeat for ever.
     if (m_sourceDone && m_queue.empty() && (!m_haveCurrent || m_next > m_coveredUpTo)) return false;
-    if (!dst) {
+    if (!convert) {
         // Skipped: converted only when a later frame shows it.
     } else if (m_haveCurrent) {
         if (!m_currentConverted) {
             Convert(*m_current);
             m_currentConverted = true;
         }
-        CopyOut(dst);
+        *picture = m_scaled;
     } else if (!m_queue.empty()) {
         // Video that starts late: its first picture stands in until then.
         Convert(*m_queue.front().frame);
-        CopyOut(dst);
+        *picture = m_scaled;
     } else {
-        std::memset(dst, 0, FrameBytes());
+        *picture = nullptr;
     }
     ++m_next;
+    return true;
+}
+
+bool VideoTrackReader::Next(uint8_t* dst) {
+    const AVFrame* picture = nullptr;
+    if (!Advance(dst != nullptr, &picture)) return false;
+    if (dst && picture) CopyBottomUp(*picture, dst);
+    else if (dst) std::memset(dst, 0, FrameBytes());
+    return true;
+}
+
+bool VideoTrackReader::Next(AVFrame* picture) {
+    av_frame_unref(picture);
+    const AVFrame* converted = nullptr;
+    if (!Advance(true, &converted)) return false;
+    if (converted) Check(av_frame_ref(picture, converted), "Allocating a picture");
     return true;
 }
 

@@ -54,8 +54,14 @@ public:
     // Writes the next output frame (FrameBytes() bytes, rows bottom-up) and
     // returns true; false after the last one.
     bool Next(uint8_t* dst);
+    // The next output frame as a reference to the converted picture (rows
+    // top-down, with FFmpeg's padding), or empty for a black one; the
+    // picture stays as it is while the reference is held, so another
+    // thread may copy it out (CopyBottomUp) while this one reads on. A
+    // picture that repeats is the same reference again.
+    bool Next(AVFrame* picture);
     // Goes past the next output frame without converting it.
-    bool Skip() { return Next(nullptr); }
+    bool Skip() { return Next(static_cast<uint8_t*>(nullptr)); }
 
 private:
     // Output frame index of a decoded frame (nearest by time stamp), and
@@ -68,9 +74,11 @@ private:
     // Moves jumped pictures that the next picture shows to be damage.
     void SettleJumps();
     static constexpr int kSuspectGap = 2;
-    // The frame into m_scaled; CopyOut writes m_scaled into the caller's buffer.
+    // Steps to the next output frame; *picture is the converted picture
+    // (null for black) when convert, else untouched.
+    bool Advance(bool convert, const AVFrame** picture);
+    // The frame into a picture no reference still holds; m_scaled points to it.
     void Convert(const AVFrame& frame);
-    void CopyOut(uint8_t* dst) const;
 
     VideoTarget m_target;
     ClipRange m_range;
@@ -93,7 +101,10 @@ private:
     int64_t m_coveredUpTo = -1;
     bool m_haveCurrent = false;
     bool m_currentConverted = false;
-    FramePtr m_scaled;  // the scaler's output (m_current converted), padded as FFmpeg pads
+    // The scaler's outputs, padded as FFmpeg pads: as many as callers hold
+    // references to, plus the one being written.
+    std::vector<FramePtr> m_pictures;
+    AVFrame* m_scaled = nullptr;  // the latest converted picture, one of m_pictures
     PictureScaler m_scaler;
     PacketPtr m_packet;
 };
@@ -140,6 +151,10 @@ private:
     std::vector<int16_t> m_convert;
     PacketPtr m_packet;
 };
+
+// A converted picture (top-down rows, any padding) into an exact-size
+// buffer of bottom-up rows, as the video group's samples hold them.
+void CopyBottomUp(const AVFrame& picture, uint8_t* dst);
 
 // Output frame count for a length in AV_TIME_BASE units at a rate: every
 // frame that starts inside the clip.

@@ -1,7 +1,6 @@
 #include "platform/filters/TimelineSource.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
@@ -32,16 +31,12 @@ REFERENCE_TIME FrameTime(int64_t n, AVRational rate) {
 
 // Decodes and converts the next pictures on a thread of its own while the
 // pin delivers this one, so that reading overlaps with the compressing
-// downstream. The pictures wait in buffers of its own, not in samples:
-// filters downstream may share the pin's allocator and need its buffers.
+// downstream. The pictures wait as the reader converted them, not in
+// samples: filters downstream may share the pin's allocator and need its
+// buffers. Each is copied once, into its sample.
 class PictureReadAhead {
 public:
-    PictureReadAhead(media::VideoTrackReader& reader, size_t bytes) : m_reader(reader) {
-        for (auto& b : m_buffers) {
-            b.resize(bytes);
-            m_free.push_back(&b);
-        }
-    }
+    explicit PictureReadAhead(media::VideoTrackReader& reader) : m_reader(reader) {}
     ~PictureReadAhead() {
         {
             std::lock_guard<std::mutex> lock(m_lock);
@@ -52,10 +47,10 @@ public:
     }
     HRESULT Start() { return m_thread.Start([this] { Run(); }); }
 
-    // Copies the next picture out; false after the last one. Throws what
-    // reading threw.
-    bool Next(uint8_t* dst) {
-        std::vector<uint8_t>* picture = nullptr;
+    // Copies the next picture out (bytes of them); false after the last
+    // one. Throws what reading threw.
+    bool Next(uint8_t* dst, size_t bytes) {
+        media::FramePtr picture;
         {
             std::unique_lock<std::mutex> lock(m_lock);
             m_wake.wait(lock, [&] { return !m_ready.empty() || m_end; });
@@ -63,42 +58,39 @@ public:
                 if (m_error) std::rethrow_exception(m_error);
                 return false;
             }
-            picture = m_ready.front();
+            picture = std::move(m_ready.front());
             m_ready.pop_front();
         }
-        std::memcpy(dst, picture->data(), picture->size());
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_free.push_back(picture);
-        }
         m_wake.notify_all();
-        return true;
+        if (picture->data[0]) media::CopyBottomUp(*picture, dst);
+        else std::memset(dst, 0, bytes);
+        return true;  // dropping the reference gives the picture back to the reader
     }
 
 private:
+    static constexpr size_t kAhead = 3;
+
     void Run() {
         for (;;) {
-            std::vector<uint8_t>* picture = nullptr;
             {
                 std::unique_lock<std::mutex> lock(m_lock);
-                m_wake.wait(lock, [&] { return !m_free.empty() || m_quit; });
+                m_wake.wait(lock, [&] { return m_ready.size() < kAhead || m_quit; });
                 if (m_quit) return;
-                picture = m_free.front();
-                m_free.pop_front();
             }
             bool got = false;
             std::exception_ptr error;
+            media::FramePtr picture;
             try {
-                got = m_reader.Next(picture->data());
+                picture = media::MakeFrame();
+                got = m_reader.Next(picture.get());
             } catch (...) {
                 error = std::current_exception();
             }
             {
                 std::lock_guard<std::mutex> lock(m_lock);
                 if (got) {
-                    m_ready.push_back(picture);
+                    m_ready.push_back(std::move(picture));
                 } else {
-                    m_free.push_back(picture);
                     m_error = error;
                     m_end = true;
                 }
@@ -109,10 +101,9 @@ private:
     }
 
     media::VideoTrackReader& m_reader;
-    std::array<std::vector<uint8_t>, 3> m_buffers;
     std::mutex m_lock;
     std::condition_variable m_wake;
-    std::deque<std::vector<uint8_t>*> m_free, m_ready;
+    std::deque<media::FramePtr> m_ready;
     bool m_end = false, m_quit = false;
     std::exception_ptr m_error;
     dshow::WorkerThread m_thread;
@@ -246,7 +237,7 @@ private:
         const size_t bytes = static_cast<size_t>(t.width) * t.height * 4;
         std::optional<PictureReadAhead> ahead;
         if (reader) {
-            ahead.emplace(*reader, bytes);
+            ahead.emplace(*reader);
             const HRESULT hr = ahead->Start();
             if (FAILED(hr)) return hr;
         }
@@ -257,7 +248,7 @@ private:
             sample->GetPointer(&data);
             bool got = true;
             try {
-                if (ahead) got = ahead->Next(data);
+                if (ahead) got = ahead->Next(data, bytes);
                 else std::memset(data, 0, bytes);
             } catch (...) {
                 sample->Release();
