@@ -1,7 +1,12 @@
 #include "platform/asf/AsfFileWriter.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <limits>
+#include <system_error>
+#include <thread>
 
 #include "platform/core/MediaError.h"
 
@@ -11,6 +16,8 @@ namespace {
 
 constexpr int64_t kUnitsPerSecond = 10000000;
 constexpr int64_t kDefaultFrameDuration = kUnitsPerSecond / 25;
+// Converted pictures waiting for a video stream's encoding thread.
+constexpr size_t kPendingPictures = 2;
 
 }  // namespace
 
@@ -34,11 +41,34 @@ struct AsfFileWriter::Stream {
     StreamInput input;
     std::unique_ptr<media::VideoEncoder> video;
     std::unique_ptr<media::AudioEncoder> audio;
-    media::FramePtr picture = media::MakeFrame();  // the latest input in the encoder's format
     int muxIndex = -1;
     int64_t nextFrame = 0;  // video frames handed to the encoder
     int64_t samplesIn = 0;  // audio sample frames handed to the encoder
     bool ended = false;
+    bool closing = false;   // video: the flush is queued; nothing more goes in
+
+    // Video: converted pictures wait for the encoding thread (a job
+    // without a picture flushes the encoder), its packets for the feeding
+    // thread. All under jobLock.
+    struct Job {
+        media::FramePtr frame;
+        int64_t index = 0;
+    };
+    struct Encoded {
+        std::vector<uint8_t> data;
+        int64_t pts = 0, duration = 0;
+        bool key = false;
+    };
+    std::thread encoder;
+    std::mutex jobLock;
+    std::condition_variable jobWake;
+    std::deque<Job> jobs;
+    std::vector<media::FramePtr> spare;
+    std::deque<Encoded> encoded;
+    std::exception_ptr error;  // the encoder's failure, not yet thrown to a caller
+    bool failed = false;       // the encoder failed: later pictures are dropped
+    bool flushed = false;
+    bool quit = false;
 
     int64_t Written() const {
         if (video) return nextFrame * (input.frameDuration > 0 ? input.frameDuration : kDefaultFrameDuration);
@@ -96,9 +126,109 @@ AsfFileWriter::AsfFileWriter(media::ByteSink& sink, const std::vector<StreamPlan
         m_streams.push_back(std::move(s));
     }
     m_muxer->Begin();
+    try {
+        for (auto& s : m_streams)
+            if (s->video) s->encoder = std::thread([this, stream = s.get()] { EncodeLoop(*stream); });
+    } catch (const std::system_error&) {
+        StopEncoders();
+        media::Fail(media::ErrorKind::Internal, "The encoding thread could not be started");
+    }
 }
 
-AsfFileWriter::~AsfFileWriter() = default;
+AsfFileWriter::~AsfFileWriter() { StopEncoders(); }
+
+void AsfFileWriter::StopEncoders() {
+    for (auto& s : m_streams) {
+        if (!s->encoder.joinable()) continue;
+        {
+            std::lock_guard<std::mutex> lock(s->jobLock);
+            s->quit = true;
+        }
+        s->jobWake.notify_all();
+        s->encoder.join();
+    }
+}
+
+void AsfFileWriter::EncodeLoop(Stream& s) {
+    for (;;) {
+        Stream::Job job;
+        bool failed = false;
+        {
+            std::unique_lock<std::mutex> lock(s.jobLock);
+            s.jobWake.wait(lock, [&] { return s.quit || !s.jobs.empty(); });
+            if (s.quit) return;
+            job = std::move(s.jobs.front());
+            s.jobs.pop_front();
+            failed = s.failed;
+        }
+        const bool flush = !job.frame;
+        std::vector<Stream::Encoded> out;
+        std::exception_ptr error;
+        if (!failed) {
+            const media::EncodedSink keep = [&](const media::EncodedPacket& p) {
+                out.push_back({std::vector<uint8_t>(p.data, p.data + p.size), p.pts, p.duration, p.key});
+            };
+            try {
+                if (flush) s.video->Finish(keep);
+                else s.video->EncodeFrame(job.frame.get(), job.index, keep);
+            } catch (...) {
+                error = std::current_exception();
+            }
+        }
+        {
+            std::lock_guard<std::mutex> lock(s.jobLock);
+            for (auto& e : out) s.encoded.push_back(std::move(e));
+            if (error) {
+                s.error = error;
+                s.failed = true;
+            }
+            if (flush) s.flushed = true;
+            else s.spare.push_back(std::move(job.frame));
+        }
+        s.jobWake.notify_all();
+    }
+}
+
+void AsfFileWriter::WriteEncoded(Stream& s, bool end) {
+    std::exception_ptr error;
+    {
+        // Under the writer's lock from taking to writing, so that two
+        // callers (a stop during streaming) keep the packets in order, and
+        // the last ones are written before the trailer.
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (end) s.ended = true;
+        std::deque<Stream::Encoded> ready;
+        {
+            std::lock_guard<std::mutex> lock(s.jobLock);
+            ready.swap(s.encoded);
+            error = s.error;
+            s.error = nullptr;
+        }
+        if (!m_finished)
+            for (const auto& e : ready)
+                m_muxer->Write(s.muxIndex, e.data.data(), static_cast<int>(e.data.size()), e.pts, e.duration, e.key);
+    }
+    if (error) std::rethrow_exception(error);
+}
+
+void AsfFileWriter::FlushVideo(Stream& s) {
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (m_finished || s.ended) return;
+        if (!s.closing) {
+            s.closing = true;
+            std::lock_guard<std::mutex> lock(s.jobLock);
+            s.flushed = false;
+            s.jobs.push_back(Stream::Job{});
+        }
+    }
+    s.jobWake.notify_all();
+    {
+        std::unique_lock<std::mutex> lock(s.jobLock);
+        s.jobWake.wait(lock, [&] { return s.flushed || s.quit; });
+    }
+    WriteEncoded(s, true);
+}
 
 void AsfFileWriter::WritePacket(Stream& s, const media::EncodedPacket& p) {
     m_muxer->Write(s.muxIndex, p.data, p.size, p.pts, p.duration, p.key);
@@ -106,23 +236,40 @@ void AsfFileWriter::WritePacket(Stream& s, const media::EncodedPacket& p) {
 
 void AsfFileWriter::Video(size_t stream, const uint8_t* picture, int stride, bool bottomUp, int64_t startTime) {
     // The streams and their encoders are fixed once made, and each stream
-    // is fed by one thread: the picture is converted before the lock, so
-    // that the other streams write meanwhile.
+    // is fed by one thread: the picture is converted outside the writer's
+    // lock, so that the other streams write meanwhile, and encoded on the
+    // stream's own thread while the next one is converted.
     if (stream >= m_streams.size() || !m_streams[stream]->video) return;
     Stream& s = *m_streams[stream];
     {
         std::lock_guard<std::mutex> hold(m_lock);
-        if (m_finished || s.ended) return;
+        if (m_finished || s.ended || s.closing) return;
     }
-    s.video->Convert(picture, AV_PIX_FMT_BGRA, stride, bottomUp, s.picture.get());
-    std::lock_guard<std::mutex> hold(m_lock);
-    if (m_finished || s.ended) return;
-    const int64_t frame = s.input.frameDuration > 0 ? s.input.frameDuration : kDefaultFrameDuration;
-    // The frame the time falls on; never one already written.
-    int64_t index = startTime >= 0 ? (startTime + frame / 2) / frame : s.nextFrame;
-    index = std::max(index, s.nextFrame);
-    s.video->EncodeFrame(s.picture.get(), index, [&](const media::EncodedPacket& p) { WritePacket(s, p); });
-    s.nextFrame = index + 1;
+    WriteEncoded(s);
+    media::FramePtr frame;
+    {
+        std::unique_lock<std::mutex> lock(s.jobLock);
+        s.jobWake.wait(lock, [&] { return s.quit || s.jobs.size() < kPendingPictures; });
+        if (s.quit) return;
+        if (!s.spare.empty()) {
+            frame = std::move(s.spare.back());
+            s.spare.pop_back();
+        }
+    }
+    if (!frame) frame = media::MakeFrame();
+    s.video->Convert(picture, AV_PIX_FMT_BGRA, stride, bottomUp, frame.get());
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (m_finished || s.ended || s.closing) return;
+        const int64_t duration = s.input.frameDuration > 0 ? s.input.frameDuration : kDefaultFrameDuration;
+        // The frame the time falls on; never one already written.
+        int64_t index = startTime >= 0 ? (startTime + duration / 2) / duration : s.nextFrame;
+        index = std::max(index, s.nextFrame);
+        s.nextFrame = index + 1;
+        std::lock_guard<std::mutex> lock(s.jobLock);
+        s.jobs.push_back(Stream::Job{std::move(frame), index});
+    }
+    s.jobWake.notify_all();
 }
 
 void AsfFileWriter::Audio(size_t stream, const int16_t* pcm, int frames) {
@@ -135,13 +282,12 @@ void AsfFileWriter::Audio(size_t stream, const int16_t* pcm, int frames) {
 }
 
 bool AsfFileWriter::EndOfStream(size_t stream) {
+    if (stream < m_streams.size() && m_streams[stream]->video) FlushVideo(*m_streams[stream]);
     std::lock_guard<std::mutex> hold(m_lock);
     if (stream < m_streams.size() && !m_streams[stream]->ended && !m_finished) {
         Stream& s = *m_streams[stream];
         s.ended = true;
-        auto sink = [&](const media::EncodedPacket& p) { WritePacket(s, p); };
-        if (s.video) s.video->Finish(sink);
-        else s.audio->Finish(sink);
+        s.audio->Finish([&](const media::EncodedPacket& p) { WritePacket(s, p); });
     }
     return std::all_of(m_streams.begin(), m_streams.end(), [](const auto& s) { return s->ended; });
 }

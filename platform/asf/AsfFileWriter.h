@@ -2,6 +2,11 @@
 // encoder per profile stream and the asf multiplexer. Plain C++, so that
 // the native tests write and read back real files. Errors are thrown as
 // media::MediaError.
+//
+// Each video stream's encoder runs on a thread of its own, while the
+// feeding thread converts the next picture. That thread only encodes: its
+// packets are written by the feeding thread, on its next call, so that
+// every write to the sink comes from the callers' threads.
 #pragma once
 
 #include <cstdint>
@@ -58,12 +63,16 @@ public:
     AsfFileWriter& operator=(const AsfFileWriter&) = delete;
 
     // Safe from several streaming threads at once.
-    // One picture (BGRA) starting at startTime (100 ns units).
+    // One picture (BGRA) starting at startTime (100 ns units). It is
+    // encoded meanwhile: an encoder's failure is thrown by the stream's
+    // next call (Video or EndOfStream).
     void Video(size_t stream, const uint8_t* picture, int stride, bool bottomUp, int64_t startTime);
     void Audio(size_t stream, const int16_t* pcm, int frames);
-    // Flushes the stream's encoder; true when every stream has ended.
+    // Encodes what the stream was given and flushes its encoder; true
+    // when every stream has ended.
     bool EndOfStream(size_t stream);
-    // Ends what has not ended and writes the index and trailer.
+    // Ends what has not ended (every picture given is still written) and
+    // writes the index and trailer.
     void Finish();
     // Media time written, 100 ns units: the slowest stream still running.
     int64_t Position() const;
@@ -74,6 +83,14 @@ public:
 private:
     struct Stream;
     void WritePacket(Stream& s, const media::EncodedPacket& p);
+    // The video encoding thread's loop, and what the feeding side does
+    // with it: its packets written (then its failure thrown; end: the
+    // stream ended with them), its last pictures encoded and the encoder
+    // flushed, the threads stopped.
+    void EncodeLoop(Stream& s);
+    void WriteEncoded(Stream& s, bool end = false);
+    void FlushVideo(Stream& s);
+    void StopEncoders();
 
     mutable std::mutex m_lock;
     std::vector<std::unique_ptr<Stream>> m_streams;

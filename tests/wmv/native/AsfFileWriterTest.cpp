@@ -3,8 +3,14 @@
 // frame size, the duration fed in.
 #include <gtest/gtest.h>
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -98,6 +104,87 @@ void ExpectProfileFile(const std::string& path, const wm::SystemProfileSpec& p, 
     EXPECT_LT(videoRate, p.video.bitRate * 1.5 + kKeyFrameAllowance);
 }
 
+struct DecodedPicture {
+    int64_t frame;  // presentation time in frames at 25 fps
+    double luma;    // mean of the luma plane
+};
+
+// Every picture of the file's video stream as FFmpeg decodes it, in output order.
+std::vector<DecodedPicture> DecodePictures(const std::string& path) {
+    std::vector<DecodedPicture> out;
+    AVFormatContext* fmt = nullptr;
+    if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0) return out;
+    avformat_find_stream_info(fmt, nullptr);
+    const int v = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const AVCodec* codec = v >= 0 ? avcodec_find_decoder(fmt->streams[v]->codecpar->codec_id) : nullptr;
+    AVCodecContext* dec = codec ? avcodec_alloc_context3(codec) : nullptr;
+    if (dec && avcodec_parameters_to_context(dec, fmt->streams[v]->codecpar) >= 0 &&
+        avcodec_open2(dec, codec, nullptr) >= 0) {
+        AVPacket* pkt = av_packet_alloc();
+        AVFrame* f = av_frame_alloc();
+        const AVRational tb = fmt->streams[v]->time_base;
+        auto drain = [&] {
+            while (avcodec_receive_frame(dec, f) >= 0) {
+                double sum = 0;
+                for (int y = 0; y < f->height; ++y)
+                    for (int x = 0; x < f->width; ++x) sum += f->data[0][y * f->linesize[0] + x];
+                // The stream's times start at its preroll; frames count from the first.
+                out.push_back({av_rescale_q(f->best_effort_timestamp, tb, AVRational{1, 25}),
+                               sum / (f->width * f->height)});
+            }
+        };
+        while (av_read_frame(fmt, pkt) >= 0) {
+            if (pkt->stream_index == v && avcodec_send_packet(dec, pkt) >= 0) drain();
+            av_packet_unref(pkt);
+        }
+        avcodec_send_packet(dec, nullptr);
+        drain();
+        av_frame_free(&f);
+        av_packet_free(&pkt);
+    }
+    avcodec_free_context(&dec);
+    avformat_close_input(&fmt);
+    if (!out.empty())
+        for (auto it = out.rbegin(); it != out.rend(); ++it) it->frame -= out.front().frame;
+    return out;
+}
+
+// A sink that takes the first bytes and refuses the rest, as a full disk does.
+class FailingSink final : public media::ByteSink {
+public:
+    explicit FailingSink(int64_t room) : m_room(room) {}
+    int Write(const uint8_t*, int size) override {
+        if (m_position + size > m_room) return AVERROR(ENOSPC);
+        m_position += size;
+        return size;
+    }
+    int64_t Seek(int64_t offset, int whence) override {
+        if (whence == SEEK_SET) m_position = offset;
+        else if (whence == SEEK_CUR) m_position += offset;
+        else return AVERROR(EINVAL);
+        return m_position;
+    }
+
+private:
+    int64_t m_room;
+    int64_t m_position = 0;
+};
+
+asfw::StreamInput VideoInput() {
+    asfw::StreamInput vin;
+    vin.width = 160;
+    vin.height = 120;
+    vin.frameDuration = kUnits / 25;
+    return vin;
+}
+
+asfw::StreamInput AudioInput() {
+    asfw::StreamInput ain;
+    ain.sampleRate = 44100;
+    ain.channels = 2;
+    return ain;
+}
+
 }  // namespace
 
 TEST(AsfFileWriter, FirstAndLastSystemProfilesWriteReadableFiles) {
@@ -176,4 +263,62 @@ TEST(AsfFileWriter, FrameRatesFromFrameDurations) {
     EXPECT_NEAR(av_q2d(ntsc), 29.97, 1e-4);
     EXPECT_LE(ntsc.num, 65535);
     EXPECT_EQ(av_cmp_q(asfw::RateOfFrameDuration(0), AVRational{25, 1}), 0);
+}
+
+TEST(AsfFileWriter, EveryPictureIsWrittenInOrderAtItsTimeUpToAStop) {
+    // The pictures are encoded on a thread of the stream's own: each one,
+    // its frame's gap kept, in order, including those still waiting when
+    // the writer is stopped without the streams' ends.
+    const std::string path = TempPath("order");
+    constexpr int kPictures = 24;
+    constexpr int kGapAfter = 12;  // one frame's time without a picture
+    {
+        auto sink = media::CreateFileSink(path);
+        const asfw::StreamInput vin = VideoInput();
+        asfw::AsfFileWriter writer(*sink, PlansOf(wm::SystemProfiles().back()), {vin, AudioInput()});
+        std::vector<uint8_t> picture(160 * 120 * 4);
+        std::vector<int16_t> silence(44100 / 25 * 2);
+        for (int n = 0; n < kPictures; ++n) {
+            std::memset(picture.data(), 30 + 8 * n, picture.size());
+            const int64_t frame = n < kGapAfter ? n : n + 1;
+            writer.Video(0, picture.data(), 160 * 4, true, frame * vin.frameDuration);
+            writer.Audio(1, silence.data(), 44100 / 25);
+        }
+        writer.Finish();
+    }
+    const std::vector<DecodedPicture> pictures = DecodePictures(path);
+    ASSERT_EQ(pictures.size(), static_cast<size_t>(kPictures));
+    for (int n = 0; n < kPictures; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(pictures[n].frame, n < kGapAfter ? n : n + 1);
+        if (n > 0) {
+            EXPECT_GT(pictures[n].luma, pictures[n - 1].luma + 3);
+        }
+    }
+    std::remove(path.c_str());
+}
+
+TEST(AsfFileWriter, AFailingWriteReachesTheCallerAndTheWriterStillCloses) {
+    // Packets of the encoding thread are written on the callers' threads:
+    // a write that fails is thrown to one of them, not lost.
+    FailingSink sink(64 * 1024);
+    std::vector<uint8_t> picture(160 * 120 * 4);
+    std::vector<int16_t> silence(44100 / 25 * 2);
+    int written = -1;
+    try {
+        asfw::AsfFileWriter writer(sink, PlansOf(wm::SystemProfiles().back()), {VideoInput(), AudioInput()});
+        for (written = 0; written < 250; ++written) {
+            for (auto& b : picture) b = static_cast<uint8_t>(std::rand());  // noise: large packets
+            writer.Video(0, picture.data(), 160 * 4, false, -1);
+            writer.Audio(1, silence.data(), 44100 / 25);
+        }
+        writer.EndOfStream(0);
+        writer.EndOfStream(1);
+        writer.Finish();
+        ADD_FAILURE() << "no write failed";
+    } catch (const media::MediaError&) {
+        // Thrown while streaming, and the writer (with its thread) is gone.
+        EXPECT_GE(written, 0);
+        EXPECT_LT(written, 250);
+    }
 }
