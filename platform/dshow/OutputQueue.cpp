@@ -9,6 +9,7 @@ HRESULT OutputQueue::Start() {
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_running = true;
+        m_flushing = false;
         m_result = S_OK;
     }
     const HRESULT hr = m_thread.Start([this] { Run(); });
@@ -39,11 +40,28 @@ HRESULT OutputQueue::Receive(IMediaSample* sample) {
 
 HRESULT OutputQueue::EndOfStream() { return Push(nullptr); }
 
+void OutputQueue::BeginFlush() {
+    std::deque<IMediaSample*> dropped;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_flushing = true;
+        dropped.swap(m_items);
+    }
+    for (IMediaSample* s : dropped)
+        if (s) s->Release();
+}
+
+void OutputQueue::EndFlush() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_flushing = false;
+}
+
 HRESULT OutputQueue::Push(IMediaSample* sample) {
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (!m_running) return VFW_E_WRONG_STATE;
         if (m_result != S_OK) return m_result;
+        if (m_flushing) return S_OK;
         if (sample) sample->AddRef();
         m_items.push_back(sample);
     }
@@ -67,8 +85,10 @@ void OutputQueue::Run() {
             std::deque<IMediaSample*> dropped;
             {
                 std::lock_guard<std::mutex> lock(m_lock);
-                m_result = hr;
-                dropped.swap(m_items);
+                if (!m_flushing) {
+                    m_result = hr;
+                    dropped.swap(m_items);
+                }
             }
             for (IMediaSample* s : dropped)
                 if (s) s->Release();

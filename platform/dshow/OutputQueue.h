@@ -39,6 +39,10 @@ public:
     // failure of an earlier delivery, or VFW_E_WRONG_STATE when stopped.
     HRESULT Receive(IMediaSample* sample);
     HRESULT EndOfStream();
+    // A flush downstream: what waits is dropped, and until EndFlush what
+    // arrives is dropped too and refusals from downstream are not kept.
+    void BeginFlush();
+    void EndFlush();
 
 private:
     HRESULT Push(IMediaSample* sample);  // null: end of stream
@@ -49,6 +53,7 @@ private:
     std::condition_variable m_wake;
     std::deque<IMediaSample*> m_items;  // counted; null is the end of stream
     bool m_running = false;
+    bool m_flushing = false;
     HRESULT m_result = S_OK;
     WorkerThread m_thread;
 };

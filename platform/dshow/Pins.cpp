@@ -280,7 +280,9 @@ void* InputPin::QueryExtra(REFIID iid) {
 STDMETHODIMP InputPin::EndOfStream() {
     if (m_flushing) return S_FALSE;
     if (m_filter.State() == State_Stopped) return VFW_E_WRONG_STATE;
-    m_eos = true;
+    // One end per stream: a repeated call is not passed on (a renderer
+    // would report the end to the graph twice).
+    if (m_eos.exchange(true)) return S_OK;
     return OnEndOfStream();
 }
 

@@ -89,7 +89,10 @@ STDMETHODIMP SeekingBase::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
     return latest ? GetDuration(latest) : S_OK;
 }
 
-STDMETHODIMP SeekingBase::SetRate(double rate) { return rate == 1.0 ? S_OK : E_NOTIMPL; }
+STDMETHODIMP SeekingBase::SetRate(double rate) {
+    if (rate <= 0) return E_INVALIDARG;
+    return rate == 1.0 ? S_OK : E_NOTIMPL;
+}
 
 STDMETHODIMP SeekingBase::GetRate(double* rate) {
     if (!rate) return E_POINTER;

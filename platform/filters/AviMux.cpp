@@ -129,6 +129,10 @@ protected:
         m_mux.OnInputConnected();
         return S_OK;
     }
+    void BreakConnect() override {
+        InputPin::BreakConnect();
+        m_mux.OnInputDisconnected();
+    }
     HRESULT OnReceive(IMediaSample* sample) override { return m_mux.Write(*this, sample); }
     HRESULT OnEndOfStream() override { return m_mux.EndOfStream(*this); }
     void OnBeginFlush() override { m_mux.Write(*this, nullptr); }
@@ -191,6 +195,7 @@ dshow::BasePin* AviMux::PinAt(size_t index) {
 
 void AviMux::OnInputConnected() {
     // Under the state lock (connections happen there).
+    m_duration = 0;
     for (const auto& pin : m_inputs)
         if (!pin->IsConnected()) return;
     const size_t n = m_inputs.size() + 1;
@@ -370,7 +375,7 @@ HRESULT AviMux::ReadDuration(LONGLONG* duration) {
         m_duration = best;
     }
     *duration = m_duration;
-    return m_duration > 0 ? S_OK : E_NOTIMPL;
+    return *duration > 0 ? S_OK : E_NOTIMPL;
 }
 
 }  // namespace plat

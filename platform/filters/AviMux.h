@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <dshow.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -38,6 +39,7 @@ public:
 
     // Called by the pins.
     void OnInputConnected();
+    void OnInputDisconnected() { m_duration = 0; }
     HRESULT Write(MuxInputPin& pin, IMediaSample* sample);
     HRESULT EndOfStream(MuxInputPin& pin);
 
@@ -67,7 +69,7 @@ private:
     bool m_stopping = false;
     bool m_finished = false;
     HRESULT m_failure = S_OK;
-    LONGLONG m_duration = 0;
+    std::atomic<long long> m_duration{0};  // found upstream; 0: ask again
 };
 
 }  // namespace plat

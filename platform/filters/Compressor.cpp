@@ -35,6 +35,8 @@ protected:
     HRESULT CheckMediaType(const AM_MEDIA_TYPE& mt) override { return m_c.CheckInputType(mt); }
     HRESULT OnReceive(IMediaSample* sample) override { return m_c.Receive(sample); }
     HRESULT OnEndOfStream() override { return m_c.EndOfStream(); }
+    void OnBeginFlush() override { m_c.BeginFlush(); }
+    void OnEndFlush() override { m_c.EndFlush(); }
 
 private:
     Compressor& m_c;
@@ -169,6 +171,18 @@ HRESULT Compressor::EndOfStream() {
         if (FAILED(hr)) NotifyEvent(EC_ERRORABORT, hr, 0);
     }
     return m_output->Queue().EndOfStream();
+}
+
+// The packets waiting to go are dropped, and the flush goes on downstream
+// (which frees a delivery waiting there).
+void Compressor::BeginFlush() {
+    m_output->Queue().BeginFlush();
+    m_output->DeliverBeginFlush();
+}
+
+void Compressor::EndFlush() {
+    m_output->Queue().EndFlush();
+    m_output->DeliverEndFlush();
 }
 
 void Compressor::Deliver(const media::EncodedPacket& p, REFERENCE_TIME start, REFERENCE_TIME stop) {

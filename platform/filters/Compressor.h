@@ -42,6 +42,8 @@ public:
     virtual void OutputBuffers(ALLOCATOR_PROPERTIES& props) = 0;
     HRESULT Receive(IMediaSample* sample);
     HRESULT EndOfStream();
+    void BeginFlush();
+    void EndFlush();
     IPin* InputPinForSeeking();
     const dshow::MediaType& InputType() const;
 
