@@ -1,28 +1,21 @@
 // The registered control as the benchmarks drive it: created through COM as
 // the program creates it, its events heard by the test harness's sink, a
-// conversion started and waited for. And the file names between Wine's and
-// the Unix side's.
+// conversion started and waited for.
 #pragma once
 
 #include <windows.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
 #include "convctl/Tromvex.h"
 #include "framework/com/ComPtr.h"
 #include "tests/wine/harness/ComTestUtil.h"
+#include "tools/benchhost/BenchUtil.h"
 
 namespace bench {
 
-using Clock = std::chrono::steady_clock;
-
 enum : DISPID { kCodecListed = 3, kComplete = 4, kError = 5 };
-
-double Seconds(Clock::time_point since);
-std::string UnixPath(const std::u16string& dosPath);
-std::u16string DosPath(const std::string& unixPath);
 
 class BenchControl {
 public:
