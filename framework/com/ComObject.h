@@ -81,6 +81,15 @@ HRESULT GetValue(T* out, const V& value) {
     return S_OK;
 }
 
+// A simple property setter's answer: E_INVALIDARG for a value refused,
+// else the value stored and S_OK.
+template <class T, class V>
+HRESULT SetValue(T& member, const V& value, bool valid = true) {
+    if (!valid) return E_INVALIDARG;
+    member = value;
+    return S_OK;
+}
+
 // Creates an object with its creation reference already held, so that
 // work after the construction may fail or throw without leaking it. May
 // throw std::bad_alloc: call it inside ComGuard at a COM boundary.

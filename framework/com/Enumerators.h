@@ -10,7 +10,8 @@
 
 namespace com {
 
-// Copy policy for interface pointers and for CONNECTDATA.
+// Copy policies. Hold and Drop keep the snapshot's own items alive; Hand gives the caller
+// of Next its copy of one item and returns false when that copy cannot be made.
 struct InterfaceCopy {
     template <class T>
     static void Hold(T* p) {
@@ -20,6 +21,12 @@ struct InterfaceCopy {
     static void Drop(T* p) {
         if (p) p->Release();
     }
+    template <class T>
+    static bool Hand(T* p, T*& out) {
+        out = p;
+        Hold(out);
+        return true;
+    }
 };
 struct ConnectDataCopy {
     static void Hold(const CONNECTDATA& c) {
@@ -28,9 +35,15 @@ struct ConnectDataCopy {
     static void Drop(const CONNECTDATA& c) {
         if (c.pUnk) c.pUnk->Release();
     }
+    static bool Hand(const CONNECTDATA& c, CONNECTDATA& out) {
+        out = c;
+        Hold(out);
+        return true;
+    }
 };
 
-template <class IEnum, const IID& kIid, class Item, class Copy>
+// Out is what Next hands out: the item itself unless the policy makes something else of it.
+template <class IEnum, const IID& kIid, class Item, class Copy, class Out = Item>
 class SnapshotEnum final : public ComObjectRoot, public IEnum {
 public:
     explicit SnapshotEnum(std::vector<Item> items, size_t pos = 0) : m_items(std::move(items)), m_pos(pos) {
@@ -42,12 +55,12 @@ public:
         COM_QI_IID(kIid, IEnum)
     COM_END_QI()
 
-    STDMETHODIMP Next(ULONG count, Item* out, ULONG* fetched) override {
+    STDMETHODIMP Next(ULONG count, Out* out, ULONG* fetched) override {
         if (!out || (count > 1 && !fetched)) return E_POINTER;
         ULONG n = 0;
         while (n < count && m_pos < m_items.size()) {
-            out[n] = m_items[m_pos++];
-            Copy::Hold(out[n]);
+            if (!Copy::Hand(m_items[m_pos], out[n])) break;
+            ++m_pos;
             ++n;
         }
         if (fetched) *fetched = n;

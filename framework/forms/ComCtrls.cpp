@@ -9,6 +9,54 @@
 
 namespace forms {
 
+namespace {
+
+// Redraw of a list or tree held off while its items change in a batch; the
+// calls nest, and the last EndRedrawHold draws the control once.
+void BeginRedrawHold(TWinControl& control, int& depth) {
+    if (depth++ == 0 && control.HandleAllocated()) SendMessageW(control.Handle(), WM_SETREDRAW, FALSE, 0);
+}
+
+void EndRedrawHold(TWinControl& control, int& depth) {
+    if (depth > 0 && --depth == 0 && control.HandleAllocated()) {
+        SendMessageW(control.Handle(), WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(control.Handle(), nullptr, TRUE);
+    }
+}
+
+// Asks a handler that may forbid an action on an item; what it leaves in
+// allow (the default when there is no handler) is the answer.
+template <class Handler, class Item>
+bool Ask(const Handler& handler, TObject* sender, Item* item, bool allow = true) {
+    if (handler) handler(sender, item, allow);
+    return allow;
+}
+
+// Moves a control's listener from the image list it used to the new one,
+// then applies the new one at once.
+void FollowImages(TImageList*& field, TImageList* images, void* listener, const std::function<void()>& apply) {
+    if (field) field->RemoveChangeListener(listener);
+    field = images;
+    if (images) images->AddChangeListener(listener, apply);
+    apply();
+}
+
+// One state bit (LVIS_SELECTED, LVIS_FOCUSED) of a list view's item.
+bool ItemState(const TCustomListView& view, int index, UINT bit) {
+    if (!view.HandleAllocated()) return false;
+    return SendMessageW(const_cast<TCustomListView&>(view).Handle(), LVM_GETITEMSTATE, static_cast<WPARAM>(index),
+                        bit) != 0;
+}
+
+void SetItemState(TCustomListView& view, int index, UINT bit, bool on) {
+    LVITEMW it{};
+    it.stateMask = bit;
+    it.state = on ? bit : 0;
+    SendMessageW(view.Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&it));
+}
+
+}  // namespace
+
 // ---- TPageControl -------------------------------------------------------------------
 
 TPageControl::TPageControl(TComponent* owner) : TWinControl(owner) {
@@ -368,31 +416,13 @@ void TListItem::UpdateSubItems() {
     }
 }
 
-bool TListItem::Selected() const {
-    if (!m_owner.HandleAllocated()) return false;
-    return SendMessageW(const_cast<TCustomListView&>(m_owner).Handle(), LVM_GETITEMSTATE,
-                        static_cast<WPARAM>(Index()), LVIS_SELECTED) != 0;
-}
+bool TListItem::Selected() const { return ItemState(m_owner, Index(), LVIS_SELECTED); }
 
-void TListItem::SetSelected(bool on) {
-    LVITEMW it{};
-    it.stateMask = LVIS_SELECTED;
-    it.state = on ? LVIS_SELECTED : 0;
-    SendMessageW(m_owner.Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(Index()), reinterpret_cast<LPARAM>(&it));
-}
+void TListItem::SetSelected(bool on) { SetItemState(m_owner, Index(), LVIS_SELECTED, on); }
 
-bool TListItem::Focused() const {
-    if (!m_owner.HandleAllocated()) return false;
-    return SendMessageW(const_cast<TCustomListView&>(m_owner).Handle(), LVM_GETITEMSTATE,
-                        static_cast<WPARAM>(Index()), LVIS_FOCUSED) != 0;
-}
+bool TListItem::Focused() const { return ItemState(m_owner, Index(), LVIS_FOCUSED); }
 
-void TListItem::SetFocused(bool on) {
-    LVITEMW it{};
-    it.stateMask = LVIS_FOCUSED;
-    it.state = on ? LVIS_FOCUSED : 0;
-    SendMessageW(m_owner.Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(Index()), reinterpret_cast<LPARAM>(&it));
-}
+void TListItem::SetFocused(bool on) { SetItemState(m_owner, Index(), LVIS_FOCUSED, on); }
 
 void TListItem::MakeVisible(bool partialOk) {
     SendMessageW(m_owner.Handle(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(Index()), partialOk);
@@ -449,16 +479,9 @@ void TListItems::Clear() {
     m_items.clear();
 }
 
-void TListItems::BeginUpdate() {
-    if (m_updating++ == 0 && m_owner.HandleAllocated()) SendMessageW(m_owner.Handle(), WM_SETREDRAW, FALSE, 0);
-}
+void TListItems::BeginUpdate() { BeginRedrawHold(m_owner, m_updating); }
 
-void TListItems::EndUpdate() {
-    if (m_updating > 0 && --m_updating == 0 && m_owner.HandleAllocated()) {
-        SendMessageW(m_owner.Handle(), WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(m_owner.Handle(), nullptr, TRUE);
-    }
-}
+void TListItems::EndUpdate() { EndRedrawHold(m_owner, m_updating); }
 
 TCustomListView::TCustomListView(TComponent* owner) : TWinControl(owner) {
     m_width = 250;
@@ -593,17 +616,11 @@ void TCustomListView::ClearColumns() {
 HWND TCustomListView::HeaderHandle() { return reinterpret_cast<HWND>(SendMessageW(Handle(), LVM_GETHEADER, 0, 0)); }
 
 void TCustomListView::SetSmallImages(TImageList* images) {
-    if (m_smallImages) m_smallImages->RemoveChangeListener(this);
-    m_smallImages = images;
-    if (images) images->AddChangeListener(this, [this] { ApplyImages(); });
-    ApplyImages();
+    FollowImages(m_smallImages, images, this, [this] { ApplyImages(); });
 }
 
 void TCustomListView::SetLargeImages(TImageList* images) {
-    if (m_largeImages) m_largeImages->RemoveChangeListener(this);
-    m_largeImages = images;
-    if (images) images->AddChangeListener(this, [this] { ApplyImages(); });
-    ApplyImages();
+    FollowImages(m_largeImages, images, this, [this] { ApplyImages(); });
 }
 
 void TCustomListView::Notification(TComponent* component, TOperation operation) {
@@ -702,11 +719,7 @@ void TCustomListView::AlphaSort() {
     CustomSort([](TListItem* a, TListItem* b) { return CompareText(a->Caption(), b->Caption()); });
 }
 
-bool TCustomListView::CanEdit(TListItem* item) {
-    bool allow = !m_readOnly;
-    if (OnEditing) OnEditing(this, item, allow);
-    return allow;
-}
+bool TCustomListView::CanEdit(TListItem* item) { return Ask(OnEditing, this, item, !m_readOnly); }
 
 void TCustomListView::Edited(TListItem* item, String& text) {
     if (OnEdited) OnEdited(this, item, text);
@@ -1000,16 +1013,9 @@ int TTreeNodes::Count() const {
     return n;
 }
 
-void TTreeNodes::BeginUpdate() {
-    if (m_updating++ == 0 && m_owner.HandleAllocated()) SendMessageW(m_owner.Handle(), WM_SETREDRAW, FALSE, 0);
-}
+void TTreeNodes::BeginUpdate() { BeginRedrawHold(m_owner, m_updating); }
 
-void TTreeNodes::EndUpdate() {
-    if (m_updating > 0 && --m_updating == 0 && m_owner.HandleAllocated()) {
-        SendMessageW(m_owner.Handle(), WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(m_owner.Handle(), nullptr, TRUE);
-    }
-}
+void TTreeNodes::EndUpdate() { EndRedrawHold(m_owner, m_updating); }
 
 TCustomTreeView::TCustomTreeView(TComponent* owner) : TWinControl(owner) {
     m_width = 121;
@@ -1059,15 +1065,11 @@ void TCustomTreeView::InsertNative(TTreeNode* node) {
 }
 
 void TCustomTreeView::SetImages(TImageList* images) {
-    if (m_images) m_images->RemoveChangeListener(this);
-    m_images = images;
-    auto apply = [this] {
+    FollowImages(m_images, images, this, [this] {
         if (m_handle)
             SendMessageW(m_handle, TVM_SETIMAGELIST, TVSIL_NORMAL,
                          reinterpret_cast<LPARAM>(m_images ? m_images->Handle() : nullptr));
-    };
-    if (images) images->AddChangeListener(this, apply);
-    apply();
+    });
 }
 
 void TCustomTreeView::Notification(TComponent* component, TOperation operation) {
@@ -1123,41 +1125,25 @@ void TCustomTreeView::FullExpand() {
     for (TTreeNode* r : std::vector<TTreeNode*>(m_nodes.m_roots)) r->Expand(true);
 }
 
-bool TCustomTreeView::CanExpand(TTreeNode* node) {
-    bool allow = true;
-    if (OnExpanding) OnExpanding(this, node, allow);
-    return allow;
-}
+bool TCustomTreeView::CanExpand(TTreeNode* node) { return Ask(OnExpanding, this, node); }
 
 void TCustomTreeView::Expand(TTreeNode* node) {
     if (OnExpanded) OnExpanded(this, node);
 }
 
-bool TCustomTreeView::CanCollapse(TTreeNode* node) {
-    bool allow = true;
-    if (OnCollapsing) OnCollapsing(this, node, allow);
-    return allow;
-}
+bool TCustomTreeView::CanCollapse(TTreeNode* node) { return Ask(OnCollapsing, this, node); }
 
 void TCustomTreeView::Collapse(TTreeNode* node) {
     if (OnCollapsed) OnCollapsed(this, node);
 }
 
-bool TCustomTreeView::CanChange(TTreeNode* node) {
-    bool allow = true;
-    if (OnChanging) OnChanging(this, node, allow);
-    return allow;
-}
+bool TCustomTreeView::CanChange(TTreeNode* node) { return Ask(OnChanging, this, node); }
 
 void TCustomTreeView::Change(TTreeNode* node) {
     if (OnChange) OnChange(this, node);
 }
 
-bool TCustomTreeView::CanEdit(TTreeNode* node) {
-    bool allow = !m_readOnly;
-    if (OnEditing) OnEditing(this, node, allow);
-    return allow;
-}
+bool TCustomTreeView::CanEdit(TTreeNode* node) { return Ask(OnEditing, this, node, !m_readOnly); }
 
 void TCustomTreeView::Edit(TTreeNode* node, String& text) {
     if (OnEdited) OnEdited(this, node, text);
@@ -1678,12 +1664,7 @@ void TToolBar::InitializeWnd() {
     Rebuild();
 }
 
-void TToolBar::SetImages(TImageList* images) {
-    if (m_images) m_images->RemoveChangeListener(this);
-    m_images = images;
-    if (images) images->AddChangeListener(this, [this] { Rebuild(); });
-    Rebuild();
-}
+void TToolBar::SetImages(TImageList* images) { FollowImages(m_images, images, this, [this] { Rebuild(); }); }
 
 void TToolBar::SetFlat(bool on) {
     m_flat = on;

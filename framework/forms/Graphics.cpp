@@ -405,6 +405,22 @@ TPixelFormat FormatOf(int bits) {
 
 int StrideOf(int width, int bits) { return ((width * bits + 31) / 32) * 4; }
 
+// A BITMAPINFO for the size, depth and compression, with room after the
+// header for maskBytes of bit-field masks and colorCount table entries.
+std::vector<uint8_t> DibInfo(int width, int height, int bits, DWORD compression, size_t colorCount,
+                             size_t maskBytes = 0) {
+    std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + maskBytes + colorCount * sizeof(RGBQUAD));
+    auto* h = reinterpret_cast<BITMAPINFOHEADER*>(info.data());
+    h->biSize = sizeof(BITMAPINFOHEADER);
+    h->biWidth = width;
+    h->biHeight = height;
+    h->biPlanes = 1;
+    h->biBitCount = static_cast<WORD>(bits);
+    h->biCompression = compression;
+    h->biClrUsed = static_cast<DWORD>(colorCount);
+    return info;
+}
+
 std::vector<RGBQUAD> DefaultColors(int bits) {
     std::vector<RGBQUAD> c;
     if (bits == 1) {
@@ -490,15 +506,7 @@ void TBitmap::Allocate(int width, int height, TPixelFormat format, const std::ve
     if (bits <= 8 && table.empty()) table = DefaultColors(bits);
     if (table.size() > (1u << bits)) table.resize(1u << bits);
     if (width > 0 && height > 0) {
-        std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + table.size() * sizeof(RGBQUAD));
-        auto* h = reinterpret_cast<BITMAPINFOHEADER*>(info.data());
-        h->biSize = sizeof(BITMAPINFOHEADER);
-        h->biWidth = width;
-        h->biHeight = height;
-        h->biPlanes = 1;
-        h->biBitCount = static_cast<WORD>(bits);
-        h->biCompression = BI_RGB;
-        h->biClrUsed = static_cast<DWORD>(table.size());
+        std::vector<uint8_t> info = DibInfo(width, height, bits, BI_RGB, table.size());
         if (!table.empty()) std::memcpy(info.data() + sizeof(BITMAPINFOHEADER), table.data(), table.size() * 4);
         void* p = nullptr;
         dib = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS, &p, nullptr,
@@ -771,16 +779,8 @@ void TBitmap::LoadDib(const uint8_t* data, size_t size, bool withFileHeader) {
             std::memcpy(m_bits + row * m_stride, src + from * stride, stride);
         }
     } else {
-        std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 12 + colorCount * 4);
-        auto* h = reinterpret_cast<BITMAPINFOHEADER*>(info.data());
-        h->biSize = sizeof(BITMAPINFOHEADER);
-        h->biWidth = width;
-        h->biHeight = height;
-        h->biPlanes = 1;
-        h->biBitCount = static_cast<WORD>(bits);
-        h->biCompression = compression;
-        h->biSizeImage = rle ? static_cast<DWORD>(available) : 0;
-        h->biClrUsed = static_cast<DWORD>(colorCount);
+        std::vector<uint8_t> info = DibInfo(width, height, bits, compression, colorCount, 12);
+        reinterpret_cast<BITMAPINFOHEADER*>(info.data())->biSizeImage = rle ? static_cast<DWORD>(available) : 0;
         size_t at = sizeof(BITMAPINFOHEADER);
         if (compression == BI_BITFIELDS) {
             std::memcpy(info.data() + at, data + 40, 12);

@@ -46,30 +46,40 @@ int64_t ClipLength(const ClipRange& range) { return range.length > 0 ? range.len
 
 }  // namespace
 
-// ---- Video -------------------------------------------------------------------------
+// ---- Both --------------------------------------------------------------------------
 
-VideoTrackReader::VideoTrackReader(const SourceOpener& open, const VideoTarget& target, const ClipRange& range)
-    : m_target(target), m_range(range), m_packet(MakePacket()) {
+TrackReaderBase::TrackReaderBase(const ClipRange& range) : m_range(range), m_packet(MakePacket()) {
     QuietLibraryLogs();
-    if (target.width <= 0 || target.height <= 0 || target.rate.num <= 0 || target.rate.den <= 0)
-        Fail(ErrorKind::Unsupported, "The video output size or frame rate is not valid");
+}
+
+void TrackReaderBase::OpenTrack(const SourceOpener& open, AVMediaType type, int decoderThreads,
+                                const std::function<int64_t(int64_t)>& unitsIn) {
     m_demux.emplace(open());
-    m_stream = m_demux->BestStream(AVMEDIA_TYPE_VIDEO);
+    m_stream = m_demux->BestStream(type);
     m_origin = m_demux->Origin();
-    const int64_t length = ClipLength(range);
-    if (length >= 0) m_count = FramesIn(length, target.rate);
+    const int64_t length = ClipLength(m_range);
+    if (length >= 0) m_count = unitsIn(length);
     if (m_stream < 0) {
-        // Black pictures, no further than the sound's data lasts.
-        m_count = m_count < 0
-                      ? 0
-                      : std::min(m_count, FramesIn(DataAfter(*m_demux, AVMEDIA_TYPE_AUDIO, range.start), target.rate));
+        // Black pictures or silence, no further than the other stream's data lasts.
+        const AVMediaType other = type == AVMEDIA_TYPE_VIDEO ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO;
+        m_count = m_count < 0 ? 0 : std::min(m_count, unitsIn(DataAfter(*m_demux, other, m_range.start)));
         m_demux.reset();
         return;
     }
     m_demux->KeepOnly(m_stream);
-    if (range.start > 0) m_demux->Seek(range.start);
-    m_decoder.emplace(Codec::OpenDecoder(*m_demux->Stream(m_stream)->codecpar, target.decoderThreads));
-    m_current = MakeFrame();
+    if (m_range.start > 0) m_demux->Seek(m_range.start);
+    m_decoder.emplace(Codec::OpenDecoder(*m_demux->Stream(m_stream)->codecpar, decoderThreads));
+}
+
+// ---- Video -------------------------------------------------------------------------
+
+VideoTrackReader::VideoTrackReader(const SourceOpener& open, const VideoTarget& target, const ClipRange& range)
+    : TrackReaderBase(range), m_target(target) {
+    if (target.width <= 0 || target.height <= 0 || target.rate.num <= 0 || target.rate.den <= 0)
+        Fail(ErrorKind::Unsupported, "The video output size or frame rate is not valid");
+    OpenTrack(open, AVMEDIA_TYPE_VIDEO, target.decoderThreads,
+              [&](int64_t length) { return FramesIn(length, target.rate); });
+    if (m_stream >= 0) m_current = MakeFrame();
 }
 
 int64_t VideoTrackReader::IndexOf(const AVFrame& frame, int64_t* lastIndex) const {
@@ -224,26 +234,11 @@ bool VideoTrackReader::Next(AVFrame* picture) {
 // ---- Audio -------------------------------------------------------------------------
 
 AudioTrackReader::AudioTrackReader(const SourceOpener& open, const AudioTarget& target, const ClipRange& range)
-    : m_target(target), m_range(range), m_packet(MakePacket()) {
-    QuietLibraryLogs();
+    : TrackReaderBase(range), m_target(target) {
     if (target.sampleRate <= 0 || target.channels <= 0 || target.channels > 8)
         Fail(ErrorKind::Unsupported, "The audio output format is not valid");
-    m_demux.emplace(open());
-    m_stream = m_demux->BestStream(AVMEDIA_TYPE_AUDIO);
-    m_origin = m_demux->Origin();
-    const int64_t length = ClipLength(range);
-    if (length >= 0) m_count = SamplesIn(length, target.sampleRate);
-    if (m_stream < 0) {
-        // Silence, no further than the pictures' data lasts.
-        m_count = m_count < 0 ? 0
-                                : std::min(m_count, SamplesIn(DataAfter(*m_demux, AVMEDIA_TYPE_VIDEO, range.start),
-                                                              target.sampleRate));
-        m_demux.reset();
-        return;
-    }
-    m_demux->KeepOnly(m_stream);
-    if (range.start > 0) m_demux->Seek(range.start);
-    m_decoder.emplace(Codec::OpenDecoder(*m_demux->Stream(m_stream)->codecpar, 1));
+    OpenTrack(open, AVMEDIA_TYPE_AUDIO, 1, [&](int64_t length) { return SamplesIn(length, target.sampleRate); });
+    if (m_stream < 0) return;
     m_fifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_S16, target.channels, 4096));
     if (!m_fifo) Fail(ErrorKind::NoMemory, "Out of memory");
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -40,14 +41,38 @@ struct AudioTarget {
     int BytesPerFrame() const { return channels * 2; }
 };
 
-class VideoTrackReader {
+// What both readers keep of their source: the one stream read, its decoder, and how much
+// of it the clip gives.
+class TrackReaderBase {
+public:
+    bool HasSourceStream() const { return m_stream >= 0; }
+
+protected:
+    explicit TrackReaderBase(const ClipRange& range);
+    // Opens the source, takes its best stream of the type, keeps only that stream, goes to
+    // the range's start and opens the decoder. The count is the clip's length in the
+    // reader's units (unitsIn turns a length into frames or samples). Without such a stream
+    // the count goes no further than the other stream's data lasts, and nothing stays open.
+    void OpenTrack(const SourceOpener& open, AVMediaType type, int decoderThreads,
+                   const std::function<int64_t(int64_t)>& unitsIn);
+
+    ClipRange m_range;
+    std::optional<Demuxer> m_demux;
+    std::optional<Codec> m_decoder;
+    int m_stream = -1;
+    int64_t m_origin = 0;
+    int64_t m_count = -1;
+    bool m_sourceDone = false;
+    PacketPtr m_packet;
+};
+
+class VideoTrackReader : public TrackReaderBase {
 public:
     VideoTrackReader(const SourceOpener& open, const VideoTarget& target, const ClipRange& range);
 
     // Frames this clip gives; -1 without a length (the reader then ends
     // with its stream).
     int64_t FrameCount() const { return m_count; }
-    bool HasSourceStream() const { return m_stream >= 0; }
     size_t FrameBytes() const { return static_cast<size_t>(m_target.width) * m_target.height * 4; }
     int64_t Delivered() const { return m_next; }
 
@@ -81,14 +106,7 @@ private:
     void Convert(const AVFrame& frame);
 
     VideoTarget m_target;
-    ClipRange m_range;
-    std::optional<Demuxer> m_demux;
-    std::optional<Codec> m_decoder;
-    int m_stream = -1;
-    int64_t m_origin = 0;
-    int64_t m_count = -1;
     int64_t m_next = 0;
-    bool m_sourceDone = false;
 
     struct Queued {
         FramePtr frame;
@@ -106,10 +124,9 @@ private:
     std::vector<FramePtr> m_pictures;
     AVFrame* m_scaled = nullptr;  // the latest converted picture, one of m_pictures
     PictureScaler m_scaler;
-    PacketPtr m_packet;
 };
 
-class AudioTrackReader {
+class AudioTrackReader : public TrackReaderBase {
 public:
     AudioTrackReader(const SourceOpener& open, const AudioTarget& target, const ClipRange& range);
     ~AudioTrackReader();
@@ -118,7 +135,6 @@ public:
 
     // Sample frames this clip gives; -1 when unknown (see VideoTrackReader).
     int64_t SampleCount() const { return m_count; }
-    bool HasSourceStream() const { return m_stream >= 0; }
     int64_t Delivered() const { return m_delivered; }
 
     // Writes up to maxFrames sample frames; returns how many, 0 at the end.
@@ -133,14 +149,7 @@ private:
     void Write(const int16_t* samples, int frames);
 
     AudioTarget m_target;
-    ClipRange m_range;
-    std::optional<Demuxer> m_demux;
-    std::optional<Codec> m_decoder;
-    int m_stream = -1;
-    int64_t m_origin = 0;
-    int64_t m_count = -1;
     int64_t m_delivered = 0;
-    bool m_sourceDone = false;
     bool m_started = false;
     int64_t m_toDrop = 0;  // samples before the clip's start still to discard
     SwrPtr m_swr;
@@ -149,7 +158,6 @@ private:
     int m_swrInFormat = -1;
     AudioFifoPtr m_fifo;
     std::vector<int16_t> m_convert;
-    PacketPtr m_packet;
 };
 
 // A converted picture (top-down rows, any padding) into an exact-size

@@ -1,5 +1,6 @@
 #include "platform/dshow/Pins.h"
 
+#include "framework/com/Enumerators.h"
 #include "framework/com/WinText.h"
 
 namespace dshow {
@@ -11,48 +12,19 @@ using Lock = std::lock_guard<std::recursive_mutex>;
 
 namespace {
 
-class MediaTypeEnum final : public com::ComObjectRoot, public IEnumMediaTypes {
-public:
-    MediaTypeEnum(std::vector<MediaType> types, size_t pos) : m_types(std::move(types)), m_pos(pos) {}
-
-    COM_BEGIN_QI()
-        COM_QI(IUnknown)
-        COM_QI(IEnumMediaTypes)
-    COM_END_QI()
-
-    STDMETHODIMP Next(ULONG count, AM_MEDIA_TYPE** out, ULONG* fetched) override {
-        if (!out || (count > 1 && !fetched)) return E_POINTER;
-        ULONG n = 0;
-        while (n < count && m_pos < m_types.size()) {
-            out[n] = m_types[m_pos].NewCopy();
-            if (!out[n]) break;
-            ++m_pos;
-            ++n;
-        }
-        if (fetched) *fetched = n;
-        return n == count ? S_OK : S_FALSE;
+// Each caller of Next gets a new copy to free with DeleteMediaType; the pin's own types stay
+// with the snapshot.
+struct MediaTypeCopy {
+    static void Hold(const MediaType&) {}
+    static void Drop(const MediaType&) {}
+    static bool Hand(const MediaType& mt, AM_MEDIA_TYPE*& out) {
+        out = mt.NewCopy();
+        return out != nullptr;
     }
-    STDMETHODIMP Skip(ULONG count) override {
-        if (count > m_types.size() - m_pos) {
-            m_pos = m_types.size();
-            return S_FALSE;
-        }
-        m_pos += count;
-        return S_OK;
-    }
-    STDMETHODIMP Reset() override {
-        m_pos = 0;
-        return S_OK;
-    }
-    STDMETHODIMP Clone(IEnumMediaTypes** out) override {
-        return com::CreateAndQuery<MediaTypeEnum>(IID_IEnumMediaTypes, reinterpret_cast<void**>(out), m_types, m_pos);
-    }
-
-private:
-    ~MediaTypeEnum() override = default;
-    std::vector<MediaType> m_types;
-    size_t m_pos;
 };
+
+using MediaTypeEnum =
+    com::SnapshotEnum<IEnumMediaTypes, IID_IEnumMediaTypes, MediaType, MediaTypeCopy, AM_MEDIA_TYPE*>;
 
 }  // namespace
 

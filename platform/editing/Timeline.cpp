@@ -24,6 +24,14 @@ constexpr double kUnits = 10000000.0;
 
 REFERENCE_TIME ToUnits(REFTIME seconds) { return static_cast<REFERENCE_TIME>(seconds * kUnits + (seconds < 0 ? -0.5 : 0.5)); }
 
+// A start and stop pair: refused when it ends before it starts or starts before 0.
+HRESULT SetSpan(REFERENCE_TIME start, REFERENCE_TIME stop, REFERENCE_TIME& startField, REFERENCE_TIME& stopField) {
+    if (stop < start || start < 0) return E_INVALIDARG;
+    startField = start;
+    stopField = stop;
+    return S_OK;
+}
+
 HRESULT OutBstr(const std::u16string& s, BSTR* out) {
     if (!out) return E_POINTER;
     *out = SysAllocStringLen(com::W(s), static_cast<UINT>(s.size()));
@@ -108,24 +116,15 @@ STDMETHODIMP Timeline::GetInsertMode(LONG* mode) {
     return com::GetValue(mode, m_insertMode);
 }
 
-STDMETHODIMP Timeline::SetInsertMode(LONG mode) {
-    m_insertMode = mode;
-    return S_OK;
-}
+STDMETHODIMP Timeline::SetInsertMode(LONG mode) { return com::SetValue(m_insertMode, mode); }
 
-STDMETHODIMP Timeline::EnableTransitions(BOOL enabled) {
-    m_transitions = enabled;
-    return S_OK;
-}
+STDMETHODIMP Timeline::EnableTransitions(BOOL enabled) { return com::SetValue(m_transitions, enabled); }
 
 STDMETHODIMP Timeline::TransitionsEnabled(BOOL* enabled) {
     return com::GetValue(enabled, m_transitions);
 }
 
-STDMETHODIMP Timeline::EnableEffects(BOOL enabled) {
-    m_effects = enabled;
-    return S_OK;
-}
+STDMETHODIMP Timeline::EnableEffects(BOOL enabled) { return com::SetValue(m_effects, enabled); }
 
 STDMETHODIMP Timeline::EffectsEnabled(BOOL* enabled) {
     return com::GetValue(enabled, m_effects);
@@ -152,9 +151,7 @@ STDMETHODIMP Timeline::GetDuration2(double* duration) {
 }
 
 STDMETHODIMP Timeline::SetDefaultFPS(double fps) {
-    if (!(fps > 0)) return E_INVALIDARG;
-    m_defaultFps = fps;
-    return S_OK;
+    return com::SetValue(m_defaultFps, fps, fps > 0);
 }
 
 STDMETHODIMP Timeline::GetDefaultFPS(double* fps) {
@@ -248,10 +245,7 @@ STDMETHODIMP TimelineNode::GetStartStop2(REFTIME* start, REFTIME* stop) {
 }
 
 STDMETHODIMP TimelineNode::SetStartStop(REFERENCE_TIME start, REFERENCE_TIME stop) {
-    if (stop < start || start < 0) return E_INVALIDARG;
-    m_start = start;
-    m_stop = stop;
-    return S_OK;
+    return SetSpan(start, stop, m_start, m_stop);
 }
 
 STDMETHODIMP TimelineNode::SetStartStop2(REFTIME start, REFTIME stop) { return SetStartStop(ToUnits(start), ToUnits(stop)); }
@@ -266,10 +260,7 @@ STDMETHODIMP TimelineNode::SetSubObject(IUnknown* obj) {
     return S_OK;
 }
 
-STDMETHODIMP TimelineNode::SetSubObjectGUID(GUID guid) {
-    m_subObjectGuid = guid;
-    return S_OK;
-}
+STDMETHODIMP TimelineNode::SetSubObjectGUID(GUID guid) { return com::SetValue(m_subObjectGuid, guid); }
 
 STDMETHODIMP TimelineNode::GetSubObjectGUID(GUID* guid) {
     return com::GetValue(guid, m_subObjectGuid);
@@ -289,10 +280,7 @@ STDMETHODIMP TimelineNode::GetUserID(LONG* id) {
     return com::GetValue(id, m_userId);
 }
 
-STDMETHODIMP TimelineNode::SetUserID(LONG id) {
-    m_userId = id;
-    return S_OK;
-}
+STDMETHODIMP TimelineNode::SetUserID(LONG id) { return com::SetValue(m_userId, id); }
 
 STDMETHODIMP TimelineNode::GetGenID(LONG* id) {
     return com::GetValue(id, m_genId);
@@ -300,28 +288,19 @@ STDMETHODIMP TimelineNode::GetGenID(LONG* id) {
 
 STDMETHODIMP TimelineNode::GetUserName(BSTR* name) { return OutBstr(m_userName, name); }
 
-STDMETHODIMP TimelineNode::SetUserName(BSTR name) {
-    m_userName = com::U16FromBstr(name);
-    return S_OK;
-}
+STDMETHODIMP TimelineNode::SetUserName(BSTR name) { return com::SetValue(m_userName, com::U16FromBstr(name)); }
 
 STDMETHODIMP TimelineNode::GetMuted(BOOL* muted) {
     return com::GetValue(muted, m_muted);
 }
 
-STDMETHODIMP TimelineNode::SetMuted(BOOL muted) {
-    m_muted = muted;
-    return S_OK;
-}
+STDMETHODIMP TimelineNode::SetMuted(BOOL muted) { return com::SetValue(m_muted, muted); }
 
 STDMETHODIMP TimelineNode::GetLocked(BOOL* locked) {
     return com::GetValue(locked, m_locked);
 }
 
-STDMETHODIMP TimelineNode::SetLocked(BOOL locked) {
-    m_locked = locked;
-    return S_OK;
-}
+STDMETHODIMP TimelineNode::SetLocked(BOOL locked) { return com::SetValue(m_locked, locked); }
 
 STDMETHODIMP TimelineNode::Remove() {
     if (m_parent) {
@@ -395,26 +374,18 @@ STDMETHODIMP TimelineNode::SetMediaType(AM_MEDIA_TYPE* mt) {
 }
 
 STDMETHODIMP TimelineNode::SetOutputFPS(double fps) {
-    if (!(fps > 0)) return E_INVALIDARG;
-    m_outputFps = fps;
-    return S_OK;
+    return com::SetValue(m_outputFps, fps, fps > 0);
 }
 
 STDMETHODIMP TimelineNode::GetOutputFPS(double* fps) {
     return com::GetValue(fps, m_outputFps);
 }
 
-STDMETHODIMP TimelineNode::SetGroupName(BSTR name) {
-    m_groupName = com::U16FromBstr(name);
-    return S_OK;
-}
+STDMETHODIMP TimelineNode::SetGroupName(BSTR name) { return com::SetValue(m_groupName, com::U16FromBstr(name)); }
 
 STDMETHODIMP TimelineNode::GetGroupName(BSTR* name) { return OutBstr(m_groupName, name); }
 
-STDMETHODIMP TimelineNode::SetPreviewMode(BOOL preview) {
-    m_preview = preview;
-    return S_OK;
-}
+STDMETHODIMP TimelineNode::SetPreviewMode(BOOL preview) { return com::SetValue(m_preview, preview); }
 
 STDMETHODIMP TimelineNode::GetPreviewMode(BOOL* preview) {
     return com::GetValue(preview, m_preview);
@@ -436,9 +407,7 @@ STDMETHODIMP TimelineNode::GetOutputBuffering(int* buffer) {
 }
 
 STDMETHODIMP TimelineNode::SetOutputBuffering(int buffer) {
-    if (buffer < 2) return E_INVALIDARG;
-    m_buffering = buffer;
-    return S_OK;
+    return com::SetValue(m_buffering, buffer, buffer >= 2);
 }
 
 STDMETHODIMP TimelineNode::IsSmartRecompressFormatSet(BOOL* set) {
@@ -576,26 +545,19 @@ STDMETHODIMP TimelineNode::GetMediaTimes2(REFTIME* start, REFTIME* stop) {
 }
 
 STDMETHODIMP TimelineNode::ModifyStopTime(REFERENCE_TIME stop) {
-    if (stop < m_start) return E_INVALIDARG;
-    m_stop = stop;
-    return S_OK;
+    return com::SetValue(m_stop, stop, stop >= m_start);
 }
 
 STDMETHODIMP TimelineNode::ModifyStopTime2(REFTIME stop) { return ModifyStopTime(ToUnits(stop)); }
 
 STDMETHODIMP TimelineNode::SetMediaTimes(REFERENCE_TIME start, REFERENCE_TIME stop) {
-    if (stop < start || start < 0) return E_INVALIDARG;
-    m_mediaStart = start;
-    m_mediaStop = stop;
-    return S_OK;
+    return SetSpan(start, stop, m_mediaStart, m_mediaStop);
 }
 
 STDMETHODIMP TimelineNode::SetMediaTimes2(REFTIME start, REFTIME stop) { return SetMediaTimes(ToUnits(start), ToUnits(stop)); }
 
 STDMETHODIMP TimelineNode::SetMediaLength(REFERENCE_TIME length) {
-    if (length < 0) return E_INVALIDARG;
-    m_mediaLength = length;
-    return S_OK;
+    return com::SetValue(m_mediaLength, length, length >= 0);
 }
 
 STDMETHODIMP TimelineNode::SetMediaLength2(REFTIME length) { return SetMediaLength(ToUnits(length)); }
@@ -610,19 +572,14 @@ STDMETHODIMP TimelineNode::GetMediaLength2(REFTIME* length) {
 
 STDMETHODIMP TimelineNode::GetMediaName(BSTR* name) { return OutBstr(m_mediaName, name); }
 
-STDMETHODIMP TimelineNode::SetMediaName(BSTR name) {
-    m_mediaName = com::U16FromBstr(name);
-    return S_OK;
-}
+STDMETHODIMP TimelineNode::SetMediaName(BSTR name) { return com::SetValue(m_mediaName, com::U16FromBstr(name)); }
 
 STDMETHODIMP TimelineNode::GetStreamNumber(LONG* number) {
     return com::GetValue(number, m_streamNumber);
 }
 
 STDMETHODIMP TimelineNode::SetStreamNumber(LONG number) {
-    if (number < 0) return E_INVALIDARG;
-    m_streamNumber = number;
-    return S_OK;
+    return com::SetValue(m_streamNumber, number, number >= 0);
 }
 
 STDMETHODIMP TimelineNode::IsNormalRate(BOOL* normal) {
@@ -634,9 +591,7 @@ STDMETHODIMP TimelineNode::GetDefaultFPS(double* fps) {
 }
 
 STDMETHODIMP TimelineNode::SetDefaultFPS(double fps) {
-    if (fps < 0) return E_INVALIDARG;
-    m_sourceFps = fps;
-    return S_OK;
+    return com::SetValue(m_sourceFps, fps, !(fps < 0));
 }
 
 STDMETHODIMP TimelineNode::GetStretchMode(int* mode) {

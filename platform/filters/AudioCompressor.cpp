@@ -51,26 +51,9 @@ struct Layer2Extension {
 
 }  // namespace
 
-HRESULT AudioCompressor::Create(size_t index, IUnknown* outer, REFIID iid, void** out) {
-    if (outer) return CLASS_E_NOAGGREGATION;
-    if (index >= media::AudioCodecs().size()) return CLASS_E_CLASSNOTAVAILABLE;
-    return com::CreateAndQuery<AudioCompressor>(iid, out, index);
-}
-
 AudioCompressor::AudioCompressor(size_t index)
-    : Compressor(kAudioCompressorClsids[index], media::AudioCodecs()[index].key, CLSID_AudioCompressorPage),
-      m_codec(media::AudioCodecs()[index]),
-      m_settings(media::DefaultSettings(m_codec)) {
+    : CatalogueCompressor(kAudioCompressorClsids[index], index, CLSID_AudioCompressorPage) {
     LoadSettings();
-}
-
-std::u16string AudioCompressor::Name() const { return com::U16(m_codec.friendlyName); }
-
-bool AudioCompressor::ApplySettingsBytes(const uint8_t* data, size_t size) {
-    media::AudioSettings s;
-    if (!media::Deserialize(data, size, s)) return false;
-    m_settings = media::Clamped(m_codec, s);
-    return true;
 }
 
 HRESULT AudioCompressor::AcceptInput(const AM_MEDIA_TYPE& mt) { return PcmInput(mt) ? S_OK : S_FALSE; }

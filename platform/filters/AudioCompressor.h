@@ -6,25 +6,15 @@
 
 #include <optional>
 
-#include "platform/core/CodecCatalog.h"
-#include "platform/filters/Compressor.h"
+#include "platform/filters/CatalogueCompressor.h"
 
 namespace plat {
 
-class AudioCompressor final : public Compressor {
+class AudioCompressor final : public CatalogueCompressor<AudioCompressor, media::AudioCodecInfo,
+                                                       media::AudioSettings, media::AudioCodecs> {
 public:
-    template <size_t Index>
-    static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out) {
-        return Create(Index, outer, iid, out);
-    }
-    static HRESULT Create(size_t index, IUnknown* outer, REFIID iid, void** out);
     explicit AudioCompressor(size_t index);
 
-    COM_BEGIN_QI()
-        PLAT_COMPRESSOR_QI()
-    COM_END_QI()
-
-    std::u16string Name() const override;
     void OutputBuffers(ALLOCATOR_PROPERTIES& props) override;
 
 protected:
@@ -34,16 +24,12 @@ protected:
     dshow::MediaType MakeOutputType() override;
     void Encode(const BYTE* data, LONG size, bool timed, REFERENCE_TIME start) override;
     void FinishEncoding() override;
-    std::vector<uint8_t> SettingsBytes() const override { return media::Serialize(m_settings); }
-    bool ApplySettingsBytes(const uint8_t* data, size_t size) override;
 
 private:
     ~AudioCompressor() override = default;
     media::AudioEncodeSettings EncoderSettings(const WAVEFORMATEX& in) const;
     void Send(const media::EncodedPacket& p);
 
-    const media::AudioCodecInfo& m_codec;
-    media::AudioSettings m_settings;
     std::optional<media::AudioEncoder> m_encoder;
     int m_blockAlign = 4;
 };

@@ -14,26 +14,9 @@ namespace plat {
 
 using dshow::MediaType;
 
-HRESULT VideoCompressor::Create(size_t index, IUnknown* outer, REFIID iid, void** out) {
-    if (outer) return CLASS_E_NOAGGREGATION;
-    if (index >= media::VideoCodecs().size()) return CLASS_E_CLASSNOTAVAILABLE;
-    return com::CreateAndQuery<VideoCompressor>(iid, out, index);
-}
-
 VideoCompressor::VideoCompressor(size_t index)
-    : Compressor(kVideoCompressorClsids[index], media::VideoCodecs()[index].key, CLSID_VideoCompressorPage),
-      m_codec(media::VideoCodecs()[index]),
-      m_settings(media::DefaultSettings(m_codec)) {
+    : CatalogueCompressor(kVideoCompressorClsids[index], index, CLSID_VideoCompressorPage) {
     LoadSettings();
-}
-
-std::u16string VideoCompressor::Name() const { return com::U16(m_codec.friendlyName); }
-
-bool VideoCompressor::ApplySettingsBytes(const uint8_t* data, size_t size) {
-    media::VideoSettings s;
-    if (!media::Deserialize(data, size, s)) return false;
-    m_settings = media::Clamped(m_codec, s);
-    return true;
 }
 
 bool VideoCompressor::ReadInput(const AM_MEDIA_TYPE& mt, Input& in) {

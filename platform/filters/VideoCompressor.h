@@ -10,27 +10,16 @@
 #include <optional>
 #include <vector>
 
-#include "platform/core/CodecCatalog.h"
 #include "platform/dshow/WorkerThread.h"
-#include "platform/filters/Compressor.h"
+#include "platform/filters/CatalogueCompressor.h"
 
 namespace plat {
 
-class VideoCompressor final : public Compressor {
+class VideoCompressor final : public CatalogueCompressor<VideoCompressor, media::VideoCodecInfo,
+                                                       media::VideoSettings, media::VideoCodecs> {
 public:
-    // One creation function per catalogue entry (they are COM classes).
-    template <size_t Index>
-    static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out) {
-        return Create(Index, outer, iid, out);
-    }
-    static HRESULT Create(size_t index, IUnknown* outer, REFIID iid, void** out);
     explicit VideoCompressor(size_t index);
 
-    COM_BEGIN_QI()
-        PLAT_COMPRESSOR_QI()
-    COM_END_QI()
-
-    std::u16string Name() const override;
     void OutputBuffers(ALLOCATOR_PROPERTIES& props) override;
 
 protected:
@@ -40,8 +29,6 @@ protected:
     dshow::MediaType MakeOutputType() override;
     void Encode(const BYTE* data, LONG size, bool timed, REFERENCE_TIME start) override;
     void FinishEncoding() override;
-    std::vector<uint8_t> SettingsBytes() const override { return media::Serialize(m_settings); }
-    bool ApplySettingsBytes(const uint8_t* data, size_t size) override;
 
 private:
     ~VideoCompressor() override { CloseEncoder(); }
@@ -57,8 +44,6 @@ private:
     void Send(const media::EncodedPacket& p);
     void EncodeLoop();
 
-    const media::VideoCodecInfo& m_codec;
-    media::VideoSettings m_settings;
     std::optional<media::VideoEncoder> m_encoder;
     Input m_in;
     int64_t m_next = 0;

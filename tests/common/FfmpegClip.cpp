@@ -1,16 +1,13 @@
 #include "tests/common/FfmpegClip.h"
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <stdexcept>
 #include <utility>
 
-extern char** environ;
+#include "tests/common/UnixProcess.h"
 
 namespace ffclip {
 
@@ -19,22 +16,6 @@ namespace {
 std::string Extension(const std::string& path) {
     const size_t dot = path.rfind('.');
     return dot == std::string::npos ? std::string() : path.substr(dot + 1);
-}
-
-int Run(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    pid_t pid = 0;
-    const int r = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (r != 0) return -1;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {}
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
@@ -65,7 +46,7 @@ std::vector<std::string> MakeMany(const std::vector<std::string>& inputs,
         argv.push_back(temps.back());
     }
     if (temps.empty()) return paths;
-    const bool ok = Run(argv) == 0;
+    const bool ok = unixproc::Spawn(argv, "").exitCode == 0;  // ffmpeg's errors to our stderr
     size_t t = 0;
     for (const auto& [path, args] : outputs) {
         if (isMade(path)) continue;

@@ -42,28 +42,21 @@
 #include "tests/platform/wine/GraphTestUtil.h"
 #include "tests/wine/harness/ComTestUtil.h"
 #include "tests/wine/harness/WineTest.h"
+#include "tools/benchhost/BenchControl.h"
 #include "tools/clipgen/ClipWriter.h"
 
 namespace {
 
+using bench::Clock;
+using bench::Seconds;
+using bench::UnixPath;
 using com::Bstr;
 using com::ComPtr;
-using Clock = std::chrono::steady_clock;
 
 constexpr DWORD kTimeoutMs = 15 * 60 * 1000;
 constexpr int kWidth = 640, kHeight = 480, kRate = 25;
 constexpr double kSeconds = 30.0;
 constexpr int kBatch = 100;
-constexpr DISPID kComplete = 4, kError = 5;
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-std::string UnixPath(const std::u16string& path) {
-    char* unix = wine_get_unix_file_name(com::W(path));
-    std::string out = unix ? unix : "";
-    if (unix) HeapFree(GetProcessHeap(), 0, unix);
-    return out;
-}
 
 // The display name of the compressor listed under a friendly name.
 std::u16string CompressorId(const CLSID& category, const char* friendlyName) {
@@ -109,51 +102,6 @@ double ThroughGraph(const std::u16string& source, const std::u16string& output, 
         return -1;
     }
 }
-
-// One control, created through COM as the program creates it.
-struct Control {
-    ComPtr<IVantrexObj> obj;
-    std::vector<wt::EventCall> events;
-    ComPtr<wt::EventSink> sink = com::MakeObject<wt::EventSink>(DIID__IVantrexObjEvents, "control", &events);
-    DWORD cookie = 0;
-
-    bool Create() {
-        if (FAILED(CoCreateInstance(CLSID_Vantrex, nullptr, CLSCTX_INPROC_SERVER, IID_IVantrexObj, obj.PutVoid())))
-            return false;
-        cookie = wt::Connect(obj.Get(), DIID__IVantrexObjEvents, sink.Get());
-        return cookie != 0;
-    }
-    ~Control() {
-        if (obj && cookie) wt::Disconnect(obj.Get(), DIID__IVantrexObjEvents, cookie);
-    }
-    bool Completed() const {
-        return std::any_of(events.begin(), events.end(), [](const wt::EventCall& c) { return c.id == kComplete; });
-    }
-    // Error(code, text) as "code text", or empty.
-    std::string Error() const {
-        for (const auto& c : events)
-            if (c.id == kError && c.args.size() == 2) return c.args[0] + " " + c.args[1];
-        return {};
-    }
-    // Converts and waits for Complete; the time, or -1 on failure.
-    double Convert(const std::u16string& in, const std::u16string& out) {
-        obj->put_InputFile(Bstr(in).Get());
-        obj->put_OutputFile(Bstr(out).Get());
-        events.clear();
-        const Clock::time_point start = Clock::now();
-        obj->StartConversion();
-        const bool ended = wt::PumpUntil([&] { return Completed(); }, kTimeoutMs);
-        const double elapsed = Seconds(start);
-        wt::PumpPosted();  // an Error comes right after its Complete
-        if (!ended) obj->StopConversion();
-        const std::string error = Error();
-        if (!ended || !error.empty()) {
-            std::printf("  control failed: %s\n", ended ? error.c_str() : "timed out");
-            return -1;
-        }
-        return elapsed;
-    }
-};
 
 // (c) The libraries directly: decode, scale to the encoder's picture
 // format, MPEG-4 and MP3 with the compressors' default settings, AVI.
@@ -452,16 +400,16 @@ int main(int argc, char** argv) {
         if (wanted("direct")) best(direct, Direct(UnixPath(source), UnixPath(directOut)));
         if (wanted("graph")) best(graph, ThroughGraph(source, graphOut, videoId, audioId));
         if (wanted("control")) {
-            Control c;
+            bench::BenchControl c;
             if (!c.Create()) {
                 std::printf("  the control could not be created\n");
                 ++failures;
                 break;
             }
-            c.obj->put_ConvertPreview(VARIANT_FALSE);
-            c.obj->put_VideoCodec(Bstr(videoId).Get());
-            c.obj->put_AudioCodec(Bstr(audioId).Get());
-            best(control, c.Convert(source, controlOut));
+            c->put_ConvertPreview(VARIANT_FALSE);
+            c->put_VideoCodec(Bstr(videoId).Get());
+            c->put_AudioCodec(Bstr(audioId).Get());
+            best(control, c.Convert(source, controlOut, kTimeoutMs));
         }
     }
     for (const auto* out : {&graphOut, &controlOut, &directOut}) DeleteFileW(com::W(*out));
@@ -487,17 +435,17 @@ int main(int argc, char** argv) {
         desc.rate = {kRate, 1};
         desc.seconds = kSeconds / 3;
         clipgen::WriteClip(UnixPath(tenSeconds), desc);
-        Control c;
+        bench::BenchControl c;
         if (c.Create()) {
-            c.obj->put_ConvertPreview(VARIANT_FALSE);
-            c.obj->put_VideoCodec(Bstr(videoId).Get());
-            c.obj->put_AudioCodec(Bstr(audioId).Get());
+            c->put_ConvertPreview(VARIANT_FALSE);
+            c->put_VideoCodec(Bstr(videoId).Get());
+            c->put_AudioCodec(Bstr(audioId).Get());
             // Taking turns, twice: the first conversions of a process also
             // grow its heaps for good.
             double peaks[4] = {0, 0, 0, 0};
             for (int i = 0; i < 4 && !failures; ++i) {
                 ResetPeakResident();
-                if (c.Convert(i % 2 ? source : tenSeconds, controlOut) < 0) ++failures;
+                if (c.Convert(i % 2 ? source : tenSeconds, controlOut, kTimeoutMs) < 0) ++failures;
                 peaks[i] = PeakResidentMb();
             }
             if (!failures)
@@ -514,14 +462,14 @@ int main(int argc, char** argv) {
     if (wanted("batch") && !failures) {
         // A batch in one control: nothing may grow from one conversion to the next.
         std::printf("batch of %d one-second clips (160x120, MPEG-4 + MP3) in one control:\n", kBatch);
-        Control c;
+        bench::BenchControl c;
         if (!c.Create()) {
             std::printf("  the control could not be created\n");
             return 1;
         }
-        c.obj->put_ConvertPreview(VARIANT_FALSE);
-        c.obj->put_VideoCodec(Bstr(videoId).Get());
-        c.obj->put_AudioCodec(Bstr(audioId).Get());
+        c->put_ConvertPreview(VARIANT_FALSE);
+        c->put_VideoCodec(Bstr(videoId).Get());
+        c->put_AudioCodec(Bstr(audioId).Get());
         const std::u16string out = temp + u"avibench_batch.avi";
         // The first conversions load libraries and fill caches once.
         const int warmUp = 5;
@@ -530,7 +478,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < warmUp + kBatch && !failures; ++i) {
             if (i == warmUp) before = SettledMeasure();
             if (i == warmUp + kBatch / 2) middle = SettledMeasure();
-            if (c.Convert(shortSource, out) < 0) ++failures;
+            if (c.Convert(shortSource, out, kTimeoutMs) < 0) ++failures;
         }
         const Usage after = SettledMeasure();
         if (!failures) {

@@ -20,23 +20,17 @@
 #include "framework/com/Bstr.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/Forms.h"
+#include "tools/benchhost/BenchUtil.h"
 #include "tools/clipgen/ClipWriter.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Seconds;
+using bench::UnixPath;
 
 constexpr int kFiles = 20;
 constexpr double kMaxDriverSeconds = 0.5;
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-std::string UnixPath(const std::u16string& path) {
-    char* unix = wine_get_unix_file_name(com::W(path));
-    std::string out = unix ? unix : "";
-    if (unix) HeapFree(GetProcessHeap(), 0, unix);
-    return out;
-}
 
 void WriteText(const std::u16string& path, const std::string& text) {
     const HANDLE h = CreateFileW(com::W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

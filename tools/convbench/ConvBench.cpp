@@ -53,49 +53,37 @@
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "convctl/Tromvex.h"
 #include "framework/com/Bstr.h"
-#include "framework/com/ComObject.h"
 #include "framework/com/ComPtr.h"
 #include "framework/com/WinText.h"
-#include "tools/convbench/UnixProcess.h"
+#include "tests/common/FfmpegClip.h"
+#include "tests/common/UnixProcess.h"
+#include "tools/benchhost/BenchControl.h"
 
 namespace {
 
+using bench::Clock;
+using bench::DosPath;
+using bench::Seconds;
 using com::Bstr;
 using com::ComPtr;
-using Clock = std::chrono::steady_clock;
-using convbench::ProcessRun;
-using convbench::SelfCpu;
-using convbench::Spawn;
+using ffclip::FileSize;
+using unixproc::ProcessRun;
+using unixproc::SelfCpu;
+using unixproc::Spawn;
 
 constexpr DWORD kTimeoutMs = 20 * 60 * 1000;
-constexpr DISPID kCodecListed = 3, kComplete = 4, kError = 5;
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 double Median(std::vector<double> v) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
     const size_t n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-std::u16string DosPath(const std::string& unixPath) {
-    WCHAR* dos = wine_get_dos_file_name(unixPath.c_str());
-    std::u16string out = dos ? com::U16(dos) : std::u16string();
-    if (dos) HeapFree(GetProcessHeap(), 0, dos);
-    return out;
-}
-
-long long FileSize(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
 std::string LoadAverage() {
@@ -171,104 +159,6 @@ double StatusMb(const char* field) {
 
 // Linux resets the high-water mark of the resident size when 5 is written.
 void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const DWORD begun = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - begun > timeoutMs) return false;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (!done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-    }
-    return true;
-}
-
-// ---- The control ------------------------------------------------------------------------
-
-class EventSink final : public com::ComObjectRoot, public IDispatch {
-public:
-    int completes = 0;
-    std::string error;
-    std::vector<std::pair<std::string, std::u16string>> codecs;  // friendly name, identifier
-
-    COM_BEGIN_QI()
-        COM_QI_AS(IUnknown, IDispatch)
-        COM_QI(IDispatch)
-        COM_QI_IID(DIID__IVantrexObjEvents, IDispatch)
-    COM_END_QI()
-
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (count) *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    // Arguments arrive last first.
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
-        if (id == kComplete) ++completes;
-        if (id == kError && params && params->cArgs == 2) {
-            char code[32];
-            std::snprintf(code, sizeof code, "0x%08x ", static_cast<unsigned>(V_I4(&params->rgvarg[1])));
-            error = code + com::Utf8(V_BSTR(&params->rgvarg[0]));
-        }
-        if (id == kCodecListed && params && params->cArgs == 3)
-            codecs.emplace_back(com::Utf8(V_BSTR(&params->rgvarg[2])), com::U16FromBstr(V_BSTR(&params->rgvarg[1])));
-        return S_OK;
-    }
-
-private:
-    ~EventSink() override = default;
-};
-
-struct Control {
-    ComPtr<IVantrexObj> obj;
-    ComPtr<EventSink> sink = ComPtr<EventSink>::Adopt(new EventSink());
-    ComPtr<IConnectionPoint> point;
-    DWORD cookie = 0;
-
-    bool Create() {
-        if (FAILED(CoCreateInstance(CLSID_Vantrex, nullptr, CLSCTX_INPROC_SERVER, IID_IVantrexObj, obj.PutVoid())))
-            return false;
-        ComPtr<IConnectionPointContainer> container;
-        return SUCCEEDED(obj.As(IID_IConnectionPointContainer, container)) &&
-               SUCCEEDED(container->FindConnectionPoint(DIID__IVantrexObjEvents, point.Put())) &&
-               SUCCEEDED(point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie));
-    }
-    ~Control() {
-        if (point && cookie) point->Unadvise(cookie);
-    }
-    // The identifier of the compressor listed under a friendly name.
-    std::u16string Codec(EnumMediaType type, const char* friendlyName) {
-        sink->codecs.clear();
-        obj->ListAVICodecs(type);
-        for (const auto& [name, id] : sink->codecs)
-            if (name == friendlyName) return id;
-        return {};
-    }
-    // Starts a conversion; false with the error printed when it fails.
-    bool Start(const std::u16string& in, const std::u16string& out) {
-        obj->put_InputFile(Bstr(in).Get());
-        obj->put_OutputFile(Bstr(out).Get());
-        sink->completes = 0;
-        sink->error.clear();
-        obj->StartConversion();
-        return true;
-    }
-    // Waits for Complete; false with the error printed when it failed.
-    bool Wait() {
-        const bool ended = PumpUntil([&] { return sink->completes > 0; }, kTimeoutMs);
-        if (!ended) obj->StopConversion();
-        PumpUntil([] { return false; }, 5);  // an Error comes right after its Complete
-        if (!ended || !sink->error.empty()) {
-            std::printf("    control failed: %s\n", ended ? sink->error.c_str() : "timed out");
-            return false;
-        }
-        return true;
-    }
-};
 
 // ---- Clips and cases --------------------------------------------------------------------
 
@@ -374,40 +264,40 @@ struct Bench {
     std::u16string mpeg4, mp3;  // compressor identifiers
 
     // Sets the control up for a case; the conversion itself is timed by the caller.
-    void Configure(Control& c, const Case& k) {
-        c.obj->put_ConvertPreview(VARIANT_FALSE);
-        c.obj->put_OutputWidth(0);
-        c.obj->put_OutputHeight(0);
-        c.obj->put_OutputFramerate(0);
+    void Configure(bench::BenchControl& c, const Case& k) {
+        c->put_ConvertPreview(VARIANT_FALSE);
+        c->put_OutputWidth(0);
+        c->put_OutputHeight(0);
+        c->put_OutputFramerate(0);
         switch (k.kind) {
         case Kind::Avi:
-            c.obj->put_OutputFormat(mediaAVI);
-            c.obj->put_VideoCodec(Bstr(mpeg4).Get());
-            c.obj->put_AudioCodec(Bstr(mp3).Get());
+            c->put_OutputFormat(mediaAVI);
+            c->put_VideoCodec(Bstr(mpeg4).Get());
+            c->put_AudioCodec(Bstr(mp3).Get());
             break;
-        case Kind::Dvd: c.obj->put_OutputFormat(mediaDVD_PAL); break;
+        case Kind::Dvd: c->put_OutputFormat(mediaDVD_PAL); break;
         case Kind::Wmv:
-            c.obj->put_OutputFormat(mediaWMV);
-            c.obj->put_OutputWMVProfile(ProfileFor(k.clip->height).index);
+            c->put_OutputFormat(mediaWMV);
+            c->put_OutputWMVProfile(ProfileFor(k.clip->height).index);
             break;
         }
     }
 
     bool RunControl(const Case& k, const std::string& out, Side& s) {
-        Control c;
+        bench::BenchControl c;
         if (!c.Create()) {
             std::printf("    the control could not be created\n");
             return false;
         }
         Configure(c, k);
         std::remove(out.c_str());
-        PumpUntil([] { return false; }, 50);  // the last run's threads settle
+        wt::PumpMessages(50);  // the last run's threads settle
         const double before = StatusMb("VmRSS:");
         ResetPeak();
         const double cpu0 = SelfCpu(), server0 = wineserver.empty() ? 0 : ProcCpu(wineserver);
         const Clock::time_point t0 = Clock::now();
         c.Start(DosPath(k.clip->path), DosPath(out));
-        const bool ok = c.Wait();
+        const bool ok = c.Wait(kTimeoutMs);
         const double wall = Seconds(t0);
         const double cpu = SelfCpu() - cpu0 + (wineserver.empty() ? 0 : ProcCpu(wineserver) - server0);
         const double peak = StatusMb("VmHWM:");
@@ -525,7 +415,7 @@ int main(int argc, char** argv) {
         return nullptr;
     };
 
-    Control lister;
+    bench::BenchControl lister;
     if (!lister.Create()) {
         std::printf("the control could not be created\n");
         return 1;
@@ -620,7 +510,7 @@ int main(int argc, char** argv) {
                 LONG width = 0, height = 0, bitRate = 0;
                 BSTR poster = nullptr;
                 const Clock::time_point t0 = Clock::now();
-                lister.obj->GetFileInfo(Bstr(path).Get(), &rate, &duration, &video, &audio, &width, &height, &bitRate,
+                lister->GetFileInfo(Bstr(path).Get(), &rate, &duration, &video, &audio, &width, &height, &bitRate,
                                         &poster);
                 const double ms = Seconds(t0) * 1000;
                 SysFreeString(poster);
@@ -655,18 +545,18 @@ int main(int argc, char** argv) {
         const std::string out = clipDir + "/out_fixed.avi";
         std::vector<double> built, first;
         for (int i = 0; i < 12; ++i) {
-            Control c;
+            bench::BenchControl c;
             if (!c.Create()) break;
             bench.Configure(c, k);
-            PumpUntil([] { return false; }, 50);
+            wt::PumpMessages(50);
             const Clock::time_point t0 = Clock::now();
             c.Start(DosPath(shortClip->path), DosPath(out));
             const double b = Seconds(t0) * 1000;
             double progress = 0;
-            PumpUntil([&] { return c.obj->get_Progress(&progress), progress > 0 || c.sink->completes > 0; }, 10000);
+            wt::PumpUntil([&] { return c->get_Progress(&progress), progress > 0 || c.Completed(); }, 10000);
             const double f = Seconds(t0) * 1000;
-            c.obj->StopConversion();
-            c.Wait();
+            c->StopConversion();
+            c.Wait(kTimeoutMs);
             if (i > 0) {
                 built.push_back(b);
                 first.push_back(f);

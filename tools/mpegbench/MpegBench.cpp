@@ -25,70 +25,29 @@
 #include "platform/core/TrackReader.h"
 #include "platform/mpeg/MpegPlan.h"
 #include "platform/mpeg/MpegWriter.h"
-#include "tests/wine/harness/ComTestUtil.h"
+#include "tools/benchhost/BenchControl.h"
 #include "tools/clipgen/ClipWriter.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Seconds;
+using bench::UnixPath;
 
 constexpr DWORD kTimeoutMs = 15 * 60 * 1000;
 constexpr int kRate = 25;
 constexpr int kSampleRate = 44100;
 
-constexpr DISPID kCompleteEvent = 4, kErrorEvent = 5;
-
-std::string UnixPath(const std::u16string& path) {
-    char* unix = wine_get_unix_file_name(com::W(path));
-    std::string out = unix ? unix : "";
-    if (unix) HeapFree(GetProcessHeap(), 0, unix);
-    return out;
-}
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
 // Through the registered control, as the program converts; -1 on failure.
 double ThroughControl(EnumMediaOutputFormat format, const std::u16string& source, const std::u16string& output) {
-    com::ComPtr<IVantrexObj> control;
-    HRESULT hr = CoCreateInstance(CLSID_Vantrex, nullptr, CLSCTX_INPROC_SERVER, IID_IVantrexObj,
-                                  control.PutVoid());
-    if (FAILED(hr)) {
-        std::printf("  the control could not be created: 0x%08x\n", static_cast<unsigned>(hr));
+    bench::BenchControl control;
+    if (!control.Create()) {
+        std::printf("  the control could not be created or its events not reached\n");
         return -1;
     }
-    std::vector<wt::EventCall> events;
-    auto sink = com::MakeObject<wt::EventSink>(DIID__IVantrexObjEvents, "control", &events);
-    const DWORD cookie = wt::Connect(control.Get(), DIID__IVantrexObjEvents, sink.Get());
-    if (!cookie) {
-        std::printf("  the control's events could not be reached\n");
-        return -1;
-    }
-    auto seen = [&](DISPID id) -> const wt::EventCall* {
-        for (const auto& c : events)
-            if (c.id == id) return &c;
-        return nullptr;
-    };
-    control->put_InputFile(com::Bstr(source).Get());
-    control->put_OutputFile(com::Bstr(output).Get());
     control->put_OutputFormat(format);
     control->put_ConvertPreview(VARIANT_FALSE);
-
-    const Clock::time_point start = Clock::now();
-    control->StartConversion();
-    const bool complete = wt::PumpUntil([&] { return seen(kCompleteEvent) != nullptr; }, kTimeoutMs);
-    const double elapsed = Seconds(start);
-    wt::PumpPosted();  // an Error comes right after its Complete
-    if (!complete) control->StopConversion();
-    wt::Disconnect(control.Get(), DIID__IVantrexObjEvents, cookie);
-    // Error(code, text): the harness's sink lists arguments in order.
-    const wt::EventCall* error = seen(kErrorEvent);
-    if (!complete || error) {
-        const std::string text =
-            !complete ? "timed out" : error->args.size() == 2 ? error->args[0] + " " + error->args[1] : "error";
-        std::printf("  control failed: %s\n", text.c_str());
-        return -1;
-    }
-    return elapsed;
+    return control.Convert(source, output, kTimeoutMs);
 }
 
 // The same pictures and sound, read and written by the libraries directly.

@@ -1,4 +1,4 @@
-#include "tools/convbench/UnixProcess.h"
+#include "tests/common/UnixProcess.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -9,7 +9,7 @@
 
 extern char** environ;
 
-namespace convbench {
+namespace unixproc {
 
 namespace {
 
@@ -24,8 +24,10 @@ ProcessRun Spawn(const std::vector<std::string>& argv, const std::string& output
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    if (!output.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    }
     ProcessRun run;
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
@@ -48,4 +50,4 @@ double SelfCpu() {
     return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
 }
 
-}  // namespace convbench
+}  // namespace unixproc

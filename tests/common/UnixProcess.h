@@ -1,5 +1,5 @@
-// Child processes and CPU accounting of the benchmark, on the Unix side.
-// Kept apart from the Win32 headers: Wine's winsock declares its own
+// Child processes and CPU accounting, on the Unix side, for the tests'
+// clips and the benchmarks. Kept apart from the Win32 headers: Wine's winsock declares its own
 // struct timeval, which would shrink struct rusage and let the C library
 // write past it.
 #pragma once
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace convbench {
+namespace unixproc {
 
 struct ProcessRun {
     int exitCode = -1;
@@ -17,10 +17,12 @@ struct ProcessRun {
 };
 
 // Runs a program (searched on PATH) with stdin from /dev/null and stdout
-// and stderr into a file, and reaps it with its own resource accounting.
+// and stderr into a file (empty: this process's own), and reaps it with
+// its own resource accounting. exitCode is -1 when it could not start or
+// did not exit.
 ProcessRun Spawn(const std::vector<std::string>& argv, const std::string& output = "/dev/null");
 
 // User and system seconds of this process, every thread.
 double SelfCpu();
 
-}  // namespace convbench
+}  // namespace unixproc
