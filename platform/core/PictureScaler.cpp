@@ -32,6 +32,59 @@ int ThreadsFor(int width, int height) {
 
 void NoFree(void*, uint8_t*) {}
 
+// BT.601 from limited range to full-range RGB, in units of 2^-14.
+constexpr int kShift = 14;
+constexpr int kHalf = 1 << (kShift - 1);
+constexpr int kLuma = 19077;          // 1.164383
+constexpr int kRedFromV = 26149;      // 1.596027
+constexpr int kGreenFromU = -6419;    // -0.391762
+constexpr int kGreenFromV = -13320;   // -0.812968
+constexpr int kBlueFromU = 33050;     // 2.017232
+
+inline uint8_t Clip8(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+
+// One pixel: luma term plus the chroma terms (which carry the rounding).
+inline void PutBgra(uint8_t* out, uint8_t y, int red, int green, int blue) {
+    const int luma = kLuma * (y - 16);
+    out[0] = Clip8((luma + blue) >> kShift);
+    out[1] = Clip8((luma + green) >> kShift);
+    out[2] = Clip8((luma + red) >> kShift);
+    out[3] = 255;
+}
+
+bool ResizesIntoBgra(int srcWidth, int srcHeight, AVPixelFormat srcFormat, const AVFrame& dst) {
+    return srcFormat == AV_PIX_FMT_YUV420P && dst.format == AV_PIX_FMT_BGRA &&
+           (srcWidth != dst.width || srcHeight != dst.height);
+}
+
+// A 4:2:0 picture (limited range, BT.601) into 32-bit BGRA of the same
+// size: each chroma sample repeated over the pixels it covers, values
+// rounded to nearest, alpha opaque.
+void Yuv420ToBgra(const AVFrame& src, AVFrame& dst) {
+    const int width = dst.width, height = dst.height;
+    for (int y = 0; y < height; y += 2) {
+        const bool twoRows = y + 1 < height;
+        const uint8_t* luma0 = src.data[0] + static_cast<ptrdiff_t>(y) * src.linesize[0];
+        const uint8_t* luma1 = twoRows ? luma0 + src.linesize[0] : luma0;
+        const uint8_t* u = src.data[1] + static_cast<ptrdiff_t>(y / 2) * src.linesize[1];
+        const uint8_t* v = src.data[2] + static_cast<ptrdiff_t>(y / 2) * src.linesize[2];
+        uint8_t* out0 = dst.data[0] + static_cast<ptrdiff_t>(y) * dst.linesize[0];
+        uint8_t* out1 = twoRows ? out0 + dst.linesize[0] : out0;
+        for (int x = 0; x < width; x += 2) {
+            const int cb = u[x / 2] - 128, cr = v[x / 2] - 128;
+            const int red = kRedFromV * cr + kHalf;
+            const int green = kGreenFromU * cb + kGreenFromV * cr + kHalf;
+            const int blue = kBlueFromU * cb + kHalf;
+            const bool twoColumns = x + 1 < width;
+            PutBgra(out0 + 4 * x, luma0[x], red, green, blue);
+            if (twoColumns) PutBgra(out0 + 4 * x + 4, luma0[x + 1], red, green, blue);
+            if (!twoRows) continue;
+            PutBgra(out1 + 4 * x, luma1[x], red, green, blue);
+            if (twoColumns) PutBgra(out1 + 4 * x + 4, luma1[x + 1], red, green, blue);
+        }
+    }
+}
+
 }  // namespace
 
 int ScalerFlags(int srcWidth, int srcHeight, AVPixelFormat srcFormat, int dstWidth, int dstHeight,
@@ -47,21 +100,21 @@ int ScalerFlags(int srcWidth, int srcHeight, AVPixelFormat srcFormat, int dstWid
     return SWS_AREA | SWS_FULL_CHR_H_INP;
 }
 
-void PictureScaler::Prepare(int srcWidth, int srcHeight, AVPixelFormat srcFormat, const AVFrame& dst) {
-    const int key[6] = {srcWidth, srcHeight, srcFormat, dst.width, dst.height, dst.format};
+void PictureScaler::Prepare(int srcWidth, int srcHeight, AVPixelFormat srcFormat, int dstWidth, int dstHeight,
+                            AVPixelFormat dstFormat) {
+    const int key[6] = {srcWidth, srcHeight, srcFormat, dstWidth, dstHeight, dstFormat};
     if (m_sws && std::equal(key, key + 6, m_key)) return;
     m_sws.reset(sws_alloc_context());
     if (!m_sws) Fail(ErrorKind::NoMemory, "Out of memory");
     SwsContext* c = m_sws.get();
-    const auto dstFormat = static_cast<AVPixelFormat>(dst.format);
     av_opt_set_int(c, "srcw", srcWidth, 0);
     av_opt_set_int(c, "srch", srcHeight, 0);
     av_opt_set_pixel_fmt(c, "src_format", srcFormat, 0);
-    av_opt_set_int(c, "dstw", dst.width, 0);
-    av_opt_set_int(c, "dsth", dst.height, 0);
+    av_opt_set_int(c, "dstw", dstWidth, 0);
+    av_opt_set_int(c, "dsth", dstHeight, 0);
     av_opt_set_pixel_fmt(c, "dst_format", dstFormat, 0);
-    av_opt_set_int(c, "sws_flags", ScalerFlags(srcWidth, srcHeight, srcFormat, dst.width, dst.height, dstFormat), 0);
-    av_opt_set_int(c, "threads", ThreadsFor(std::max(srcWidth, dst.width), std::max(srcHeight, dst.height)), 0);
+    av_opt_set_int(c, "sws_flags", ScalerFlags(srcWidth, srcHeight, srcFormat, dstWidth, dstHeight, dstFormat), 0);
+    av_opt_set_int(c, "threads", ThreadsFor(std::max(srcWidth, dstWidth), std::max(srcHeight, dstHeight)), 0);
     if (sws_init_context(c, nullptr, nullptr) < 0) {
         m_sws.reset();
         Fail(ErrorKind::Unsupported, "The picture format cannot be converted");
@@ -70,8 +123,22 @@ void PictureScaler::Prepare(int srcWidth, int srcHeight, AVPixelFormat srcFormat
 }
 
 void PictureScaler::Scale(const AVFrame& src, AVFrame& dst) {
-    Prepare(src.width, src.height, static_cast<AVPixelFormat>(src.format), dst);
-    Check(sws_scale_frame(m_sws.get(), &dst, &src), "Converting a picture");
+    const auto srcFormat = static_cast<AVPixelFormat>(src.format);
+    if (!ResizesIntoBgra(src.width, src.height, srcFormat, dst)) {
+        Prepare(src.width, src.height, srcFormat, dst.width, dst.height, static_cast<AVPixelFormat>(dst.format));
+        Check(sws_scale_frame(m_sws.get(), &dst, &src), "Converting a picture");
+        return;
+    }
+    if (!m_resized || m_resized->width != dst.width || m_resized->height != dst.height) {
+        m_resized = MakeFrame();
+        m_resized->format = AV_PIX_FMT_YUV420P;
+        m_resized->width = dst.width;
+        m_resized->height = dst.height;
+        Check(av_frame_get_buffer(m_resized.get(), 0), "Allocating a picture");
+    }
+    Prepare(src.width, src.height, srcFormat, dst.width, dst.height, AV_PIX_FMT_YUV420P);
+    Check(sws_scale_frame(m_sws.get(), m_resized.get(), &src), "Converting a picture");
+    Yuv420ToBgra(*m_resized, dst);
 }
 
 void PictureScaler::ScalePacked(const uint8_t* picture, AVPixelFormat format, int width, int height, int stride,

@@ -14,6 +14,13 @@ namespace media {
 // resampled: planar to packed repeats each chroma sample over the pixels
 // it covers, and packed to planar averages them back. Across sizes the
 // filters are bicubic.
+//
+// 4:2:0 pictures bound for 32-bit BGRA at another size are resized in
+// their own planes first, as a YUV tool scales them, and then converted
+// at the new size with each chroma sample repeated over its pixels and
+// every value rounded to nearest, so that the encoder's averaging gives
+// the resized planes back (the library's converter rounds coarsely, and
+// resizing on the way into RGB smeared chroma into luma).
 int ScalerFlags(int srcWidth, int srcHeight, AVPixelFormat srcFormat, int dstWidth, int dstHeight,
                 AVPixelFormat dstFormat);
 
@@ -27,12 +34,15 @@ public:
                      AVFrame& dst);
 
 private:
-    void Prepare(int srcWidth, int srcHeight, AVPixelFormat srcFormat, const AVFrame& dst);
+    void Prepare(int srcWidth, int srcHeight, AVPixelFormat srcFormat, int dstWidth, int dstHeight,
+                 AVPixelFormat dstFormat);
     SwsPtr m_sws;
     int m_key[6] = {};
     // The copy ScalePacked reads pictures of odd row lengths from, kept
     // from one picture to the next.
     std::vector<uint8_t> m_roomy;
+    // The planes at the output size, before their conversion to BGRA.
+    FramePtr m_resized;
 };
 
 }  // namespace media

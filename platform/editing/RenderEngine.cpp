@@ -134,6 +134,8 @@ HRESULT RenderEngine::BuildFrontEnd() {
     if (count <= 0) return E_INVALIDARG;
 
     std::vector<SourceGroup> groups;
+    std::u16string probedPath;  // the groups of one file open it once
+    int64_t probedDuration = 0;
     for (LONG i = 0; i < count; ++i) {
         ComPtr<IAMTimelineObj> groupObj;
         hr = m_timeline->GetGroup(groupObj.Put(), i);
@@ -158,10 +160,14 @@ HRESULT RenderEngine::BuildFrontEnd() {
                 g.open = dshow::Win32Opener(path);
                 // Opened here so a missing or unreadable source fails now,
                 // with its reason, rather than in the running graph.
-                media::Demuxer probe(g.open());
+                if (path != probedPath) {
+                    media::Demuxer probe(g.open());
+                    probedDuration = probe.Duration();
+                    probedPath = path;
+                }
                 if (g.length <= 0) {
                     // No length on the timeline: the whole source.
-                    const int64_t d = probe.Duration();
+                    const int64_t d = probedDuration;
                     g.length = d > 0 ? std::max<int64_t>(0, d - g.range.start) * kUnitsPerMicro : 0;
                 }
             }

@@ -63,12 +63,25 @@ namespace {
 // Converted pictures waiting for the encoding thread.
 constexpr size_t kPendingPictures = 2;
 
+bool SameSettings(const media::VideoEncodeSettings& a, const media::VideoEncodeSettings& b) {
+    return a.encoder == b.encoder && a.fourcc == b.fourcc && a.pixelFormat == b.pixelFormat && a.width == b.width &&
+           a.height == b.height && av_cmp_q(a.rate, b.rate) == 0 && a.bitRate == b.bitRate &&
+           a.quality == b.quality && a.keyInterval == b.keyInterval && a.threads == b.threads && !a.configure &&
+           !b.configure;
+}
+
 }  // namespace
 
 void VideoCompressor::OpenEncoder() {
     CloseEncoder();
     ReadInput(InputType().Get(), m_in);
-    m_encoder.emplace(EncoderSettings(m_in));
+    const media::VideoEncodeSettings settings = EncoderSettings(m_in);
+    {
+        std::lock_guard<std::mutex> hold(m_probeLock);
+        if (m_probe && SameSettings(m_probeSettings, settings)) m_encoder.emplace(std::move(*m_probe));
+        m_probe.reset();
+    }
+    if (!m_encoder) m_encoder.emplace(settings);
     m_next = 0;
     m_quit = m_flushed = m_failed = false;
     const HRESULT hr = m_encodeThread.Start([this] { EncodeLoop(); });
@@ -128,8 +141,17 @@ MediaType VideoCompressor::MakeOutputType() {
     Input in;
     if (!ReadInput(InputType().Get(), in)) return MediaType();
     // The encoder, opened once, gives the extradata the type carries.
-    media::VideoEncoder probe(EncoderSettings(in));
-    const std::vector<uint8_t>& extra = probe.Extradata();
+    const media::VideoEncodeSettings settings = EncoderSettings(in);
+    std::vector<uint8_t> extra;
+    {
+        std::lock_guard<std::mutex> hold(m_probeLock);
+        if (!m_probe || !SameSettings(m_probeSettings, settings)) {
+            m_probe.reset();
+            m_probe.emplace(settings);
+            m_probeSettings = settings;
+        }
+        extra = m_probe->Extradata();
+    }
 
     std::vector<BYTE> format(sizeof(VIDEOINFOHEADER) + extra.size());
     auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(format.data());

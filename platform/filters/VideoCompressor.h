@@ -45,6 +45,11 @@ private:
     void EncodeLoop();
 
     std::optional<media::VideoEncoder> m_encoder;
+    // The encoder opened for the output type, kept for the run when the
+    // settings are still the same: opening one costs its threads' start.
+    std::mutex m_probeLock;
+    std::optional<media::VideoEncoder> m_probe;
+    media::VideoEncodeSettings m_probeSettings;
     Input m_in;
     int64_t m_next = 0;
 
