@@ -70,12 +70,14 @@ STDMETHODIMP Timeline::CreateEmptyNode(IAMTimelineObj** obj, TIMELINE_MAJOR_TYPE
 }
 
 STDMETHODIMP Timeline::AddGroup(IAMTimelineObj* group) {
-    TimelineNode* node = NodeOf(group);
-    if (!node || node->Type() != TIMELINE_MAJOR_TYPE_GROUP) return E_INVALIDARG;
-    if (node->InGroupList()) return E_INVALIDARG;
-    m_groups.push_back(ComPtr<IAMTimelineObj>(group));
-    node->SetInGroupList(true);
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        TimelineNode* node = NodeOf(group);
+        if (!node || node->Type() != TIMELINE_MAJOR_TYPE_GROUP) return E_INVALIDARG;
+        if (node->InGroupList()) return E_INVALIDARG;
+        m_groups.push_back(ComPtr<IAMTimelineObj>(group));
+        node->SetInGroupList(true);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP Timeline::RemGroupFromList(IAMTimelineObj* group) {
@@ -301,8 +303,10 @@ STDMETHODIMP TimelineNode::GetGenID(LONG* id) {
 STDMETHODIMP TimelineNode::GetUserName(BSTR* name) { return OutBstr(m_userName, name); }
 
 STDMETHODIMP TimelineNode::SetUserName(BSTR name) {
-    m_userName = com::U16FromBstr(name);
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        m_userName = com::U16FromBstr(name);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP TimelineNode::GetMuted(BOOL* muted) {
@@ -405,8 +409,10 @@ STDMETHODIMP TimelineNode::GetOutputFPS(double* fps) {
 }
 
 STDMETHODIMP TimelineNode::SetGroupName(BSTR name) {
-    m_groupName = com::U16FromBstr(name);
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        m_groupName = com::U16FromBstr(name);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP TimelineNode::GetGroupName(BSTR* name) { return OutBstr(m_groupName, name); }
@@ -452,16 +458,19 @@ STDMETHODIMP TimelineNode::IsRecompressFormatDirty(BOOL* dirty) {
 // IAMTimelineComp --------------------------------------------------------------------
 
 STDMETHODIMP TimelineNode::VTrackInsBefore(IAMTimelineObj* track, LONG priority) {
-    TimelineNode* node = NodeOf(track);
-    if (!node || node == this) return E_INVALIDARG;
-    if (node->Type() != TIMELINE_MAJOR_TYPE_TRACK && node->Type() != TIMELINE_MAJOR_TYPE_COMPOSITE) return E_INVALIDARG;
-    if (node->Parent()) return E_INVALIDARG;
-    const auto at = priority < 0 || static_cast<size_t>(priority) >= m_children.size()
-                        ? m_children.end()
-                        : m_children.begin() + priority;
-    m_children.insert(at, ComPtr<IAMTimelineObj>(track));
-    node->SetParent(this);
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        TimelineNode* node = NodeOf(track);
+        if (!node || node == this) return E_INVALIDARG;
+        if (node->Type() != TIMELINE_MAJOR_TYPE_TRACK && node->Type() != TIMELINE_MAJOR_TYPE_COMPOSITE)
+            return E_INVALIDARG;
+        if (node->Parent()) return E_INVALIDARG;
+        const auto at = priority < 0 || static_cast<size_t>(priority) >= m_children.size()
+                            ? m_children.end()
+                            : m_children.begin() + priority;
+        m_children.insert(at, ComPtr<IAMTimelineObj>(track));
+        node->SetParent(this);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP TimelineNode::VTrackGetCount(LONG* count) {
@@ -505,19 +514,21 @@ STDMETHODIMP TimelineNode::GetNextVTrack(IAMTimelineObj* track, IAMTimelineObj**
 // IAMTimelineTrack -------------------------------------------------------------------
 
 STDMETHODIMP TimelineNode::SrcAdd(IAMTimelineObj* source) {
-    TimelineNode* node = NodeOf(source);
-    if (!node || node->Type() != TIMELINE_MAJOR_TYPE_SOURCE || node->Parent()) return E_INVALIDARG;
-    // Kept in time order.
-    auto at = m_children.begin();
-    while (at != m_children.end()) {
-        REFERENCE_TIME a = 0, b = 0;
-        (*at)->GetStartStop(&a, &b);
-        if (a > node->m_start) break;
-        ++at;
-    }
-    m_children.insert(at, ComPtr<IAMTimelineObj>(source));
-    node->SetParent(this);
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        TimelineNode* node = NodeOf(source);
+        if (!node || node->Type() != TIMELINE_MAJOR_TYPE_SOURCE || node->Parent()) return E_INVALIDARG;
+        // Kept in time order.
+        auto at = m_children.begin();
+        while (at != m_children.end()) {
+            REFERENCE_TIME a = 0, b = 0;
+            (*at)->GetStartStop(&a, &b);
+            if (a > node->m_start) break;
+            ++at;
+        }
+        m_children.insert(at, ComPtr<IAMTimelineObj>(source));
+        node->SetParent(this);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP TimelineNode::GetNextSrc(IAMTimelineObj** source, REFERENCE_TIME* inOut) {
@@ -611,8 +622,10 @@ STDMETHODIMP TimelineNode::GetMediaLength2(REFTIME* length) {
 STDMETHODIMP TimelineNode::GetMediaName(BSTR* name) { return OutBstr(m_mediaName, name); }
 
 STDMETHODIMP TimelineNode::SetMediaName(BSTR name) {
-    m_mediaName = com::U16FromBstr(name);
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        m_mediaName = com::U16FromBstr(name);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP TimelineNode::GetStreamNumber(LONG* number) {
