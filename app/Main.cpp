@@ -14,6 +14,7 @@
 #include "app/about.h"
 #include "app/option.h"
 #include "framework/com/Bstr.h"
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/IniFiles.h"
 
@@ -158,39 +159,41 @@ void TMainForm::BuildNote() {
 // The links read on from the end of the note's last line, as one sentence.
 void TMainForm::PlaceNoteLinks() {
     const String& text = labNote->Caption();
-    const HDC dc = GetDC(nullptr);
-    const HGDIOBJ old = SelectObject(dc, labNote->Font().Handle());
-    // The label's own wrapping: the height of a text at the label's width.
-    auto height = [&](const String& s) {
-        RECT r{0, 0, labNote->Width(), 0};
-        DrawTextW(dc, com::W(s), static_cast<int>(s.size()), &r, DT_EXPANDTABS | DT_WORDBREAK | DT_CALCRECT);
-        return static_cast<int>(r.bottom - r.top);
-    };
-    auto width = [&](const String& s) {
-        SIZE size{};
-        GetTextExtentPoint32W(dc, com::W(s), static_cast<int>(s.size()), &size);
-        return static_cast<int>(size.cx);
-    };
-    const int lineHeight = height(u" ");
-    const int textHeight = height(text);
-    // The last line begins at the first word that brings the text to its
-    // full height.
-    size_t lastLine = 0;
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find(u' ', start);
-        if (end == String::npos) end = text.size();
-        if (height(text.substr(0, end)) == textHeight) {
-            lastLine = start;
-            break;
+    int lineHeight = 0, textHeight = 0, top = 0, hereLeft = 0, gap = 0;
+    {
+        const com::WindowDc screen(nullptr);
+        const HDC dc = screen.Get();
+        const com::SelectedObject font(dc, labNote->Font().Handle());
+        // The label's own wrapping: the height of a text at the label's width.
+        auto height = [&](const String& s) {
+            RECT r{0, 0, labNote->Width(), 0};
+            DrawTextW(dc, com::W(s), static_cast<int>(s.size()), &r, DT_EXPANDTABS | DT_WORDBREAK | DT_CALCRECT);
+            return static_cast<int>(r.bottom - r.top);
+        };
+        auto width = [&](const String& s) {
+            SIZE size{};
+            GetTextExtentPoint32W(dc, com::W(s), static_cast<int>(s.size()), &size);
+            return static_cast<int>(size.cx);
+        };
+        lineHeight = height(u" ");
+        textHeight = height(text);
+        // The last line begins at the first word that brings the text to its
+        // full height.
+        size_t lastLine = 0;
+        for (size_t start = 0; start < text.size();) {
+            size_t end = text.find(u' ', start);
+            if (end == String::npos) end = text.size();
+            if (height(text.substr(0, end)) == textHeight) {
+                lastLine = start;
+                break;
+            }
+            start = text.find_first_not_of(u' ', end);
+            if (start == String::npos) break;
         }
-        start = text.find_first_not_of(u' ', end);
-        if (start == String::npos) break;
+        top = labNote->Top() + textHeight - lineHeight;
+        hereLeft = labNote->Left() + width(text.substr(lastLine));
+        gap = width(u" ");
     }
-    const int top = labNote->Top() + textHeight - lineHeight;
-    const int hereLeft = labNote->Left() + width(text.substr(lastLine));
-    const int gap = width(u" ");
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
 
     labHere->SetBounds(hereLeft, top, labHere->Width(), labHere->Height());
     int moreLeft = labHere->Left() + labHere->Width() + gap;

@@ -1,6 +1,7 @@
 #include "convctl/MediaObjectFactory.h"
 
 #include "framework/com/Module.h"
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 
 namespace convctl {
@@ -35,10 +36,8 @@ HRESULT MediaObjectFactory::CreateMpegEncoder(IBaseFilter** out) {
 }
 
 int MediaObjectFactory::ScreenBitsPerPixel() {
-    const HDC screen = GetDC(nullptr);
-    const int bits = GetDeviceCaps(screen, BITSPIXEL);
-    ReleaseDC(nullptr, screen);
-    return bits;
+    const com::WindowDc screen(nullptr);
+    return GetDeviceCaps(screen.Get(), BITSPIXEL);
 }
 
 HRESULT MediaObjectFactory::CreateProfileManager(IWMProfileManager** out) {

@@ -8,6 +8,7 @@
 #include "framework/com/ClassFactory.h"
 #include "framework/com/ComPtr.h"
 #include "framework/com/Module.h"
+#include "framework/com/Owners.h"
 #include "framework/com/Registrar.h"
 #include "framework/com/WinText.h"
 #include "platform/ClassIds.h"
@@ -86,7 +87,7 @@ std::vector<com::InprocServerEntry> Servers() {
 // The compressors in the system's compressor categories, where the device
 // enumerator lists them; never picked by intelligent connect.
 HRESULT RegisterCompressors(bool install) {
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const com::ComInit init;
     com::ComPtr<IFilterMapper2> mapper;
     HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
                                   mapper.PutVoid());
@@ -119,8 +120,6 @@ HRESULT RegisterCompressors(bool install) {
     for (size_t i = 0; i < plat::kAudioCompressorCount; ++i)
         each(CLSID_AudioCompressorCategory, plat::kAudioCompressorClsids[i], media::AudioCodecs()[i].key,
              media::AudioCodecs()[i].friendlyName, MEDIATYPE_Audio, MEDIASUBTYPE_PCM);
-    mapper = nullptr;
-    if (SUCCEEDED(init)) CoUninitialize();
     return install ? hr : S_OK;
 }
 
@@ -183,15 +182,19 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
 STDAPI DllCanUnloadNow() { return com::CanUnloadNow(); }
 
 STDAPI DllRegisterServer() {
-    const std::vector<com::InprocServerEntry> servers = Servers();
-    HRESULT hr = com::RegisterInprocServers(com::Module::Instance(), servers.data(), servers.size(), true);
-    if (SUCCEEDED(hr)) hr = RegisterCompressors(true);
-    return FAILED(hr) ? hr : InstallRuntimeFiles(true);
+    return com::ComGuard([&]() -> HRESULT {
+        const std::vector<com::InprocServerEntry> servers = Servers();
+        HRESULT hr = com::RegisterInprocServers(com::Module::Instance(), servers.data(), servers.size(), true);
+        if (SUCCEEDED(hr)) hr = RegisterCompressors(true);
+        return FAILED(hr) ? hr : InstallRuntimeFiles(true);
+    });
 }
 
 STDAPI DllUnregisterServer() {
-    InstallRuntimeFiles(false);
-    RegisterCompressors(false);
-    const std::vector<com::InprocServerEntry> servers = Servers();
-    return com::RegisterInprocServers(com::Module::Instance(), servers.data(), servers.size(), false);
+    return com::ComGuard([&]() -> HRESULT {
+        InstallRuntimeFiles(false);
+        RegisterCompressors(false);
+        const std::vector<com::InprocServerEntry> servers = Servers();
+        return com::RegisterInprocServers(com::Module::Instance(), servers.data(), servers.size(), false);
+    });
 }

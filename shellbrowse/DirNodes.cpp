@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "shellbrowse/ShellRoutines.h"
 #include "shellbrowse/ShellText.h"
@@ -37,16 +38,15 @@ TTreeNode* AddDirRoot(TCustomTreeView& tree) {
     tree.Items().BeginUpdate();
     tree.Items().Clear();
     TTreeNode* root = nullptr;
-    LPITEMIDLIST drives = nullptr;
-    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &drives))) {
+    com::Pidl drives;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, drives.Put()))) {
         SHFILEINFOW info{};
-        if (SHGetFileInfoW(reinterpret_cast<LPCWSTR>(drives), 0, &info, sizeof info,
+        if (SHGetFileInfoW(reinterpret_cast<LPCWSTR>(drives.Get()), 0, &info, sizeof info,
                            SHGFI_PIDL | SHGFI_DISPLAYNAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON)) {
             root = tree.Items().Add(nullptr, com::U16(info.szDisplayName));
             root->SetImageIndex(info.iIcon);
             root->SetSelectedIndex(info.iIcon);
         }
-        CoTaskMemFree(drives);
     }
     tree.Items().EndUpdate();
     return root;

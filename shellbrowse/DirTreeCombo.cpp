@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "shellbrowse/DirNodes.h"
 #include "shellbrowse/ShellExplorer.h"
@@ -161,23 +162,22 @@ void TDirTreeCombo::CreateParams(forms::TCreateParams& p) {
 
 void TDirTreeCombo::InitializeWnd() {
     TCustomEdit::InitializeWnd();
-    const HBITMAP arrow = LoadBitmapW(nullptr, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(OBM_COMBO)));
+    const com::GdiBitmap arrow(LoadBitmapW(nullptr, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(OBM_COMBO))));
     if (arrow) {
         // A black arrow and bar on white; one white row more below, since
         // the button takes the bottom-left pixel's colour for transparent.
         BITMAP info{};
-        GetObjectW(arrow, sizeof info, &info);
+        GetObjectW(arrow.Get(), sizeof info, &info);
         forms::TBitmap glyph(info.bmWidth, info.bmHeight + 1);
         const HDC target = glyph.Canvas().Handle();
         PatBlt(target, 0, 0, info.bmWidth, info.bmHeight + 1, WHITENESS);
         SetTextColor(target, RGB(0, 0, 0));
         SetBkColor(target, RGB(255, 255, 255));
-        const HDC source = CreateCompatibleDC(nullptr);
-        const HGDIOBJ old = SelectObject(source, arrow);
-        BitBlt(target, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
-        SelectObject(source, old);
-        DeleteDC(source);
-        DeleteObject(arrow);
+        {
+            const com::MemoryDc source;
+            const com::SelectedObject selected(source.Get(), arrow.Get());
+            BitBlt(target, 0, 0, info.bmWidth, info.bmHeight, source.Get(), 0, 0, SRCCOPY);
+        }
         m_button->SetGlyph(glyph);
         m_button->SetNumGlyphs(1);
     }
@@ -413,9 +413,8 @@ void TDirTreeCombo::WndProc(forms::TMessage& m) {
     case WM_PAINT: {
         TCustomEdit::WndProc(m);
         if (m_iconIndex >= 0 && m_iconIndex < m_images->Count()) {
-            const HDC dc = GetDC(m_handle);
-            ImageList_Draw(m_images->Handle(), m_iconIndex, dc, 5, ClientHeight() / 2 - 8, ILD_TRANSPARENT);
-            ReleaseDC(m_handle, dc);
+            const com::WindowDc dc(m_handle);
+            ImageList_Draw(m_images->Handle(), m_iconIndex, dc.Get(), 5, ClientHeight() / 2 - 8, ILD_TRANSPARENT);
         }
         return;
     }

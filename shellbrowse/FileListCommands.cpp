@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/WinStreams.h"
 #include "shellbrowse/ShellExplorer.h"
@@ -26,21 +27,17 @@ HBITMAP LoadMenuBitmap(const char16_t* name) {
 
 // A small system icon drawn on the menu's colour, for a menu item.
 HBITMAP IconBitmap(int iconIndex) {
-    const HDC screen = GetDC(nullptr);
-    const HDC dc = CreateCompatibleDC(screen);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, 16, 16);
-    ReleaseDC(nullptr, screen);
-    if (!bitmap) {
-        DeleteDC(dc);
-        return nullptr;
+    const com::WindowDc screen(nullptr);
+    const com::MemoryDc dc(screen.Get());
+    com::GdiBitmap bitmap(CreateCompatibleBitmap(screen.Get(), 16, 16));
+    if (!bitmap) return nullptr;
+    {
+        const com::SelectedObject selected(dc.Get(), bitmap.Get());
+        RECT r{0, 0, 16, 16};
+        FillRect(dc.Get(), &r, GetSysColorBrush(COLOR_MENU));
+        ImageList_Draw(SystemSmallImages(), iconIndex, dc.Get(), 0, 0, ILD_TRANSPARENT);
     }
-    const HGDIOBJ old = SelectObject(dc, bitmap);
-    RECT r{0, 0, 16, 16};
-    FillRect(dc, &r, GetSysColorBrush(COLOR_MENU));
-    ImageList_Draw(SystemSmallImages(), iconIndex, dc, 0, 0, ILD_TRANSPARENT);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    return bitmap;
+    return bitmap.Detach();
 }
 
 String SubItemOf(TListItem* item, int index) {
@@ -171,12 +168,12 @@ TFileListPopup::~TFileListPopup() {
 }
 
 void TFileListPopup::AddSendToEntries(TMenuItem* sendTo) {
-    LPITEMIDLIST pidl = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_SENDTO, &pidl)) || !pidl) return;
     WCHAR buffer[MAX_PATH + 1] = {};
-    const bool found = SHGetPathFromIDListW(pidl, buffer) != FALSE;
-    CoTaskMemFree(pidl);
-    if (!found) return;
+    {
+        com::Pidl pidl;
+        if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_SENDTO, pidl.Put())) || !pidl) return;
+        if (!SHGetPathFromIDListW(pidl.Get(), buffer)) return;
+    }
     const String folder = IncludeTrailingSlash(com::U16(buffer));
     WIN32_FIND_DATAW data;
     const HANDLE find = FindFirstFileW(com::W(folder + u"*.LNK"), &data);

@@ -147,9 +147,9 @@ String TBrowseFolderDialog::FittedStatusText() {
     HWND status = nullptr;
     if (m_dialog) EnumChildWindows(m_dialog, &FindStatusLine, reinterpret_cast<LPARAM>(&status));
     if (!m_fitStatusText || !status || m_statusText.empty()) return m_statusText;
-    const HDC dc = GetDC(status);
-    const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(status, WM_GETFONT, 0, 0));
-    const HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    const com::WindowDc statusDc(status);
+    const HDC dc = statusDc.Get();
+    const com::SelectedObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(status, WM_GETFONT, 0, 0)));
     auto measure = [dc](const String& text) {
         SIZE size{};
         if (!GetTextExtentPoint32W(dc, com::W(text), static_cast<int>(text.size()), &size)) return 0;
@@ -158,11 +158,8 @@ String TBrowseFolderDialog::FittedStatusText() {
     RECT r{};
     GetWindowRect(status, &r);
     const int width = r.right - r.left;
-    const String fitted = IsDirectory(m_statusText) ? FitPathText(m_statusText, width, measure)
-                                                    : FitPlainText(m_statusText, width, measure);
-    if (old) SelectObject(dc, old);
-    ReleaseDC(status, dc);
-    return fitted;
+    return IsDirectory(m_statusText) ? FitPathText(m_statusText, width, measure)
+                                     : FitPlainText(m_statusText, width, measure);
 }
 
 void TBrowseFolderDialog::SendStatusText() {

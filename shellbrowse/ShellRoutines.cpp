@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <winnetwk.h>
 
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/Forms.h"
 
@@ -70,12 +71,6 @@ bool ShellFileOperation(HWND, UINT operation, const String& from, const String& 
 
 namespace {
 
-// Frees a shell item list with the shell's allocator.
-struct PidlOwner {
-    LPITEMIDLIST pidl = nullptr;
-    ~PidlOwner() { CoTaskMemFree(pidl); }
-};
-
 class CriticalErrorsOff {
 public:
     CriticalErrorsOff() : m_old(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
@@ -105,11 +100,10 @@ bool BrowseFolder(HWND owner, String& path) {
     BROWSEINFOW info{};
     info.hwndOwner = owner;
     info.lpszTitle = L"Please specify a directory";
-    PidlOwner item;
-    item.pidl = SHBrowseForFolderW(&info);
-    if (!item.pidl) return false;
+    const com::Pidl item(SHBrowseForFolderW(&info));
+    if (!item) return false;
     WCHAR buffer[MAX_PATH + 1] = {};
-    if (!SHGetPathFromIDListW(item.pidl, buffer)) return false;
+    if (!SHGetPathFromIDListW(item.Get(), buffer)) return false;
     path = IncludeTrailingSlash(com::U16(buffer));
     return true;
 }

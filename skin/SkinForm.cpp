@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/ExtCtrls.h"
 #include "framework/forms/Forms.h"
@@ -104,14 +105,14 @@ bool TWinSysButton::IsIcon() const { return Element.Action == 3 || Element.Actio
 
 void TWinSysButton::Paint() {
     if (!Visible || !m_form.NonClientSkinned()) return;
-    const HDC dc = GetWindowDC(m_form.Handle);
+    const com::WindowDc windowDc(m_form.Handle, com::WindowDc::Whole);
+    const HDC dc = windowDc.Get();
     if (!dc) return;
     if (IsIcon()) {
         DrawStripFrame(dc, Rect, m_form.IconBitmap(), true, 1, 1);
     } else if (forms::TBitmap* strip = m_form.SkinData->Picture(Element.Bitmap)) {
         DrawStripFrame(dc, Rect, *strip, true, Element.FrameCount, StateButtonFrame(State, Element.Visibility == 100));
     }
-    ReleaseDC(m_form.Handle, dc);
 }
 
 void TWinSysButton::PaintTitle(HDC dc, bool active) {
@@ -587,19 +588,18 @@ void TSkinForm::UpdateRegion() {
     if (m_regionSet && W == m_regionWidth && H == m_regionHeight && WindowKind != 2 && SkinState != 3) return;
     const SkinElements& e = SkinData->Elements();
     auto transparent = [](const std::unique_ptr<TDataSkinBorder>& b) { return b && b->Trans != 0; };
-    HRGN region = nullptr;
+    com::GdiRegion region;
     if (!transparent(e.BorderLeft) && !transparent(e.BorderRight) && !transparent(e.BorderTop) &&
         !transparent(e.BorderBottom)) {
-        region = CreateRectRgn(0, 0, W, H);
+        region.Reset(CreateRectRgn(0, 0, W, H));
     } else {
         m_regionWidth = W;
         m_regionHeight = H;
-        region = CreateRectRgn(BorderLeft, BorderTop, W - BorderRight, H - BorderBottom);
+        region.Reset(CreateRectRgn(BorderLeft, BorderTop, W - BorderRight, H - BorderBottom));
         if (BorderKind != 2) {
-            auto add = [&](HRGN part) {
-                if (!part) return;
-                CombineRgn(region, region, part, RGN_OR);
-                DeleteObject(part);
+            auto add = [&](HRGN made) {
+                const com::GdiRegion part(made);
+                if (part) CombineRgn(region.Get(), region.Get(), part.Get(), RGN_OR);
             };
             add(BorderRegion(1, Rect(0, 0, BorderLeft, H), transparent(e.BorderLeft) && H > 1));
             add(BorderRegion(2, Rect(W - BorderRight, 0, W, H), transparent(e.BorderRight) && H > 1));
@@ -615,16 +615,11 @@ void TSkinForm::UpdateRegion() {
     // A region like the one in place is not set again: setting it redraws
     // the whole window.
     if (m_regionSet) {
-        const HRGN current = CreateRectRgn(0, 0, 0, 0);
-        const bool same = GetWindowRgn(Handle, current) != ERROR && EqualRgn(current, region);
-        DeleteObject(current);
-        if (same) {
-            DeleteObject(region);
-            return;
-        }
+        const com::GdiRegion current(CreateRectRgn(0, 0, 0, 0));
+        if (GetWindowRgn(Handle, current.Get()) != ERROR && EqualRgn(current.Get(), region.Get())) return;
     }
     // The window owns the region from here on.
-    SetWindowRgn(Handle, region, TRUE);
+    SetWindowRgn(Handle, region.Detach(), TRUE);
     m_regionSet = true;
 }
 
@@ -746,9 +741,8 @@ void TSkinForm::PaintMenuBand(HDC dc, int width) {
 }
 
 void TSkinForm::RepaintFrame() {
-    const HDC dc = GetWindowDC(Handle);
-    PaintNC(dc);
-    ReleaseDC(Handle, dc);
+    const com::WindowDc dc(Handle, com::WindowDc::Whole);
+    PaintNC(dc.Get());
 }
 
 void TSkinForm::PaintNC(HDC dc) {

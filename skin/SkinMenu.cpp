@@ -1,5 +1,6 @@
 #include "skin/SkinMenu.h"
 
+#include "framework/com/Owners.h"
 #include "framework/forms/Forms.h"
 #include "skin/SkinData.h"
 #include "skin/SkinImage.h"
@@ -76,7 +77,8 @@ bool TSkinPopupMenu::PaintBorder() {
                                     false, element->Tile == 1, 1, 1);
     m_background.Assign(*made);
     if (!m_menuHandle) PendingPopup = this;
-    const HDC dc = GetWindowDC(m_handle);
+    const com::WindowDc windowDc(m_handle, com::WindowDc::Whole);
+    const HDC dc = windowDc.Get();
     if (!dc) return true;
     const HDC src = m_background.Canvas().Handle();
     const int e = 3;
@@ -84,7 +86,6 @@ bool TSkinPopupMenu::PaintBorder() {
     BitBlt(dc, 0, h - e, w, e, src, 0, h - e, SRCCOPY);
     BitBlt(dc, 0, e, e, h - 2 * e, src, 0, e, SRCCOPY);
     BitBlt(dc, w - e, e, e, h - 2 * e, src, w - e, e, SRCCOPY);
-    ReleaseDC(m_handle, dc);
     return true;
 }
 

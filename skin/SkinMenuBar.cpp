@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/Forms.h"
 #include "skin/SkinData.h"
@@ -138,7 +139,8 @@ void TMenuBtn::Paint() {
     if (!Visible || !m_form.NonClientSkinned() || !m_form.SkinData) return;
     const int w = Rect.right - Rect.left, h = Rect.bottom - Rect.top;
     if (w <= 0 || h <= 0) return;
-    const HDC dc = GetWindowDC(m_form.Handle);
+    const com::WindowDc windowDc(m_form.Handle, com::WindowDc::Whole);
+    const HDC dc = windowDc.Get();
     if (!dc) return;
     forms::TBitmap& back = m_bar.Background();
     const RECT bar = m_bar.BarRect();
@@ -158,7 +160,6 @@ void TMenuBtn::Paint() {
     SetTextColor(dc, oldColour);
     SetBkMode(dc, oldMode);
     if (oldFont) SelectObject(dc, oldFont);
-    ReleaseDC(m_form.Handle, dc);
 }
 
 // ---- The bar ----------------------------------------------------------------------------

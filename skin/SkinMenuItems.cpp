@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/ExtCtrls.h"
 #include "framework/forms/Forms.h"
@@ -199,17 +200,16 @@ bool MenuItemMessage(TSkinForm& form, forms::TMessage& m) {
         if (!d || d->CtlType != ODT_MENU) return false;
         const int margin = LeftMargin(form.SkinData);
         if (forms::TMenuItem* item = forms::TMenuItem::FindByCommand(d->itemID)) {
-            const HDC dc = CreateCompatibleDC(nullptr);
-            const HFONT font = CreateMenuFont(false);
-            const HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
-            forms::TCanvas canvas;
-            canvas.SetHandle(dc);
             int w = 0, h = 0;
-            item->DefaultMeasureItem(canvas, w, h);
-            canvas.SetHandle(nullptr);
-            if (old) SelectObject(dc, old);
-            if (font) DeleteObject(font);
-            DeleteDC(dc);
+            {
+                const com::MemoryDc dc;
+                const com::GdiFont font(CreateMenuFont(false));
+                const com::SelectedObject selected(dc.Get(), font.Get());
+                forms::TCanvas canvas;
+                canvas.SetHandle(dc.Get());
+                item->DefaultMeasureItem(canvas, w, h);
+                canvas.SetHandle(nullptr);
+            }
             forms::TMenu* menu = item->ParentMenu();
             w += margin + 10 + (menu && menu->Images() ? 0 : 25);
             d->itemWidth = static_cast<UINT>(w);
@@ -295,18 +295,18 @@ void DrawContent(HDC dc, const TSkinData& data, const MenuItemFacts& f, bool sel
             forms::TBitmap mark;
             mark.SetPixelFormat(forms::TPixelFormat::pf24bit);
             mark.SetSize(bm.bmWidth, bm.bmHeight);
-            const HDC src = CreateCompatibleDC(dc);
-            const HGDIOBJ old = SelectObject(src, check);
-            BitBlt(mark.Canvas().Handle(), 0, 0, bm.bmWidth, bm.bmHeight, src, 0, 0, SRCCOPY);
-            SelectObject(src, old);
-            DeleteDC(src);
+            {
+                const com::MemoryDc src(dc);
+                const com::SelectedObject selected(src.Get(), check);
+                BitBlt(mark.Canvas().Handle(), 0, 0, bm.bmWidth, bm.bmHeight, src.Get(), 0, 0, SRCCOPY);
+            }
             const int x = box.left + (glyph - bm.bmWidth) / 2 + 1, y = box.top + (glyph - bm.bmHeight) / 2 + 1;
             // The mark's white is its background.
             TransparentBlit(dc, RECT{x, y, x + bm.bmWidth, y + bm.bmHeight}, mark, RGB(255, 255, 255));
         }
     }
-    const HFONT font = CreateMenuFont(f.isDefault);
-    const HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
+    const com::GdiFont font(CreateMenuFont(f.isDefault));
+    const com::SelectedObject selectedFont(dc, font.Get());
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     COLORREF colour = selected ? MenuColourOf(e.HilightTextColour) : MenuColourOf(e.MenuTextColour);
     if (!f.enabled) {
@@ -329,8 +329,6 @@ void DrawContent(HDC dc, const TSkinData& data, const MenuItemFacts& f, bool sel
     }
     SetTextColor(dc, oldColour);
     SetBkMode(dc, oldMode);
-    if (oldFont) SelectObject(dc, oldFont);
-    if (font) DeleteObject(font);
 }
 
 }  // namespace

@@ -68,10 +68,12 @@ private:
 };
 
 // A window's DC, or the screen's for a null window (GetDC), released with
-// ReleaseDC.
+// ReleaseDC. Whole: the DC of the whole window, frame included (GetWindowDC).
 class WindowDc {
 public:
-    explicit WindowDc(HWND window) : m_window(window), m_dc(GetDC(window)) {}
+    enum Area { Client, Whole };
+    explicit WindowDc(HWND window, Area area = Client)
+        : m_window(window), m_dc(area == Whole ? GetWindowDC(window) : GetDC(window)) {}
     WindowDc(const WindowDc&) = delete;
     WindowDc& operator=(const WindowDc&) = delete;
     ~WindowDc() {

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/Menus.h"
 
@@ -1013,14 +1014,8 @@ void TWinControl::WndProc(TMessage& m) {
         DefaultHandler(m);
         if (m.Msg == WM_PAINT && std::any_of(m_controls.begin(), m_controls.end(),
                         [](TControl* c) { return !dynamic_cast<TWinControl*>(c) && c->Visible(); })) {
-            const HDC dc = GetDC(m_handle);
-            try {
-                PaintGraphicControls(dc);
-            } catch (...) {
-                ReleaseDC(m_handle, dc);
-                throw;
-            }
-            ReleaseDC(m_handle, dc);
+            const com::WindowDc dc(m_handle);
+            PaintGraphicControls(dc.Get());
         }
         return;
     case WM_SIZE:

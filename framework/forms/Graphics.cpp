@@ -39,9 +39,8 @@ namespace {
 
 int ScreenPixelsPerInch() {
     static const int ppi = [] {
-        const HDC dc = GetDC(nullptr);
-        const int v = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-        if (dc) ReleaseDC(nullptr, dc);
+        const com::WindowDc dc(nullptr);
+        const int v = dc ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
         return v > 0 ? v : 96;
     }();
     return ppi;
@@ -484,13 +483,10 @@ TBitmap::~TBitmap() {
 
 void TBitmap::FreeImage() {
     if (m_canvas) m_canvas->FreeContext();
-    if (m_dib) DeleteObject(m_dib);
-    if (m_palette) DeleteObject(m_palette);
-    if (m_mask) DeleteObject(m_mask);
-    m_dib = nullptr;
+    m_dib.Reset();
     m_bits = nullptr;
-    m_palette = nullptr;
-    m_mask = nullptr;
+    m_palette.Reset();
+    m_mask.Reset();
 }
 
 int TBitmap::BitsPerPixel() const { return BitsOf(m_format); }
@@ -500,7 +496,7 @@ void TBitmap::Allocate(int width, int height, TPixelFormat format, const std::ve
         static_cast<long long>(width) * height > kMaxPixels)
         throw EInvalidGraphic("Invalid image dimensions");
     const int bits = BitsOf(format);
-    HBITMAP dib = nullptr;
+    com::GdiBitmap dib;
     uint8_t* bitsPtr = nullptr;
     std::vector<RGBQUAD> table = bits <= 8 ? colors : std::vector<RGBQUAD>();
     if (bits <= 8 && table.empty()) table = DefaultColors(bits);
@@ -509,68 +505,64 @@ void TBitmap::Allocate(int width, int height, TPixelFormat format, const std::ve
         std::vector<uint8_t> info = DibInfo(width, height, bits, BI_RGB, table.size());
         if (!table.empty()) std::memcpy(info.data() + sizeof(BITMAPINFOHEADER), table.data(), table.size() * 4);
         void* p = nullptr;
-        dib = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS, &p, nullptr,
-                               0);
+        dib.Reset(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS, &p,
+                                   nullptr, 0));
         if (!dib || !p) throw EOutOfResources("Failed to allocate memory for the bitmap");
         bitsPtr = static_cast<uint8_t*>(p);
         std::memset(bitsPtr, 0, static_cast<size_t>(StrideOf(width, bits)) * height);
     }
+    // Nothing below throws: the old image goes only once the new one stands.
     FreeImage();
-    m_dib = dib;
+    m_dib = std::move(dib);
     m_bits = bitsPtr;
     m_width = width;
     m_height = height;
     m_format = FormatOf(bits);
     m_stride = StrideOf(width, bits);
-    m_colors = table;
+    m_colors = std::move(table);
     m_importantColors = 0;
 }
 
 void TBitmap::SetSize(int width, int height) {
     if (width == m_width && height == m_height && (m_dib || width == 0 || height == 0)) return;
-    HBITMAP old = m_dib;
+    com::GdiBitmap old = std::move(m_dib);  // keep the old picture while the new one is made
     const int oldW = m_width, oldH = m_height;
-    m_dib = nullptr;  // keep the old picture while the new one is made
     if (m_canvas) m_canvas->FreeContext();
     try {
         Allocate(width, height, m_format, m_colors);
     } catch (...) {
-        m_dib = old;
+        m_dib = std::move(old);
         throw;
     }
     if (old && m_dib) {
-        MemoryDc src(old), dst(m_dib);
+        MemoryDc src(old.Get()), dst(m_dib.Get());
         BitBlt(dst.dc, 0, 0, std::min(oldW, width), std::min(oldH, height), src.dc, 0, 0, SRCCOPY);
     }
-    if (old) DeleteObject(old);
+    old.Reset();
     Modified();
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat format) {
     if (format == TPixelFormat::pfDevice || format == TPixelFormat::pfCustom) format = TPixelFormat::pf24bit;
     if (FormatOf(BitsOf(format)) == m_format) return;
-    HBITMAP old = m_dib;
-    m_dib = nullptr;
+    com::GdiBitmap old = std::move(m_dib);
     if (m_canvas) m_canvas->FreeContext();
     try {
         Allocate(m_width, m_height, format, {});
     } catch (...) {
-        m_dib = old;
+        m_dib = std::move(old);
         throw;
     }
     if (old && m_dib) {
-        MemoryDc src(old), dst(m_dib);
+        MemoryDc src(old.Get()), dst(m_dib.Get());
         BitBlt(dst.dc, 0, 0, m_width, m_height, src.dc, 0, 0, SRCCOPY);
     }
-    if (old) DeleteObject(old);
+    old.Reset();
     Modified();
 }
 
 void TBitmap::Modified() {
-    if (m_mask) {
-        DeleteObject(m_mask);
-        m_mask = nullptr;
-    }
+    m_mask.Reset();
     Changed();
 }
 
@@ -581,7 +573,7 @@ TCanvas& TBitmap::Canvas() {
 
 HBITMAP TBitmap::Handle() {
     if (!m_dib && m_width > 0 && m_height > 0) Allocate(m_width, m_height, m_format, m_colors);
-    return m_dib;
+    return m_dib.Get();
 }
 
 void* TBitmap::ScanLine(int row) {
@@ -597,13 +589,10 @@ void TBitmap::SetColorTable(const std::vector<RGBQUAD>& colors) {
     m_importantColors = 0;
     if (m_colors.size() > (1u << BitsOf(m_format))) m_colors.resize(1u << BitsOf(m_format));
     if (Handle()) {
-        MemoryDc dc(m_dib);
+        MemoryDc dc(m_dib.Get());
         SetDIBColorTable(dc.dc, 0, static_cast<UINT>(m_colors.size()), m_colors.data());
     }
-    if (m_palette) {
-        DeleteObject(m_palette);
-        m_palette = nullptr;
-    }
+    m_palette.Reset();
     SetPaletteModified(true);
     Modified();
 }
@@ -617,9 +606,9 @@ HPALETTE TBitmap::Palette() {
         lp->palNumEntries = static_cast<WORD>(count);
         for (size_t i = 0; i < count; ++i)
             lp->palPalEntry[i] = PALETTEENTRY{m_colors[i].rgbRed, m_colors[i].rgbGreen, m_colors[i].rgbBlue, 0};
-        m_palette = CreatePalette(lp);
+        m_palette.Reset(CreatePalette(lp));
     }
-    return m_palette;
+    return m_palette.Get();
 }
 
 void TBitmap::SetPalette(HPALETTE palette) {
@@ -646,20 +635,20 @@ void TBitmap::SetTransparentColor(TColor color) {
 }
 
 HBITMAP TBitmap::MaskHandle() {
-    if (m_mask || Empty()) return m_mask;
+    if (m_mask || Empty()) return m_mask.Get();
     const COLORREF key = ColorToRGB(TransparentColor());
     const HDC src = Canvas().Handle();
-    HBITMAP mask = CreateBitmap(m_width, m_height, 1, 1, nullptr);
+    com::GdiBitmap mask(CreateBitmap(m_width, m_height, 1, 1, nullptr));
     if (!mask) throw EOutOfResources("Out of system resources (mask)");
     {
-        MemoryDc dst(mask);
+        MemoryDc dst(mask.Get());
         // Colour-to-monochrome blits turn the source's background colour white.
         const COLORREF oldBk = SetBkColor(src, key);
         BitBlt(dst.dc, 0, 0, m_width, m_height, src, 0, 0, SRCCOPY);
         SetBkColor(src, oldBk);
     }
-    m_mask = mask;
-    return m_mask;
+    m_mask = std::move(mask);
+    return m_mask.Get();
 }
 
 void TBitmap::Mask(TColor transparentColor) {
@@ -790,10 +779,9 @@ void TBitmap::LoadDib(const uint8_t* data, size_t size, bool withFileHeader) {
             std::memcpy(info.data() + at, &c, 4);
             at += 4;
         }
-        const HDC screen = GetDC(nullptr);
-        const int rows = SetDIBits(screen, m_dib, 0, static_cast<UINT>(absHeight), src,
+        const com::WindowDc screen(nullptr);
+        const int rows = SetDIBits(screen.Get(), m_dib.Get(), 0, static_cast<UINT>(absHeight), src,
                                    reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS);
-        ReleaseDC(nullptr, screen);
         if (rows <= 0) InvalidBitmap();
     }
     Modified();

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <vector>
 
+#include "framework/com/Owners.h"
 #include "framework/forms/Component.h"
 #include "framework/forms/Streams.h"
 
@@ -324,13 +325,13 @@ private:
     int m_width = 0;
     int m_height = 0;
     TPixelFormat m_format = TPixelFormat::pf24bit;
-    HBITMAP m_dib = nullptr;
+    com::GdiBitmap m_dib;
     uint8_t* m_bits = nullptr;
     int m_stride = 0;
     std::vector<RGBQUAD> m_colors;
     int m_importantColors = 0;  // 0: all of m_colors
-    HPALETTE m_palette = nullptr;
-    HBITMAP m_mask = nullptr;
+    com::GdiPalette m_palette;
+    com::GdiBitmap m_mask;
     TColor m_transparentColor = clDefault;
     TTransparentMode m_transparentMode = TTransparentMode::tmAuto;
     std::unique_ptr<TBitmapCanvas> m_canvas;

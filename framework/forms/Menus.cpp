@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/Controls.h"
 #include "framework/forms/ImgList.h"
@@ -302,12 +303,12 @@ bool MenuOwnerDrawMessage(TMessage& m) {
         TCanvas canvas;
         canvas.SetHandle(d->hDC);
         const int saved = SaveDC(d->hDC);
-        const HFONT font = NewMenuFont();
-        if (font) SelectObject(d->hDC, font);
+        // A throwing draw handler still gets the font deselected and freed.
+        const com::GdiFont font(NewMenuFont());
+        const com::SelectedObject selected(d->hDC, font.Get());
         item->AdvancedDrawItem(canvas, d->rcItem, (d->itemState & ODS_SELECTED) != 0);
         canvas.SetHandle(nullptr);
         RestoreDC(d->hDC, saved);
-        if (font) DeleteObject(font);
         m.Result = TRUE;
         return true;
     }

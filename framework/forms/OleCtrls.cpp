@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "framework/com/ComObject.h"
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 
 namespace forms {
@@ -235,9 +236,9 @@ void TOleControl::CreateControl() {
         m_object = nullptr;
         throw EOleSysError(hr, std::string("Cannot create the control of ") + ClassName());
     }
-    m_site = new Site(this);
     try {
-        hr = m_object->SetClientSite(m_site);
+        m_site = com::MakeObject<Site>(this);
+        hr = m_object->SetClientSite(m_site.Get());
         if (FAILED(hr)) throw EOleSysError(hr, "The control refused its site");
         com::ComPtr<IPersistStreamInit> persist;
         if (SUCCEEDED(m_object->QueryInterface(IID_IPersistStreamInit, persist.PutVoid()))) persist->InitNew();
@@ -245,18 +246,20 @@ void TOleControl::CreateControl() {
             com::ComPtr<IConnectionPointContainer> container;
             if (SUCCEEDED(m_object->QueryInterface(IID_IConnectionPointContainer, container.PutVoid())) &&
                 SUCCEEDED(container->FindConnectionPoint(m_eventsIid, m_connection.Put()))) {
-                m_sink = new EventSink(this, m_eventsIid);
-                if (FAILED(m_connection->Advise(static_cast<IDispatch*>(m_sink), &m_cookie))) m_cookie = 0;
+                m_sink = com::MakeObject<EventSink>(this, m_eventsIid);
+                if (FAILED(m_connection->Advise(static_cast<IDispatch*>(m_sink.Get()), &m_cookie))) m_cookie = 0;
             }
         }
         RECT r{0, 0, m_width, m_height};
         GetClientRect(m_handle, &r);
-        const HDC screen = GetDC(nullptr);
-        SIZEL extent{MulDiv(r.right, 2540, GetDeviceCaps(screen, LOGPIXELSX)),
-                     MulDiv(r.bottom, 2540, GetDeviceCaps(screen, LOGPIXELSY))};
-        ReleaseDC(nullptr, screen);
+        SIZEL extent{};
+        {
+            const com::WindowDc screen(nullptr);
+            extent = SIZEL{MulDiv(r.right, 2540, GetDeviceCaps(screen.Get(), LOGPIXELSX)),
+                           MulDiv(r.bottom, 2540, GetDeviceCaps(screen.Get(), LOGPIXELSY))};
+        }
         m_object->SetExtent(DVASPECT_CONTENT, &extent);
-        hr = m_object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, m_site, 0, m_handle, &r);
+        hr = m_object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, m_site.Get(), 0, m_handle, &r);
         if (FAILED(hr)) throw EOleSysError(hr, "The control could not be activated in place");
         m_object->QueryInterface(IID_IOleInPlaceObject, m_inPlace.PutVoid());
     } catch (...) {
@@ -276,16 +279,11 @@ void TOleControl::DestroyControl() {
         m_object->SetClientSite(nullptr);
         m_object = nullptr;
     }
-    if (m_sink) {
-        m_sink->Detach();
-        m_sink->Release();
-        m_sink = nullptr;
-    }
-    if (m_site) {
-        m_site->Detach();
-        m_site->Release();
-        m_site = nullptr;
-    }
+    // The control may keep a reference past Close: cut the way back to us.
+    if (m_sink) m_sink->Detach();
+    m_sink = nullptr;
+    if (m_site) m_site->Detach();
+    m_site = nullptr;
 }
 
 void TOleControl::WndProc(TMessage& m) {

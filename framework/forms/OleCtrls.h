@@ -58,8 +58,8 @@ private:
     com::ComPtr<IOleObject> m_object;
     com::ComPtr<IOleInPlaceObject> m_inPlace;
     com::ComPtr<IConnectionPoint> m_connection;
-    Site* m_site = nullptr;
-    EventSink* m_sink = nullptr;
+    com::ComPtr<Site> m_site;
+    com::ComPtr<EventSink> m_sink;
     DWORD m_cookie = 0;
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <set>
 
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/Forms.h"
 
@@ -175,13 +176,13 @@ UINT TLabel::DrawFlags() const {
 
 void TLabel::AdjustBounds() {
     if (!m_autoSize) return;
-    const HDC dc = GetDC(nullptr);
-    const HGDIOBJ old = SelectObject(dc, m_font.Handle());
     RECT r{0, 0, m_wordWrap ? m_width : 0, 0};
-    String text = m_text.empty() ? String(u" ") : m_text;
-    DrawTextW(dc, com::W(text), static_cast<int>(text.size()), &r, DrawFlags() | DT_CALCRECT);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    {
+        const com::WindowDc dc(nullptr);
+        const com::SelectedObject font(dc.Get(), m_font.Handle());
+        String text = m_text.empty() ? String(u" ") : m_text;
+        DrawTextW(dc.Get(), com::W(text), static_cast<int>(text.size()), &r, DrawFlags() | DT_CALCRECT);
+    }
     SetBounds(m_left, m_top, r.right - r.left, r.bottom - r.top);
 }
 

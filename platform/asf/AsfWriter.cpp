@@ -180,10 +180,8 @@ STDMETHODIMP AsfWriter::SetIndexMode(BOOL index) {
 }
 
 STDMETHODIMP AsfWriter::GetIndexMode(BOOL* index) {
-    if (!index) return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(StateLock());
-    *index = m_indexMode;
-    return S_OK;
+    return com::GetValue(index, m_indexMode);
 }
 
 STDMETHODIMP AsfWriter::SetFileName(LPCOLESTR name, const AM_MEDIA_TYPE*) {

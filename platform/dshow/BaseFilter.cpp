@@ -17,12 +17,14 @@ STDMETHODIMP BaseFilter::GetClassID(CLSID* clsid) {
 }
 
 STDMETHODIMP BaseFilter::Stop() {
-    std::lock_guard<std::recursive_mutex> lock(m_lock);
-    if (m_state == State_Stopped) return S_OK;
-    m_state = State_Stopped;
-    OnDeactivate();
-    for (size_t i = 0; i < PinCount(); ++i) PinAt(i)->Inactive();
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        if (m_state == State_Stopped) return S_OK;
+        m_state = State_Stopped;
+        OnDeactivate();
+        for (size_t i = 0; i < PinCount(); ++i) PinAt(i)->Inactive();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP BaseFilter::Pause() {
@@ -30,12 +32,14 @@ STDMETHODIMP BaseFilter::Pause() {
     if (m_state == State_Stopped) {
         size_t done = 0;
         HRESULT hr = S_OK;
-        for (; done < PinCount() && SUCCEEDED(hr); ++done) hr = PinAt(done)->Active();
+        // A throw while starting counts as a failure: what started is stopped again.
+        for (; done < PinCount() && SUCCEEDED(hr); ++done)
+            hr = com::ComGuard([&] { return PinAt(done)->Active(); });
         if (SUCCEEDED(hr)) {
             // The state reads paused while the filter starts, so work it
             // starts is accepted downstream of its own pins.
             m_state = State_Paused;
-            hr = OnActivate();
+            hr = com::ComGuard([&] { return OnActivate(); });
         }
         if (FAILED(hr)) {
             m_state = State_Stopped;
@@ -110,10 +114,12 @@ STDMETHODIMP BaseFilter::QueryFilterInfo(FILTER_INFO* info) {
 }
 
 STDMETHODIMP BaseFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
-    std::lock_guard<std::recursive_mutex> lock(m_lock);
-    m_graph = graph;
-    m_name = name ? com::U16(name) : std::u16string();
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        m_graph = graph;
+        m_name = name ? com::U16(name) : std::u16string();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP BaseFilter::QueryVendorInfo(LPWSTR*) { return E_NOTIMPL; }

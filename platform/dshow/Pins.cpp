@@ -106,17 +106,21 @@ STDMETHODIMP BasePin::QueryId(LPWSTR* id) {
 }
 
 STDMETHODIMP BasePin::QueryAccept(const AM_MEDIA_TYPE* mt) {
-    if (!mt) return E_POINTER;
-    return CheckMediaType(*mt) == S_OK ? S_OK : S_FALSE;
+    return com::ComGuard([&]() -> HRESULT {
+        if (!mt) return E_POINTER;
+        return CheckMediaType(*mt) == S_OK ? S_OK : S_FALSE;
+    });
 }
 
 STDMETHODIMP BasePin::EnumMediaTypes(IEnumMediaTypes** out) {
-    if (!out) return E_POINTER;
-    Lock lock(m_filter.StateLock());
-    std::vector<MediaType> types;
-    MediaType mt;
-    for (size_t i = 0; GetMediaType(i, mt); ++i) types.push_back(mt);
-    return CreateMediaTypeEnum(std::move(types), out);
+    return com::ComGuard([&]() -> HRESULT {
+        if (!out) return E_POINTER;
+        Lock lock(m_filter.StateLock());
+        std::vector<MediaType> types;
+        MediaType mt;
+        for (size_t i = 0; GetMediaType(i, mt); ++i) types.push_back(mt);
+        return CreateMediaTypeEnum(std::move(types), out);
+    });
 }
 
 STDMETHODIMP BasePin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
@@ -124,29 +128,31 @@ STDMETHODIMP BasePin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMP
 // ---- OutputPin ---------------------------------------------------------------------------
 
 STDMETHODIMP OutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* pmt) {
-    if (!receiver) return E_POINTER;
-    Lock lock(m_filter.StateLock());
-    if (m_peer) return VFW_E_ALREADY_CONNECTED;
-    if (m_filter.State() != State_Stopped) return VFW_E_NOT_STOPPED;
-    if (pmt && pmt->majortype != GUID_NULL && pmt->subtype != GUID_NULL && pmt->formattype != GUID_NULL)
-        return TryConnect(receiver, *pmt);
+    return com::ComGuard([&]() -> HRESULT {
+        if (!receiver) return E_POINTER;
+        Lock lock(m_filter.StateLock());
+        if (m_peer) return VFW_E_ALREADY_CONNECTED;
+        if (m_filter.State() != State_Stopped) return VFW_E_NOT_STOPPED;
+        if (pmt && pmt->majortype != GUID_NULL && pmt->subtype != GUID_NULL && pmt->formattype != GUID_NULL)
+            return TryConnect(receiver, *pmt);
 
-    const AM_MEDIA_TYPE any{};
-    const AM_MEDIA_TYPE& pattern = pmt ? *pmt : any;
-    MediaType mt;
-    for (size_t i = 0; GetMediaType(i, mt); ++i)
-        if (MatchesPattern(mt.Get(), pattern) && SUCCEEDED(TryConnect(receiver, mt.Get()))) return S_OK;
+        const AM_MEDIA_TYPE any{};
+        const AM_MEDIA_TYPE& pattern = pmt ? *pmt : any;
+        MediaType mt;
+        for (size_t i = 0; GetMediaType(i, mt); ++i)
+            if (MatchesPattern(mt.Get(), pattern) && SUCCEEDED(TryConnect(receiver, mt.Get()))) return S_OK;
 
-    ComPtr<IEnumMediaTypes> types;
-    if (SUCCEEDED(receiver->EnumMediaTypes(types.Put())) && types) {
-        for (;;) {
-            AM_MEDIA_TYPE* next = nullptr;
-            if (types->Next(1, &next, nullptr) != S_OK) break;
-            const com::MediaTypePtr offered(next);
-            if (MatchesPattern(*offered, pattern) && SUCCEEDED(TryConnect(receiver, *offered))) return S_OK;
+        ComPtr<IEnumMediaTypes> types;
+        if (SUCCEEDED(receiver->EnumMediaTypes(types.Put())) && types) {
+            for (;;) {
+                AM_MEDIA_TYPE* next = nullptr;
+                if (types->Next(1, &next, nullptr) != S_OK) break;
+                const com::MediaTypePtr offered(next);
+                if (MatchesPattern(*offered, pattern) && SUCCEEDED(TryConnect(receiver, *offered))) return S_OK;
+            }
         }
-    }
-    return VFW_E_NO_ACCEPTABLE_TYPES;
+        return VFW_E_NO_ACCEPTABLE_TYPES;
+    });
 }
 
 HRESULT OutputPin::TryConnect(IPin* receiver, const AM_MEDIA_TYPE& mt) {
@@ -221,22 +227,24 @@ HRESULT OutputPin::DeliverEndFlush() { return m_peer ? m_peer->EndFlush() : VFW_
 // ---- InputPin ------------------------------------------------------------------------------
 
 STDMETHODIMP InputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* mt) {
-    if (!connector || !mt) return E_POINTER;
-    Lock lock(m_filter.StateLock());
-    if (m_peer) return VFW_E_ALREADY_CONNECTED;
-    if (m_filter.State() != State_Stopped) return VFW_E_NOT_STOPPED;
-    PIN_DIRECTION dir;
-    if (FAILED(connector->QueryDirection(&dir)) || dir != PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
-    if (CheckMediaType(*mt) != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
-    m_peer = ComPtr<IPin>(connector);
-    m_mt = MediaType(*mt);
-    const HRESULT hr = CompleteConnect(connector);
-    if (FAILED(hr)) {
-        BreakConnect();
-        m_peer = nullptr;
-        m_mt.Clear();
-    }
-    return hr;
+    return com::ComGuard([&]() -> HRESULT {
+        if (!connector || !mt) return E_POINTER;
+        Lock lock(m_filter.StateLock());
+        if (m_peer) return VFW_E_ALREADY_CONNECTED;
+        if (m_filter.State() != State_Stopped) return VFW_E_NOT_STOPPED;
+        PIN_DIRECTION dir;
+        if (FAILED(connector->QueryDirection(&dir)) || dir != PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
+        if (CheckMediaType(*mt) != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
+        m_peer = ComPtr<IPin>(connector);
+        m_mt = MediaType(*mt);
+        const HRESULT hr = CompleteConnect(connector);
+        if (FAILED(hr)) {
+            BreakConnect();
+            m_peer = nullptr;
+            m_mt.Clear();
+        }
+        return hr;
+    });
 }
 
 HRESULT InputPin::Active() {
@@ -250,25 +258,31 @@ void* InputPin::QueryExtra(REFIID iid) {
 }
 
 STDMETHODIMP InputPin::EndOfStream() {
-    if (m_flushing) return S_FALSE;
-    if (m_filter.State() == State_Stopped) return VFW_E_WRONG_STATE;
-    // One end per stream: a repeated call is not passed on (a renderer
-    // would report the end to the graph twice).
-    if (m_eos.exchange(true)) return S_OK;
-    return OnEndOfStream();
+    return com::ComGuard([&]() -> HRESULT {
+        if (m_flushing) return S_FALSE;
+        if (m_filter.State() == State_Stopped) return VFW_E_WRONG_STATE;
+        // One end per stream: a repeated call is not passed on (a renderer
+        // would report the end to the graph twice).
+        if (m_eos.exchange(true)) return S_OK;
+        return OnEndOfStream();
+    });
 }
 
 STDMETHODIMP InputPin::BeginFlush() {
-    m_flushing = true;
-    OnBeginFlush();
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        m_flushing = true;
+        OnBeginFlush();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP InputPin::EndFlush() {
-    OnEndFlush();
-    m_eos = false;
-    m_flushing = false;
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        OnEndFlush();
+        m_eos = false;
+        m_flushing = false;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP InputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { return S_OK; }
@@ -293,11 +307,13 @@ STDMETHODIMP InputPin::NotifyAllocator(IMemAllocator* allocator, BOOL) {
 }
 
 STDMETHODIMP InputPin::Receive(IMediaSample* sample) {
-    if (!sample) return E_POINTER;
-    if (m_filter.State() == State_Stopped) return VFW_E_WRONG_STATE;
-    if (m_flushing) return S_FALSE;
-    if (m_eos) return VFW_E_SAMPLE_REJECTED_EOS;
-    return OnReceive(sample);
+    return com::ComGuard([&]() -> HRESULT {
+        if (!sample) return E_POINTER;
+        if (m_filter.State() == State_Stopped) return VFW_E_WRONG_STATE;
+        if (m_flushing) return S_FALSE;
+        if (m_eos) return VFW_E_SAMPLE_REJECTED_EOS;
+        return OnReceive(sample);
+    });
 }
 
 STDMETHODIMP InputPin::ReceiveMultiple(IMediaSample** samples, LONG count, LONG* processed) {

@@ -90,13 +90,15 @@ STDMETHODIMP MediaDet::get_StreamType(GUID* type) {
 }
 
 STDMETHODIMP MediaDet::get_StreamTypeB(BSTR* type) {
-    if (!type) return E_POINTER;
-    *type = nullptr;
-    GUID g;
-    const HRESULT hr = get_StreamType(&g);
-    if (FAILED(hr)) return hr;
-    *type = com::AllocBstr(com::GuidToString(g));
-    return *type ? S_OK : E_OUTOFMEMORY;
+    return com::ComGuard([&]() -> HRESULT {
+        if (!type) return E_POINTER;
+        *type = nullptr;
+        GUID g;
+        const HRESULT hr = get_StreamType(&g);
+        if (FAILED(hr)) return hr;
+        *type = com::AllocBstr(com::GuidToString(g));
+        return *type ? S_OK : E_OUTOFMEMORY;
+    });
 }
 
 STDMETHODIMP MediaDet::get_StreamLength(double* seconds) {
@@ -115,15 +117,17 @@ STDMETHODIMP MediaDet::get_Filename(BSTR* name) {
 }
 
 STDMETHODIMP MediaDet::put_Filename(BSTR name) {
-    m_open = false;
-    m_facts = media::SourceFacts{};
-    m_current = 0;
-    m_fileName = com::U16FromBstr(name);
-    if (m_fileName.empty()) return E_INVALIDARG;
-    return MediaGuard([&] {
-        m_facts = media::ProbeSource(dshow::Win32Opener(m_fileName));
-        m_open = true;
-        return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        m_open = false;
+        m_facts = media::SourceFacts{};
+        m_current = 0;
+        m_fileName = com::U16FromBstr(name);
+        if (m_fileName.empty()) return E_INVALIDARG;
+        return MediaGuard([&] {
+            m_facts = media::ProbeSource(dshow::Win32Opener(m_fileName));
+            m_open = true;
+            return S_OK;
+        });
     });
 }
 

@@ -150,10 +150,9 @@ HRESULT RenderEngine::BuildFrontEnd() {
             REFERENCE_TIME start = 0, stop = 0, mstart = 0, mstop = 0;
             source->GetStartStop(&start, &stop);
             src->GetMediaTimes(&mstart, &mstop);
-            BSTR name = nullptr;
-            src->GetMediaName(&name);
-            const std::u16string path = com::U16FromBstr(name);
-            SysFreeString(name);
+            com::Bstr name;
+            src->GetMediaName(name.Put());
+            const std::u16string path = com::U16FromBstr(name.Get());
             g.length = stop - start;
             g.range.start = mstart / kUnitsPerMicro;
             if (!path.empty()) {
@@ -189,30 +188,32 @@ HRESULT RenderEngine::BuildFrontEnd() {
 }
 
 STDMETHODIMP RenderEngine::ScrapIt() {
-    if (m_graph) {
-        ComPtr<IMediaControl> control;
-        if (SUCCEEDED(m_graph.As(IID_IMediaControl, control))) control->Stop();
-        // Every filter leaves the graph, which breaks the connections and
-        // the references between graph and filters.
-        ComPtr<IEnumFilters> filters;
-        std::vector<ComPtr<IBaseFilter>> all;
-        if (SUCCEEDED(m_graph->EnumFilters(filters.Put())) && filters) {
-            ComPtr<IBaseFilter> f;
-            while (filters->Next(1, f.Put(), nullptr) == S_OK) all.push_back(f);
+    return com::ComGuard([&]() -> HRESULT {
+        if (m_graph) {
+            ComPtr<IMediaControl> control;
+            if (SUCCEEDED(m_graph.As(IID_IMediaControl, control))) control->Stop();
+            // Every filter leaves the graph, which breaks the connections and
+            // the references between graph and filters.
+            ComPtr<IEnumFilters> filters;
+            std::vector<ComPtr<IBaseFilter>> all;
+            if (SUCCEEDED(m_graph->EnumFilters(filters.Put())) && filters) {
+                ComPtr<IBaseFilter> f;
+                while (filters->Next(1, f.Put(), nullptr) == S_OK) all.push_back(f);
+            }
+            // A run that failed half-way leaves some filters paused while
+            // Wine's graph reads stopped, so its Stop passes them over; their
+            // pins refuse to disconnect then, and Wine's RemoveFilter retries
+            // for ever.
+            for (auto& f : all) f->Stop();
+            for (auto& f : all) m_graph->RemoveFilter(f.Get());
         }
-        // A run that failed half-way leaves some filters paused while
-        // Wine's graph reads stopped, so its Stop passes them over; their
-        // pins refuse to disconnect then, and Wine's RemoveFilter retries
-        // for ever.
-        for (auto& f : all) f->Stop();
-        for (auto& f : all) m_graph->RemoveFilter(f.Get());
-    }
-    m_source = nullptr;
-    m_sourceFilter = nullptr;
-    m_graph = nullptr;
-    m_graphGiven = false;
-    m_frontEndResult = S_OK;
-    return S_OK;
+        m_source = nullptr;
+        m_sourceFilter = nullptr;
+        m_graph = nullptr;
+        m_graphGiven = false;
+        m_frontEndResult = S_OK;
+        return S_OK;
+    });
 }
 
 }  // namespace plat

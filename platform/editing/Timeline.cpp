@@ -78,12 +78,14 @@ STDMETHODIMP Timeline::CreateEmptyNode(IAMTimelineObj** obj, TIMELINE_MAJOR_TYPE
 }
 
 STDMETHODIMP Timeline::AddGroup(IAMTimelineObj* group) {
-    TimelineNode* node = NodeOf(group);
-    if (!node || node->Type() != TIMELINE_MAJOR_TYPE_GROUP) return E_INVALIDARG;
-    if (node->InGroupList()) return E_INVALIDARG;
-    m_groups.push_back(ComPtr<IAMTimelineObj>(group));
-    node->SetInGroupList(true);
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        TimelineNode* node = NodeOf(group);
+        if (!node || node->Type() != TIMELINE_MAJOR_TYPE_GROUP) return E_INVALIDARG;
+        if (node->InGroupList()) return E_INVALIDARG;
+        m_groups.push_back(ComPtr<IAMTimelineObj>(group));
+        node->SetInGroupList(true);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP Timeline::RemGroupFromList(IAMTimelineObj* group) {
@@ -288,7 +290,9 @@ STDMETHODIMP TimelineNode::GetGenID(LONG* id) {
 
 STDMETHODIMP TimelineNode::GetUserName(BSTR* name) { return OutBstr(m_userName, name); }
 
-STDMETHODIMP TimelineNode::SetUserName(BSTR name) { return com::SetValue(m_userName, com::U16FromBstr(name)); }
+STDMETHODIMP TimelineNode::SetUserName(BSTR name) {
+    return com::ComGuard([&] { return com::SetValue(m_userName, com::U16FromBstr(name)); });
+}
 
 STDMETHODIMP TimelineNode::GetMuted(BOOL* muted) {
     return com::GetValue(muted, m_muted);
@@ -381,7 +385,9 @@ STDMETHODIMP TimelineNode::GetOutputFPS(double* fps) {
     return com::GetValue(fps, m_outputFps);
 }
 
-STDMETHODIMP TimelineNode::SetGroupName(BSTR name) { return com::SetValue(m_groupName, com::U16FromBstr(name)); }
+STDMETHODIMP TimelineNode::SetGroupName(BSTR name) {
+    return com::ComGuard([&] { return com::SetValue(m_groupName, com::U16FromBstr(name)); });
+}
 
 STDMETHODIMP TimelineNode::GetGroupName(BSTR* name) { return OutBstr(m_groupName, name); }
 
@@ -421,16 +427,19 @@ STDMETHODIMP TimelineNode::IsRecompressFormatDirty(BOOL* dirty) {
 // IAMTimelineComp --------------------------------------------------------------------
 
 STDMETHODIMP TimelineNode::VTrackInsBefore(IAMTimelineObj* track, LONG priority) {
-    TimelineNode* node = NodeOf(track);
-    if (!node || node == this) return E_INVALIDARG;
-    if (node->Type() != TIMELINE_MAJOR_TYPE_TRACK && node->Type() != TIMELINE_MAJOR_TYPE_COMPOSITE) return E_INVALIDARG;
-    if (node->Parent()) return E_INVALIDARG;
-    const auto at = priority < 0 || static_cast<size_t>(priority) >= m_children.size()
-                        ? m_children.end()
-                        : m_children.begin() + priority;
-    m_children.insert(at, ComPtr<IAMTimelineObj>(track));
-    node->SetParent(this);
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        TimelineNode* node = NodeOf(track);
+        if (!node || node == this) return E_INVALIDARG;
+        if (node->Type() != TIMELINE_MAJOR_TYPE_TRACK && node->Type() != TIMELINE_MAJOR_TYPE_COMPOSITE)
+            return E_INVALIDARG;
+        if (node->Parent()) return E_INVALIDARG;
+        const auto at = priority < 0 || static_cast<size_t>(priority) >= m_children.size()
+                            ? m_children.end()
+                            : m_children.begin() + priority;
+        m_children.insert(at, ComPtr<IAMTimelineObj>(track));
+        node->SetParent(this);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP TimelineNode::VTrackGetCount(LONG* count) {
@@ -474,19 +483,21 @@ STDMETHODIMP TimelineNode::GetNextVTrack(IAMTimelineObj* track, IAMTimelineObj**
 // IAMTimelineTrack -------------------------------------------------------------------
 
 STDMETHODIMP TimelineNode::SrcAdd(IAMTimelineObj* source) {
-    TimelineNode* node = NodeOf(source);
-    if (!node || node->Type() != TIMELINE_MAJOR_TYPE_SOURCE || node->Parent()) return E_INVALIDARG;
-    // Kept in time order.
-    auto at = m_children.begin();
-    while (at != m_children.end()) {
-        REFERENCE_TIME a = 0, b = 0;
-        (*at)->GetStartStop(&a, &b);
-        if (a > node->m_start) break;
-        ++at;
-    }
-    m_children.insert(at, ComPtr<IAMTimelineObj>(source));
-    node->SetParent(this);
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        TimelineNode* node = NodeOf(source);
+        if (!node || node->Type() != TIMELINE_MAJOR_TYPE_SOURCE || node->Parent()) return E_INVALIDARG;
+        // Kept in time order.
+        auto at = m_children.begin();
+        while (at != m_children.end()) {
+            REFERENCE_TIME a = 0, b = 0;
+            (*at)->GetStartStop(&a, &b);
+            if (a > node->m_start) break;
+            ++at;
+        }
+        m_children.insert(at, ComPtr<IAMTimelineObj>(source));
+        node->SetParent(this);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP TimelineNode::GetNextSrc(IAMTimelineObj** source, REFERENCE_TIME* inOut) {
@@ -572,7 +583,9 @@ STDMETHODIMP TimelineNode::GetMediaLength2(REFTIME* length) {
 
 STDMETHODIMP TimelineNode::GetMediaName(BSTR* name) { return OutBstr(m_mediaName, name); }
 
-STDMETHODIMP TimelineNode::SetMediaName(BSTR name) { return com::SetValue(m_mediaName, com::U16FromBstr(name)); }
+STDMETHODIMP TimelineNode::SetMediaName(BSTR name) {
+    return com::ComGuard([&] { return com::SetValue(m_mediaName, com::U16FromBstr(name)); });
+}
 
 STDMETHODIMP TimelineNode::GetStreamNumber(LONG* number) {
     return com::GetValue(number, m_streamNumber);

@@ -234,24 +234,28 @@ void Compressor::SaveSettings() {
 }
 
 STDMETHODIMP Compressor::GetState(LPVOID state, int* size) {
-    if (!size) return E_POINTER;
-    const std::vector<uint8_t> bytes = SettingsBytes();
-    if (!state) {
+    return com::ComGuard([&]() -> HRESULT {
+        if (!size) return E_POINTER;
+        const std::vector<uint8_t> bytes = SettingsBytes();
+        if (!state) {
+            *size = static_cast<int>(bytes.size());
+            return S_OK;
+        }
+        if (*size < static_cast<int>(bytes.size())) return E_INVALIDARG;
+        std::memcpy(state, bytes.data(), bytes.size());
         *size = static_cast<int>(bytes.size());
         return S_OK;
-    }
-    if (*size < static_cast<int>(bytes.size())) return E_INVALIDARG;
-    std::memcpy(state, bytes.data(), bytes.size());
-    *size = static_cast<int>(bytes.size());
-    return S_OK;
+    });
 }
 
 STDMETHODIMP Compressor::SetState(LPVOID state, int size) {
-    if (!state || size <= 0) return E_POINTER;
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    if (!ApplySettingsBytes(static_cast<const uint8_t*>(state), static_cast<size_t>(size))) return E_INVALIDARG;
-    SaveSettings();
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        if (!state || size <= 0) return E_POINTER;
+        std::lock_guard<std::recursive_mutex> lock(StateLock());
+        if (!ApplySettingsBytes(static_cast<const uint8_t*>(state), static_cast<size_t>(size))) return E_INVALIDARG;
+        SaveSettings();
+        return S_OK;
+    });
 }
 
 // ---- Boxes -------------------------------------------------------------------------
@@ -291,21 +295,23 @@ std::u16string CompressorAboutText(REFCLSID clsid) {
 }
 
 STDMETHODIMP Compressor::ShowDialog(int dialog, HWND parent) {
-    switch (dialog) {
-    case VfwCompressDialog_QueryConfig:
-    case VfwCompressDialog_QueryAbout: return S_OK;
-    case VfwCompressDialog_Config: {
-        const std::u16string caption = Name();
-        IUnknown* self = Unknown();
-        return OleCreatePropertyFrame(parent, 0, 0, com::W(caption), 1, &self, 1, &m_settingsPage, 0, 0, nullptr);
-    }
-    case VfwCompressDialog_About:
-        CLSID clsid;
-        GetClassID(&clsid);
-        MessageBoxW(parent, com::W(CompressorAboutText(clsid)), com::W(Name()), MB_OK | MB_ICONINFORMATION);
-        return S_OK;
-    default: return E_INVALIDARG;
-    }
+    return com::ComGuard([&]() -> HRESULT {
+        switch (dialog) {
+        case VfwCompressDialog_QueryConfig:
+        case VfwCompressDialog_QueryAbout: return S_OK;
+        case VfwCompressDialog_Config: {
+            const std::u16string caption = Name();
+            IUnknown* self = Unknown();
+            return OleCreatePropertyFrame(parent, 0, 0, com::W(caption), 1, &self, 1, &m_settingsPage, 0, 0, nullptr);
+        }
+        case VfwCompressDialog_About:
+            CLSID clsid;
+            GetClassID(&clsid);
+            MessageBoxW(parent, com::W(CompressorAboutText(clsid)), com::W(Name()), MB_OK | MB_ICONINFORMATION);
+            return S_OK;
+        default: return E_INVALIDARG;
+        }
+    });
 }
 
 }  // namespace plat

@@ -112,13 +112,15 @@ STDMETHODIMP CompressorPage::GetPageInfo(PROPPAGEINFO* info) {
 }
 
 STDMETHODIMP CompressorPage::Activate(HWND parent, LPCRECT rect, BOOL) {
-    if (m_hwnd) return E_UNEXPECTED;
-    m_hwnd = CreateDialogParamW(com::Module::Instance(), MAKEINTRESOURCEW(DialogId()), parent,
-                                &CompressorPage::DialogProc, reinterpret_cast<LPARAM>(this));
-    if (!m_hwnd) return HRESULT_FROM_WIN32(GetLastError());
-    Fill();
-    if (rect) Move(rect);
-    return S_OK;
+    return com::ComGuard([&]() -> HRESULT {
+        if (m_hwnd) return E_UNEXPECTED;
+        m_hwnd = CreateDialogParamW(com::Module::Instance(), MAKEINTRESOURCEW(DialogId()), parent,
+                                    &CompressorPage::DialogProc, reinterpret_cast<LPARAM>(this));
+        if (!m_hwnd) return HRESULT_FROM_WIN32(GetLastError());
+        Fill();
+        if (rect) Move(rect);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CompressorPage::Deactivate() {
@@ -224,30 +226,32 @@ void CompressorPage::Fill() {
 }
 
 STDMETHODIMP CompressorPage::Apply() {
-    if (!m_dirty || !m_hwnd || !m_target || m_kind == Kind::About) {
+    return com::ComGuard([&]() -> HRESULT {
+        if (!m_dirty || !m_hwnd || !m_target || m_kind == Kind::About) {
+            m_dirty = false;
+            return S_OK;
+        }
+        std::vector<uint8_t> bytes;
+        if (m_kind == Kind::Video) {
+            media::VideoSettings s;
+            s.useQuality = IsDlgButtonChecked(m_hwnd, IDC_MODE_QUALITY) == BST_CHECKED;
+            s.bitRateKbps = static_cast<int>(GetDlgItemInt(m_hwnd, IDC_BITRATE, nullptr, FALSE));
+            s.quality = static_cast<int>(GetDlgItemInt(m_hwnd, IDC_QUALITY, nullptr, FALSE));
+            s.keyInterval = static_cast<int>(GetDlgItemInt(m_hwnd, IDC_KEYINTERVAL, nullptr, FALSE));
+            bytes = media::Serialize(s);
+        } else {
+            media::AudioSettings s;
+            s.bitRateKbps = static_cast<int>(SelectedData(GetDlgItem(m_hwnd, IDC_AUDIO_BITRATE)));
+            s.sampleRate = static_cast<int>(SelectedData(GetDlgItem(m_hwnd, IDC_SAMPLERATE)));
+            bytes = media::Serialize(s);
+        }
+        const HRESULT hr = m_target->SetState(bytes.data(), static_cast<int>(bytes.size()));
+        if (FAILED(hr)) return hr;
         m_dirty = false;
+        // The compressor brought the values into range: show what it keeps.
+        Fill();
         return S_OK;
-    }
-    std::vector<uint8_t> bytes;
-    if (m_kind == Kind::Video) {
-        media::VideoSettings s;
-        s.useQuality = IsDlgButtonChecked(m_hwnd, IDC_MODE_QUALITY) == BST_CHECKED;
-        s.bitRateKbps = static_cast<int>(GetDlgItemInt(m_hwnd, IDC_BITRATE, nullptr, FALSE));
-        s.quality = static_cast<int>(GetDlgItemInt(m_hwnd, IDC_QUALITY, nullptr, FALSE));
-        s.keyInterval = static_cast<int>(GetDlgItemInt(m_hwnd, IDC_KEYINTERVAL, nullptr, FALSE));
-        bytes = media::Serialize(s);
-    } else {
-        media::AudioSettings s;
-        s.bitRateKbps = static_cast<int>(SelectedData(GetDlgItem(m_hwnd, IDC_AUDIO_BITRATE)));
-        s.sampleRate = static_cast<int>(SelectedData(GetDlgItem(m_hwnd, IDC_SAMPLERATE)));
-        bytes = media::Serialize(s);
-    }
-    const HRESULT hr = m_target->SetState(bytes.data(), static_cast<int>(bytes.size()));
-    if (FAILED(hr)) return hr;
-    m_dirty = false;
-    // The compressor brought the values into range: show what it keeps.
-    Fill();
-    return S_OK;
+    });
 }
 
 }  // namespace plat

@@ -50,9 +50,7 @@ WORD Profile::FirstFreeNumber() const {
 }
 
 STDMETHODIMP Profile::GetVersion(WMT_VERSION* version) {
-    if (!version) return E_POINTER;
-    *version = m_version;
-    return S_OK;
+    return com::GetValue(version, m_version);
 }
 
 STDMETHODIMP Profile::GetName(WCHAR* name, DWORD* size) { return CopyTextOut(m_name, name, size); }
@@ -78,24 +76,26 @@ STDMETHODIMP Profile::SetDescription(const WCHAR* description) {
 }
 
 STDMETHODIMP Profile::GetStreamCount(DWORD* count) {
-    if (!count) return E_POINTER;
-    *count = static_cast<DWORD>(m_streams.size());
-    return S_OK;
+    return com::GetValue(count, static_cast<DWORD>(m_streams.size()));
 }
 
 STDMETHODIMP Profile::GetStream(DWORD index, IWMStreamConfig** config) {
-    if (!config) return E_POINTER;
-    *config = nullptr;
-    if (index >= m_streams.size()) return E_INVALIDARG;
-    return StreamConfig::Create(m_streams[index], config);
+    return com::ComGuard([&]() -> HRESULT {
+        if (!config) return E_POINTER;
+        *config = nullptr;
+        if (index >= m_streams.size()) return E_INVALIDARG;
+        return StreamConfig::Create(m_streams[index], config);
+    });
 }
 
 STDMETHODIMP Profile::GetStreamByNumber(WORD number, IWMStreamConfig** config) {
-    if (!config) return E_POINTER;
-    *config = nullptr;
-    const StreamSettings* s = FindStream(number);
-    if (!s) return NS_E_INVALID_STREAM;
-    return StreamConfig::Create(*s, config);
+    return com::ComGuard([&]() -> HRESULT {
+        if (!config) return E_POINTER;
+        *config = nullptr;
+        const StreamSettings* s = FindStream(number);
+        if (!s) return NS_E_INVALID_STREAM;
+        return StreamConfig::Create(*s, config);
+    });
 }
 
 STDMETHODIMP Profile::RemoveStream(IWMStreamConfig* config) {
@@ -155,9 +155,7 @@ STDMETHODIMP Profile::CreateNewStream(REFGUID type, IWMStreamConfig** config) {
 }
 
 STDMETHODIMP Profile::GetMutualExclusionCount(DWORD* count) {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
+    return com::GetValue(count, DWORD{0});
 }
 
 STDMETHODIMP Profile::GetMutualExclusion(DWORD, IWMMutualExclusion** exclusion) {

@@ -68,6 +68,18 @@ HRESULT CopyValueOut(WMT_ATTR_DATATYPE dataType, DWORD value, WMT_ATTR_DATATYPE*
 }  // namespace
 
 HRESULT ProfileManager::Create(IWMProfileManager** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    // The catalogue tables are built on first use: build them here, inside
+    // the guard, so that the methods below only ever read them.
+    const HRESULT hr = com::ComGuard([] {
+        VideoCodecs();
+        AudioCodecs();
+        AudioFormats();
+        SystemProfiles();
+        return S_OK;
+    });
+    if (FAILED(hr)) return hr;
     return com::CreateAndQuery<ProfileManager>(IID_IWMProfileManager, reinterpret_cast<void**>(out));
 }
 
@@ -101,9 +113,7 @@ STDMETHODIMP ProfileManager::LoadProfileByData(const WCHAR*, IWMProfile** profil
 STDMETHODIMP ProfileManager::SaveProfile(IWMProfile*, WCHAR*, DWORD*) { return E_NOTIMPL; }
 
 STDMETHODIMP ProfileManager::GetSystemProfileCount(DWORD* count) {
-    if (!count) return E_POINTER;
-    *count = static_cast<DWORD>(SystemProfiles().size());
-    return S_OK;
+    return com::GetValue(count, static_cast<DWORD>(SystemProfiles().size()));
 }
 
 STDMETHODIMP ProfileManager::LoadSystemProfile(DWORD index, IWMProfile** profile) {
@@ -114,9 +124,7 @@ STDMETHODIMP ProfileManager::LoadSystemProfile(DWORD index, IWMProfile** profile
 }
 
 STDMETHODIMP ProfileManager::GetSystemProfileVersion(WMT_VERSION* version) {
-    if (!version) return E_POINTER;
-    *version = m_systemVersion;
-    return S_OK;
+    return com::GetValue(version, m_systemVersion);
 }
 
 // The one table of system profiles is numbered as version 7.0 numbers them.
