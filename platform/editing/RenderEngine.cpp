@@ -119,8 +119,11 @@ STDMETHODIMP RenderEngine::ConnectFrontEnd() {
     // Called again, it builds the front end anew from the timeline as it is
     // now, in the same graph, and joins each new pin to what the old pin at
     // its place fed, where that still takes it.
-    std::vector<ComPtr<IPin>> peers = TakeDownFrontEnd();
-    m_frontEndResult = dshow::MediaGuard([&] { return BuildFrontEnd(); });
+    std::vector<ComPtr<IPin>> peers;
+    m_frontEndResult = dshow::MediaGuard([&] {
+        peers = TakeDownFrontEnd();
+        return BuildFrontEnd();
+    });
     if (FAILED(m_frontEndResult)) {
         if (m_graph && m_source) m_graph->RemoveFilter(m_source.Get());
         m_source = nullptr;

@@ -18,11 +18,12 @@
 #include "platform/ClassIds.h"
 #include "platform/include/EditingServices.h"
 #include "tests/platform/wine/GraphTestUtil.h"
-#include "tests/platform/wine/TimelineProbe.h"
+#include "tests/platform/wine/EditingTestUtil.h"
 #include "tests/wine/harness/ComTestUtil.h"
 #include "tests/wine/harness/WineTest.h"
 
 using com::ComPtr;
+using pt::NewTimeline;
 
 namespace {
 
@@ -31,13 +32,6 @@ ComPtr<IRenderEngine> NewEngine() {
     CHECK_HR(CoCreateInstance(CLSID_RenderEngine, nullptr, CLSCTX_INPROC_SERVER, IID_IRenderEngine,
                               engine.PutVoid()));
     return engine;
-}
-
-ComPtr<IAMTimeline> NewTimeline() {
-    ComPtr<IAMTimeline> timeline;
-    CHECK_HR(CoCreateInstance(CLSID_AMTimeline, nullptr, CLSCTX_INPROC_SERVER, IID_IAMTimeline,
-                              timeline.PutVoid()));
-    return timeline;
 }
 
 // Adds a group of the type (none when null) with one empty track.

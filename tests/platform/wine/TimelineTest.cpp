@@ -13,23 +13,17 @@
 #include "framework/com/ComPtr.h"
 #include "framework/com/MediaType.h"
 #include "platform/include/EditingServices.h"
-#include "tests/platform/wine/TimelineProbe.h"
+#include "tests/platform/wine/EditingTestUtil.h"
 #include "tests/wine/harness/ComTestUtil.h"
 #include "tests/wine/harness/WineTest.h"
 
 using com::Bstr;
 using com::ComPtr;
+using pt::NewTimeline;
 
 namespace {
 
 constexpr REFERENCE_TIME kSecond = 10000000;
-
-ComPtr<IAMTimeline> NewTimeline() {
-    ComPtr<IAMTimeline> timeline;
-    CHECK_HR(CoCreateInstance(CLSID_AMTimeline, nullptr, CLSCTX_INPROC_SERVER, IID_IAMTimeline,
-                              timeline.PutVoid()));
-    return timeline;
-}
 
 ComPtr<IAMTimelineObj> NewNode(IAMTimeline* timeline, TIMELINE_MAJOR_TYPE type) {
     ComPtr<IAMTimelineObj> node;
@@ -48,6 +42,18 @@ ComPtr<IAMTimelineObj> Source(IAMTimeline* timeline, REFERENCE_TIME start, REFER
     ComPtr<IAMTimelineObj> source = NewNode(timeline, TIMELINE_MAJOR_TYPE_SOURCE);
     CHECK_HR(source->SetStartStop(start, stop));
     return source;
+}
+
+// A group in the timeline holding a track holding a source, each with a probe.
+void AddProbedGroup(IAMTimeline* timeline, int& gone, ComPtr<IAMTimelineObj>& group, ComPtr<IAMTimelineObj>& track,
+                    ComPtr<IAMTimelineObj>& source) {
+    group = NewNode(timeline, TIMELINE_MAJOR_TYPE_GROUP);
+    track = NewNode(timeline, TIMELINE_MAJOR_TYPE_TRACK);
+    source = Source(timeline, 0, kSecond);
+    for (IAMTimelineObj* n : {group.Get(), track.Get(), source.Get()}) pt::HangProbe(n, gone);
+    CHECK_HR(Query<IAMTimelineComp>(group, IID_IAMTimelineComp)->VTrackInsBefore(track.Get(), -1));
+    CHECK_HR(Query<IAMTimelineTrack>(track, IID_IAMTimelineTrack)->SrcAdd(source.Get()));
+    CHECK_HR(timeline->AddGroup(group.Get()));
 }
 
 bool Answers(IAMTimelineObj* node, REFIID iid) {
@@ -557,13 +563,8 @@ WT_TEST(Timeline, NodesAreFreedWhateverGoesFirst) {
         // answer without it and are freed with their last reference.
         ComPtr<IAMTimeline> timeline = NewTimeline();
         REQUIRE(timeline);
-        ComPtr<IAMTimelineObj> group = NewNode(timeline.Get(), TIMELINE_MAJOR_TYPE_GROUP);
-        ComPtr<IAMTimelineObj> track = NewNode(timeline.Get(), TIMELINE_MAJOR_TYPE_TRACK);
-        ComPtr<IAMTimelineObj> source = Source(timeline.Get(), 0, kSecond);
-        for (IAMTimelineObj* n : {group.Get(), track.Get(), source.Get()}) pt::HangProbe(n, gone);
-        CHECK_HR(Query<IAMTimelineComp>(group, IID_IAMTimelineComp)->VTrackInsBefore(track.Get(), -1));
-        CHECK_HR(Query<IAMTimelineTrack>(track, IID_IAMTimelineTrack)->SrcAdd(source.Get()));
-        CHECK_HR(timeline->AddGroup(group.Get()));
+        ComPtr<IAMTimelineObj> group, track, source;
+        AddProbedGroup(timeline.Get(), gone, group, track, source);
         CHECK_EQ(timeline.Detach()->Release(), 0UL);
         IAMTimeline* owner = reinterpret_cast<IAMTimeline*>(0x1);
         CHECK_HR_EQ(source->GetTimelineNoRef(&owner), E_NO_TIMELINE);
@@ -595,13 +596,8 @@ WT_TEST(Timeline, NodesAreFreedWhateverGoesFirst) {
         ComPtr<IAMTimeline> timeline = NewTimeline();
         REQUIRE(timeline);
         for (int i = 0; i < 2; ++i) {
-            ComPtr<IAMTimelineObj> group = NewNode(timeline.Get(), TIMELINE_MAJOR_TYPE_GROUP);
-            ComPtr<IAMTimelineObj> track = NewNode(timeline.Get(), TIMELINE_MAJOR_TYPE_TRACK);
-            ComPtr<IAMTimelineObj> source = Source(timeline.Get(), 0, kSecond);
-            for (IAMTimelineObj* n : {group.Get(), track.Get(), source.Get()}) pt::HangProbe(n, gone);
-            CHECK_HR(Query<IAMTimelineComp>(group, IID_IAMTimelineComp)->VTrackInsBefore(track.Get(), -1));
-            CHECK_HR(Query<IAMTimelineTrack>(track, IID_IAMTimelineTrack)->SrcAdd(source.Get()));
-            CHECK_HR(timeline->AddGroup(group.Get()));
+            ComPtr<IAMTimelineObj> group, track, source;
+            AddProbedGroup(timeline.Get(), gone, group, track, source);
         }
         // A node that never went in goes with the caller's reference.
         pt::HangProbe(NewNode(timeline.Get(), TIMELINE_MAJOR_TYPE_SOURCE).Get(), gone);

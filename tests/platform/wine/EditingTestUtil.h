@@ -1,12 +1,24 @@
-// An object that counts its own end: hung on timeline nodes as their sub
-// object, it shows whether every node was freed once its last user let go.
+// For the editing tests: a new timeline from the registry, and an object
+// that counts its own end: hung on timeline nodes as their sub object, it
+// shows whether every node was freed once its last user let go.
 #pragma once
 
 #include <windows.h>
 #include <dshow.h>
 #include <qedit.h>
 
+#include "framework/com/ComPtr.h"
+#include "platform/include/EditingServices.h"
+#include "tests/wine/harness/WineTest.h"
+
 namespace pt {
+
+inline com::ComPtr<IAMTimeline> NewTimeline() {
+    com::ComPtr<IAMTimeline> timeline;
+    CHECK_HR(CoCreateInstance(CLSID_AMTimeline, nullptr, CLSCTX_INPROC_SERVER, IID_IAMTimeline,
+                              timeline.PutVoid()));
+    return timeline;
+}
 
 class LifeProbe final : public IUnknown {
 public:
