@@ -324,12 +324,7 @@ WT_TEST(RenderEngine, SecondConnectFollowsTheTimeline) {
 }
 
 WT_TEST(RenderEngine, EverythingIsFreedAfterARun) {
-    clipgen::ClipSpec spec;
-    spec.container = "avi";
-    spec.width = 64;
-    spec.height = 48;
-    spec.seconds = 0.4;
-    const std::u16string clip = pt::Clip("engine-life.avi", spec);
+    const std::u16string clip = pt::Clip("engine-life.avi", clipgen::SpecOf("avi", 64, 48, {25, 1}, 0.4));
     int gone = 0;
     IAMTimeline* timeline = nullptr;
     IRenderEngine* engine = nullptr;
