@@ -116,15 +116,51 @@ STDMETHODIMP RenderEngine::GetGroupOutputPin(LONG group, IPin** pin) {
 
 STDMETHODIMP RenderEngine::ConnectFrontEnd() {
     if (!m_timeline) return E_NO_TIMELINE;
-    if (m_source) return S_OK;  // already built
-    m_frontEndResult = dshow::MediaGuard([&] { return BuildFrontEnd(); });
+    // Called again, it builds the front end anew from the timeline as it is
+    // now, in the same graph, and joins each new pin to what the old pin at
+    // its place fed, where that still takes it.
+    std::vector<ComPtr<IPin>> peers;
+    m_frontEndResult = dshow::MediaGuard([&] {
+        peers = TakeDownFrontEnd();
+        return BuildFrontEnd();
+    });
     if (FAILED(m_frontEndResult)) {
         if (m_graph && m_source) m_graph->RemoveFilter(m_source.Get());
         m_source = nullptr;
         m_sourceFilter = nullptr;
         if (!m_graphGiven) m_graph = nullptr;
+        return m_frontEndResult;
     }
-    return m_frontEndResult;
+    bool lost = false;
+    for (size_t i = 0; i < peers.size(); ++i) {
+        if (!peers[i]) continue;
+        lost = lost || i >= m_sourceFilter->GroupCount() ||
+               FAILED(m_graph->ConnectDirect(m_sourceFilter->Pin(i), peers[i].Get(), nullptr));
+    }
+    return lost ? HRESULT(S_WARN_OUTPUTRESET) : S_OK;
+}
+
+std::vector<ComPtr<IPin>> RenderEngine::TakeDownFrontEnd() {
+    std::vector<ComPtr<IPin>> peers;
+    if (!m_source || !m_graph) return peers;
+    ComPtr<IMediaControl> control;
+    if (SUCCEEDED(m_graph.As(IID_IMediaControl, control))) control->Stop();
+    m_source->Stop();
+    for (size_t i = 0; i < m_sourceFilter->GroupCount(); ++i) {
+        ComPtr<IPin> peer;
+        m_sourceFilter->Pin(i)->ConnectedTo(peer.Put());
+        PIN_INFO info{};
+        if (peer && SUCCEEDED(peer->QueryPinInfo(&info)) && info.pFilter) {
+            info.pFilter->Stop();  // see ScrapIt
+            info.pFilter->Release();
+        }
+        peers.push_back(peer);
+    }
+    // Leaving the graph breaks the pins' connections.
+    m_graph->RemoveFilter(m_source.Get());
+    m_source = nullptr;
+    m_sourceFilter = nullptr;
+    return peers;
 }
 
 HRESULT RenderEngine::BuildFrontEnd() {

@@ -5,12 +5,15 @@
 // output rate, an audio group's pin 16-bit PCM (44100 Hz stereo unless the
 // group's type names a PCM format). Each group plays its first track's
 // first source; a source that cannot be opened fails ConnectFrontEnd with
-// the reason (the graph is then not handed out). ScrapIt removes every
-// filter from the graph and lets the graph go.
+// the reason (the graph is then not handed out). A second ConnectFrontEnd
+// builds the front end again from the timeline as it is then, in the same
+// graph. ScrapIt removes every filter from the graph and lets the graph go.
 #pragma once
 
 #include <windows.h>
 #include <dshow.h>
+
+#include <vector>
 
 #include "framework/com/ComObject.h"
 #include "framework/com/ComPtr.h"
@@ -56,6 +59,8 @@ public:
 private:
     ~RenderEngine() override;
     HRESULT BuildFrontEnd();
+    // Takes the built front end out of the graph; the pins it fed, by group.
+    std::vector<com::ComPtr<IPin>> TakeDownFrontEnd();
 
     com::ComPtr<IAMTimeline> m_timeline;
     com::ComPtr<IGraphBuilder> m_graph;

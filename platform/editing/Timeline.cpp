@@ -433,6 +433,9 @@ STDMETHODIMP TimelineNode::VTrackInsBefore(IAMTimelineObj* track, LONG priority)
         if (node->Type() != TIMELINE_MAJOR_TYPE_TRACK && node->Type() != TIMELINE_MAJOR_TYPE_COMPOSITE)
             return E_INVALIDARG;
         if (node->Parent()) return E_INVALIDARG;
+        // Never a composite that holds this one: the tree would become a loop.
+        for (const TimelineNode* n = m_parent; n; n = n->m_parent)
+            if (n == node) return E_INVALIDARG;
         const auto at = priority < 0 || static_cast<size_t>(priority) >= m_children.size()
                             ? m_children.end()
                             : m_children.begin() + priority;
@@ -506,7 +509,8 @@ STDMETHODIMP TimelineNode::GetNextSrc(IAMTimelineObj** source, REFERENCE_TIME* i
     for (auto& child : m_children) {
         REFERENCE_TIME a = 0, b = 0;
         child->GetStartStop(&a, &b);
-        if (a >= *inOut) {
+        // The source playing at that time, or else the next to start.
+        if (a >= *inOut || b > *inOut) {
             *inOut = b;
             return child.CopyTo(source);
         }
