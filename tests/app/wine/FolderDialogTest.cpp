@@ -60,7 +60,7 @@ WT_TEST(FolderDialog, OkReturnsThePresetFolder) {
     bool created = false;
     dialog.OnCreate = [&](forms::TObject*) { created = true; };
     {
-        at::FolderBrowserHand hand(true, [&](HWND d) {
+        at::FolderBrowserHand hand(true, dialog.Selection(), [&](HWND d) {
             shown = SelectedFolderName(d);
             CHECK(dialog.DialogHandle() == d);
         });
@@ -80,13 +80,13 @@ WT_TEST(FolderDialog, TheNextOpeningStartsAtTheLastChoiceAndCancelEmptiesTheSele
     TBrowseFolderDialog dialog(fx.form);
     dialog.SetSelection(fx.folder.WindowsPath("pick\\inner"));
     {
-        at::FolderBrowserHand hand(true);
+        at::FolderBrowserHand hand(true, dialog.Selection());
         CHECK(dialog.Execute());
     }
     CHECK(dialog.Selection() == fx.folder.WindowsPath("pick\\inner"));
     String shown;
     {
-        at::FolderBrowserHand hand(false, [&](HWND d) { shown = SelectedFolderName(d); });
+        at::FolderBrowserHand hand(false, dialog.Selection(), [&](HWND d) { shown = SelectedFolderName(d); });
         CHECK(!dialog.Execute());
         CHECK(hand.Seen());
     }
@@ -94,7 +94,7 @@ WT_TEST(FolderDialog, TheNextOpeningStartsAtTheLastChoiceAndCancelEmptiesTheSele
     CHECK(dialog.Selection().empty());
     // Nothing preset and nothing remembered: the browser opens at its root.
     {
-        at::FolderBrowserHand hand(false, {}, false);
+        at::FolderBrowserHand hand(false, String());
         CHECK(!dialog.Execute());
         CHECK(hand.Seen());
     }
@@ -111,7 +111,7 @@ WT_TEST(FolderDialog, TheOpenBrowserFollowsItsProperties) {
     dialog.SetSelection(fx.folder.WindowsPath("pick"));
     String caption, status, captionAfter;
     {
-        at::FolderBrowserHand hand(false, [&](HWND d) {
+        at::FolderBrowserHand hand(false, dialog.Selection(), [&](HWND d) {
             caption = ft::WindowText(d);
             status = ft::WindowText(GetDlgItem(d, 14147));
             dialog.SetCaption(u"Renamed");
