@@ -303,10 +303,13 @@ void CALLBACK BrowserTimer(HWND, UINT, UINT_PTR, DWORD) {
     EnumThreadWindows(GetCurrentThreadId(), &FindBrowser, reinterpret_cast<LPARAM>(&dialog));
     if (!dialog) return;
     bool ok = g_browser->ok;
-    if (!OnPreset(FindChildByClass(dialog, L"SysTreeView32"), g_browser->names)) {
+    const HWND tree = FindChildByClass(dialog, L"SysTreeView32");
+    if (!OnPreset(tree, g_browser->names)) {
         if (GetTickCount() - g_browser->start < kPresetWaitMs) return;
+        const auto caret = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
         wt::ReportFailure(__FILE__, __LINE__, "the folder browser never showed the preset folder " +
-                                                  forms::TextToUtf8(g_browser->names[0]));
+                                                  forms::TextToUtf8(g_browser->names[0]) + "; it rests on \"" +
+                                                  forms::TextToUtf8(TreeItemText(tree, caret)) + "\"");
         ok = false;
     }
     g_browser->seen = true;
