@@ -247,6 +247,17 @@ HWND FindChildByClass(HWND parent, const WCHAR* className) {
     return s.found;
 }
 
+String TreeItemText(HWND tree, HTREEITEM at) {
+    WCHAR text[260] = {};
+    TVITEMW item{};
+    item.mask = TVIF_TEXT;
+    item.hItem = at;
+    item.pszText = text;
+    item.cchTextMax = 260;
+    if (!at || !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return String();
+    return com::U16(text);
+}
+
 // ---- Timed hands --------------------------------------------------------------------
 
 namespace {
@@ -274,17 +285,6 @@ BOOL CALLBACK FindBrowser(HWND hwnd, LPARAM param) {
     if (!FindChildByClass(hwnd, L"SysTreeView32")) return TRUE;
     *reinterpret_cast<HWND*>(param) = hwnd;
     return FALSE;
-}
-
-String TreeItemText(HWND tree, HTREEITEM at) {
-    WCHAR text[260] = {};
-    TVITEMW item{};
-    item.mask = TVIF_TEXT;
-    item.hItem = at;
-    item.pszText = text;
-    item.cchTextMax = 260;
-    if (!at || !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return String();
-    return com::U16(text);
 }
 
 // True when the caret and the items above it carry the preset's names.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <functional>
 #include <string>
@@ -124,5 +125,7 @@ private:
 };
 
 HWND FindChildByClass(HWND parent, const WCHAR* className);
+// The text of a tree view's item; empty for none.
+String TreeItemText(HWND tree, HTREEITEM item);
 
 }  // namespace at

@@ -25,15 +25,7 @@ std::string U8(const String& s) { return forms::TextToUtf8(s); }
 // The text of the browser's selected tree item.
 String SelectedFolderName(HWND dialog) {
     const HWND tree = at::FindChildByClass(dialog, L"SysTreeView32");
-    const HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    WCHAR text[260] = {};
-    TVITEMW it{};
-    it.mask = TVIF_TEXT;
-    it.hItem = item;
-    it.pszText = text;
-    it.cchTextMax = 260;
-    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
-    return com::U16(text);
+    return at::TreeItemText(tree, reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)));
 }
 
 struct Fixture {
