@@ -7,6 +7,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <string>
 #include <vector>
@@ -100,8 +101,14 @@ WT_TEST(Hostile, TinyFramesConvertAndStopInEveryFormat) {
         for (int size = 1; size <= 17; ++size) clips.push_back({Sized(dir + "/src", size, size, ext), size, size});
         ffclip::Patterns(clips, 0.2);
     }
+    // The disc presets scale every source to their own picture, so a
+    // source's size reaches only the scaler: one pixel, odd and even sides
+    // below and above 8 and 16 stand for the rest there.
+    const std::vector<int> presetSizes = {1, 2, 3, 7, 9, 16, 17};
     for (const Format& f : kFormats) {
         for (int size = 1; size <= 17; ++size) {
+            if (f.value >= 4 && std::find(presetSizes.begin(), presetSizes.end(), size) == presetSizes.end())
+                continue;
             // AVI and WMV keep the source's size; the MPEG presets scale a
             // tiny picture up; each reads a container of its own kind.
             const std::string src = Sized(dir + "/src", size, size, f.ext);

@@ -54,6 +54,10 @@ setup)
     # A fresh prefix (and home) for every test run.
     rm -rf "$WINEPREFIX" "$HOME"
     mkdir -p "$state_dir" "$HOME"
+    # Scratch folders that a killed test left in /tmp: no test runs for an
+    # hour, so one older than that belongs to no running test.
+    find /tmp -maxdepth 1 -type d -name 'corvane-*-??????' -user "$(id -u)" -mmin +60 \
+        -exec rm -rf {} + 2>/dev/null
     : >"$state"
     if [ -n "${DISPLAY:-}" ]; then
         echo "DISPLAY=$DISPLAY" >>"$state"

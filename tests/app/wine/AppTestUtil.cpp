@@ -247,6 +247,17 @@ HWND FindChildByClass(HWND parent, const WCHAR* className) {
     return s.found;
 }
 
+String TreeItemText(HWND tree, HTREEITEM at) {
+    WCHAR text[260] = {};
+    TVITEMW item{};
+    item.mask = TVIF_TEXT;
+    item.hItem = at;
+    item.pszText = text;
+    item.cchTextMax = 260;
+    if (!at || !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return String();
+    return com::U16(text);
+}
+
 // ---- Timed hands --------------------------------------------------------------------
 
 namespace {
@@ -254,13 +265,18 @@ namespace {
 struct BrowserHandState {
     bool ok = true;
     std::function<void(HWND)> inspect;
-    bool preset = true;
+    // The preset folder's name and its parent's name, as the tree shows
+    // them; empty when nothing is preset.
+    std::vector<String> names;
     bool seen = false;
     UINT_PTR timer = 0;
-    int waits = 0;
-    LPARAM caret = 0;  // the named item the caret was on at the last tick
+    DWORD start = 0;
 };
 BrowserHandState* g_browser = nullptr;
+
+// The browser's tree may move to a preset folder well after it shows (on
+// a busy machine seconds later), passing other items on the way.
+constexpr DWORD kPresetWaitMs = 60000;
 
 BOOL CALLBACK FindBrowser(HWND hwnd, LPARAM param) {
     WCHAR cls[32] = {};
@@ -271,32 +287,34 @@ BOOL CALLBACK FindBrowser(HWND hwnd, LPARAM param) {
     return FALSE;
 }
 
+// True when the caret and the items above it carry the preset's names.
+bool OnPreset(HWND tree, const std::vector<String>& names) {
+    auto at = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    for (const String& name : names) {
+        if (!forms::SameText(TreeItemText(tree, at), name)) return false;
+        at = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(at)));
+    }
+    return true;
+}
+
 void CALLBACK BrowserTimer(HWND, UINT, UINT_PTR, DWORD) {
     if (!g_browser || g_browser->seen) return;
     HWND dialog = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), &FindBrowser, reinterpret_cast<LPARAM>(&dialog));
     if (!dialog) return;
-    // The browser fills its tree and moves to the preset folder after it
-    // is shown, on a busy machine more than a second later; the hand waits
-    // for that (ten seconds at most).
-    // It counts as placed once the caret is on a named item and stays there
-    // from one tick to the next: on the way the caret may pass an item not
-    // yet named, or another folder.
+    bool ok = g_browser->ok;
     const HWND tree = FindChildByClass(dialog, L"SysTreeView32");
-    const auto caret = static_cast<LPARAM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    WCHAR text[260] = {};
-    TVITEMW item{};
-    item.mask = TVIF_TEXT;
-    item.hItem = reinterpret_cast<HTREEITEM>(caret);
-    item.pszText = text;
-    item.cchTextMax = 260;
-    const bool named = caret && SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) && text[0];
-    const bool placed = named && caret == g_browser->caret;
-    g_browser->caret = named ? caret : 0;
-    if (g_browser->preset && !placed && ++g_browser->waits < 200) return;
+    if (!OnPreset(tree, g_browser->names)) {
+        if (GetTickCount() - g_browser->start < kPresetWaitMs) return;
+        const auto caret = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        wt::ReportFailure(__FILE__, __LINE__, "the folder browser never showed the preset folder " +
+                                                  forms::TextToUtf8(g_browser->names[0]) + "; it rests on \"" +
+                                                  forms::TextToUtf8(TreeItemText(tree, caret)) + "\"");
+        ok = false;
+    }
     g_browser->seen = true;
     if (g_browser->inspect) g_browser->inspect(dialog);
-    const int id = g_browser->ok ? IDOK : IDCANCEL;
+    const int id = ok ? IDOK : IDCANCEL;
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
@@ -316,8 +334,18 @@ void CALLBACK RepeatTimer(HWND, UINT, UINT_PTR id, DWORD) {
 
 }  // namespace
 
-FolderBrowserHand::FolderBrowserHand(bool ok, std::function<void(HWND)> inspect, bool preset) {
-    g_browser = new BrowserHandState{ok, std::move(inspect), preset, false, 0, 0};
+FolderBrowserHand::FolderBrowserHand(bool ok, const String& preset, std::function<void(HWND)> inspect) {
+    g_browser = new BrowserHandState;
+    g_browser->ok = ok;
+    g_browser->inspect = std::move(inspect);
+    // "Z:\a\b\" is shown as b under a; a drive's own name is not its path.
+    String rest = forms::ExcludeTrailingBackslash(preset);
+    for (int level = 0; level < 2 && !rest.empty() && rest.back() != u':'; ++level) {
+        const size_t cut = rest.rfind(u'\\');
+        g_browser->names.push_back(cut == String::npos ? rest : rest.substr(cut + 1));
+        rest = cut == String::npos ? String() : rest.substr(0, cut);
+    }
+    g_browser->start = GetTickCount();
     g_browser->timer = SetTimer(nullptr, 0, 50, &BrowserTimer);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <functional>
 #include <string>
@@ -101,12 +102,13 @@ void SelectRow(int row, bool only = true);
 // A click on a tool button of the main window, at its place on the bar.
 void ClickToolButton(forms::TControl* button);
 
-// Answers the shell's folder browser when it comes up: waits for it to
-// select a folder (when one was preset), runs inspect (if any) on the open
-// dialog, then presses OK (or Cancel).
+// Answers the shell's folder browser when it comes up: waits until its
+// tree's caret is on the preset folder (when one is given; a minute at
+// most, then it fails the test and presses Cancel), runs inspect (if any)
+// on the open dialog, then presses OK (or Cancel).
 class FolderBrowserHand {
 public:
-    explicit FolderBrowserHand(bool ok, std::function<void(HWND dialog)> inspect = {}, bool preset = true);
+    FolderBrowserHand(bool ok, const String& preset, std::function<void(HWND dialog)> inspect = {});
     ~FolderBrowserHand();
     bool Seen() const;
 };
@@ -123,5 +125,7 @@ private:
 };
 
 HWND FindChildByClass(HWND parent, const WCHAR* className);
+// The text of a tree view's item; empty for none.
+String TreeItemText(HWND tree, HTREEITEM item);
 
 }  // namespace at

@@ -82,12 +82,16 @@ struct LogLine {
 
 std::vector<LogLine> Log() {
     forms::TRichEdit* log = ProgressForm->rchLog;
-    const HWND h = log->Handle();
     std::vector<LogLine> lines;
     const int count = log->Lines().Count();
     const int selStart = log->SelStart(), selLength = log->SelLength();
+    // Where each line starts: a long line wraps on the screen, so the edit's
+    // own line numbers are no line numbers of the text; each line ends in
+    // one paragraph mark.
+    int start = 0;
     for (int i = 0; i < count; ++i) {
-        std::string text = U8(log->Lines()[i]);
+        const String line = log->Lines()[i];
+        std::string text = U8(line);
         if (text.compare(0, 4, ">>> ") == 0) {
             // The time has the system's form ("11:52:03 AM"): the text starts
             // after it.
@@ -96,10 +100,10 @@ std::vector<LogLine> Log() {
                 at += 3;
             text = at == std::string::npos ? std::string() : text.substr(at + 1);
         }
-        const int start = static_cast<int>(SendMessageW(h, EM_LINEINDEX, i, 0));
         log->SetSelStart(start);
         log->SetSelLength(1);
         lines.push_back({text, log->SelAttributes().Color()});
+        start += static_cast<int>(line.size()) + 1;
     }
     log->SetSelStart(selStart);
     log->SetSelLength(selLength);

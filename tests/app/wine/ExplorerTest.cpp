@@ -943,15 +943,15 @@ WT_TEST(ShellRoutines, TheirOwnWordsAndSixtyFourBitSizes) {
     // The folder browser: a chosen folder comes with its backslash.
     String chosen;
     {
-        at::FolderBrowserHand hand(true, [&](HWND dialog) {
+        at::FolderBrowserHand hand(true, String(), [&](HWND dialog) {
             SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(com::W(drive.Path())));
-        }, false);
+        });
         CHECK(BrowseFolder(nullptr, chosen));
         CHECK(hand.Seen());
     }
     CHECK(chosen == u"R:\\");
     {
-        at::FolderBrowserHand hand(false, {}, false);
+        at::FolderBrowserHand hand(false, String());
         String none;
         CHECK(!BrowseFolder(nullptr, none));
         CHECK(none.empty());

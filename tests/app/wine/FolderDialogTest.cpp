@@ -25,15 +25,7 @@ std::string U8(const String& s) { return forms::TextToUtf8(s); }
 // The text of the browser's selected tree item.
 String SelectedFolderName(HWND dialog) {
     const HWND tree = at::FindChildByClass(dialog, L"SysTreeView32");
-    const HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    WCHAR text[260] = {};
-    TVITEMW it{};
-    it.mask = TVIF_TEXT;
-    it.hItem = item;
-    it.pszText = text;
-    it.cchTextMax = 260;
-    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
-    return com::U16(text);
+    return at::TreeItemText(tree, reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)));
 }
 
 struct Fixture {
@@ -60,7 +52,7 @@ WT_TEST(FolderDialog, OkReturnsThePresetFolder) {
     bool created = false;
     dialog.OnCreate = [&](forms::TObject*) { created = true; };
     {
-        at::FolderBrowserHand hand(true, [&](HWND d) {
+        at::FolderBrowserHand hand(true, dialog.Selection(), [&](HWND d) {
             shown = SelectedFolderName(d);
             CHECK(dialog.DialogHandle() == d);
         });
@@ -80,13 +72,13 @@ WT_TEST(FolderDialog, TheNextOpeningStartsAtTheLastChoiceAndCancelEmptiesTheSele
     TBrowseFolderDialog dialog(fx.form);
     dialog.SetSelection(fx.folder.WindowsPath("pick\\inner"));
     {
-        at::FolderBrowserHand hand(true);
+        at::FolderBrowserHand hand(true, dialog.Selection());
         CHECK(dialog.Execute());
     }
     CHECK(dialog.Selection() == fx.folder.WindowsPath("pick\\inner"));
     String shown;
     {
-        at::FolderBrowserHand hand(false, [&](HWND d) { shown = SelectedFolderName(d); });
+        at::FolderBrowserHand hand(false, dialog.Selection(), [&](HWND d) { shown = SelectedFolderName(d); });
         CHECK(!dialog.Execute());
         CHECK(hand.Seen());
     }
@@ -94,7 +86,7 @@ WT_TEST(FolderDialog, TheNextOpeningStartsAtTheLastChoiceAndCancelEmptiesTheSele
     CHECK(dialog.Selection().empty());
     // Nothing preset and nothing remembered: the browser opens at its root.
     {
-        at::FolderBrowserHand hand(false, {}, false);
+        at::FolderBrowserHand hand(false, String());
         CHECK(!dialog.Execute());
         CHECK(hand.Seen());
     }
@@ -111,7 +103,7 @@ WT_TEST(FolderDialog, TheOpenBrowserFollowsItsProperties) {
     dialog.SetSelection(fx.folder.WindowsPath("pick"));
     String caption, status, captionAfter;
     {
-        at::FolderBrowserHand hand(false, [&](HWND d) {
+        at::FolderBrowserHand hand(false, dialog.Selection(), [&](HWND d) {
             caption = ft::WindowText(d);
             status = ft::WindowText(GetDlgItem(d, 14147));
             dialog.SetCaption(u"Renamed");

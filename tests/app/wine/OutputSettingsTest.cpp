@@ -211,7 +211,7 @@ WT_TEST(OutputSettings, WmvAsksForTheRuntimeAndBrowsePicksAFolder) {
     const String films = x.w.Folder().WindowsPath("films");
     ConvertForm->OpenDirDialog1->SetSelection(films);
     {
-        at::FolderBrowserHand ok(true);
+        at::FolderBrowserHand ok(true, films);
         ft::ClickButton(*ConvertForm->btnBrowse);
         CHECK(ok.Seen());
     }

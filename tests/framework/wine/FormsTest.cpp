@@ -180,7 +180,7 @@ WT_TEST(Forms, TheFocusedControlHasTheFocusAgainWhenItsFormComesBack) {
     for (int round = 0; round < 2; ++round) {
         CHECK(bringForward(main));
         CHECK(bringForward(dialog));
-        CHECK(ft::PumpUntil([&] { return GetFocus() == dialog->edit->Handle(); }, 500));
+        CHECK(ft::PumpUntil([&] { return GetFocus() == dialog->edit->Handle(); }, 3000));
     }
     dialog->Close();
 }
