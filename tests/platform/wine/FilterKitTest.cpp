@@ -219,7 +219,6 @@ public:
     std::mutex lock;
     std::vector<long long> received;
     int endOfStreams = 0, beginFlushes = 0, endFlushes = 0;
-    HRESULT answer = S_OK;
     HANDLE gate = nullptr;  // when set, Receive waits for it (after counting)
 
     size_t Received() {
@@ -229,6 +228,15 @@ public:
     int EndOfStreams() {
         std::lock_guard<std::mutex> l(lock);
         return endOfStreams;
+    }
+    // Deliveries that have returned (their answer given).
+    size_t Answered() {
+        std::lock_guard<std::mutex> l(lock);
+        return answered;
+    }
+    void Answer(HRESULT hr) {
+        std::lock_guard<std::mutex> l(lock);
+        answer = hr;
     }
 
 protected:
@@ -243,6 +251,8 @@ protected:
             received.push_back(start);
         }
         if (gate) WaitForSingleObject(gate, 10000);
+        std::lock_guard<std::mutex> l(lock);
+        ++answered;
         return answer;
     }
     HRESULT OnEndOfStream() override {
@@ -255,6 +265,8 @@ protected:
 
 private:
     GUID m_major;
+    HRESULT answer = S_OK;
+    size_t answered = 0;
 };
 
 class TestSink final : public dshow::BaseFilter {
@@ -657,7 +669,10 @@ WT_TEST(FilterKit, OutputQueueDeliversInOrderAndDropsOnStop) {
     CHECK(sink->pin.received == (std::vector<long long>{1, 2, 3, 4, 10, 14}));
 
     // A refused delivery is the answer to what follows, end of stream too.
-    sink->pin.answer = E_FAIL;
+    // (Once the last accepted delivery has had its answer: it is counted
+    // on arrival, answered after.)
+    CHECK(wt::PumpUntil([&] { return sink->pin.Answered() == 6; }, 10000));
+    sink->pin.Answer(E_FAIL);
     CHECK_HR(src->pin.queue.Receive(src->pin.Sample(20).Get()));
     CHECK(wt::PumpUntil([&] { return sink->pin.Received() == 7; }, 10000));
     CHECK(wt::PumpUntil([&] { return src->pin.queue.Receive(src->pin.Sample(21).Get()) == E_FAIL; }, 10000));
