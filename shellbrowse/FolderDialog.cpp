@@ -45,10 +45,29 @@ BOOL CALLBACK FindStatusLine(HWND child, LPARAM param) {
 }
 
 // Wine's browser sometimes drops a selection asked for while it fills its
-// tree; the selection is asked for again this often, this many times.
+// tree; the selection is asked for again this often, this many times. On a
+// busy machine filling the tree to a deep folder can take longer: while the
+// browser shows no selection at all (so the user has not chosen one either)
+// it is asked for longer.
 constexpr UINT_PTR kSelectionTimer = 0x5E1;
 constexpr UINT kSelectionRetryMs = 50;
 constexpr int kSelectionRetries = 60;
+constexpr DWORD kUnselectedRetryMs = 30000;
+
+BOOL CALLBACK FindTree(HWND child, LPARAM param) {
+    WCHAR cls[32] = {};
+    GetClassNameW(child, cls, 32);
+    if (lstrcmpiW(cls, WC_TREEVIEWW) != 0) return TRUE;
+    *reinterpret_cast<HWND*>(param) = child;
+    return FALSE;
+}
+
+// Whether the browser's tree shows a folder as chosen (the user's, if not ours).
+bool TreeHasSelection(HWND browser) {
+    HWND tree = nullptr;
+    EnumChildWindows(browser, &FindTree, reinterpret_cast<LPARAM>(&tree));
+    return !tree || SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
+}
 
 // The component whose browser is open on this thread (the browser is modal).
 thread_local TBrowseFolderDialog* t_open = nullptr;
@@ -203,6 +222,7 @@ void TBrowseFolderDialog::SelectInBrowser() {
     SendMessageW(m_dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(com::W(m_selection)));
     if (SamePath(m_browserPath, m_selection)) return;
     m_selectionRetries = kSelectionRetries;
+    m_selectionAsked = GetTickCount();
     SetTimer(m_dialog, kSelectionTimer, kSelectionRetryMs, &SelectionRetry);
 }
 
@@ -210,7 +230,8 @@ void CALLBACK TBrowseFolderDialog::SelectionRetry(HWND wnd, UINT, UINT_PTR id, D
     TBrowseFolderDialog* self = t_open;
     try {
         if (!self || self->m_dialog != wnd || !self->m_item || SamePath(self->m_browserPath, self->m_selection) ||
-            --self->m_selectionRetries <= 0) {
+            (--self->m_selectionRetries <= 0 &&
+             (TreeHasSelection(wnd) || GetTickCount() - self->m_selectionAsked >= kUnselectedRetryMs))) {
             KillTimer(wnd, id);
             return;
         }

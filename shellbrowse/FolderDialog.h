@@ -92,6 +92,7 @@ private:
     LPITEMIDLIST m_item = nullptr;  // the last chosen folder, freed with m_malloc
     String m_browserPath;           // the open browser's selection, as it last reported it
     int m_selectionRetries = 0;
+    DWORD m_selectionAsked = 0;  // tick count when the browser was first asked for it
 };
 
 // With critical-error boxes suppressed: a drive root ("C:\") is a folder
