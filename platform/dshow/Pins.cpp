@@ -2,6 +2,7 @@
 
 #include "framework/com/Enumerators.h"
 #include "framework/com/WinText.h"
+#include "platform/dshow/MemAllocator.h"
 
 namespace dshow {
 
@@ -183,9 +184,7 @@ HRESULT OutputPin::CompleteConnect(IPin* peer) {
     // The peer's allocator first, then a memory allocator of our own.
     for (int attempt = 0; attempt < 2; ++attempt) {
         ComPtr<IMemAllocator> alloc;
-        hr = attempt == 0 ? m_input->GetAllocator(alloc.Put())
-                          : CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                             alloc.PutVoid());
+        hr = attempt == 0 ? m_input->GetAllocator(alloc.Put()) : CreateMemAllocator(alloc.Put());
         if (FAILED(hr) || !alloc) continue;
         ALLOCATOR_PROPERTIES actual{};
         hr = alloc->SetProperties(&wanted, &actual);
@@ -292,8 +291,7 @@ STDMETHODIMP InputPin::GetAllocator(IMemAllocator** out) {
     *out = nullptr;
     Lock lock(m_filter.StateLock());
     if (!m_allocator) {
-        const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                            m_allocator.PutVoid());
+        const HRESULT hr = CreateMemAllocator(m_allocator.Put());
         if (FAILED(hr)) return hr;
     }
     return m_allocator.CopyTo(out);

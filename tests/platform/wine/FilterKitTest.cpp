@@ -16,6 +16,7 @@
 #include "framework/com/ComPtr.h"
 #include "framework/com/MediaType.h"
 #include "framework/com/WinText.h"
+#include "platform/dshow/MemAllocator.h"
 #include "platform/dshow/OutputQueue.h"
 #include "platform/dshow/Pins.h"
 #include "platform/dshow/Seeking.h"
@@ -974,4 +975,143 @@ WT_TEST(FilterKit, ConnectionsHoldPeersUntilDisconnected) {
         CHECK_EQ(wt::RefCountOf(sink.Get()), alone);
     }
     CHECK_EQ(g_sinksFreed - before, 1);
+}
+
+// ---- The kit's memory allocator -------------------------------------------------------------
+
+namespace {
+
+struct BufferWait {
+    IMemAllocator* allocator;
+    std::atomic<bool> done{false};
+    HRESULT hr = E_PENDING;
+    IMediaSample* sample = nullptr;
+};
+
+DWORD WINAPI WaitForBuffer(void* param) {
+    auto* w = static_cast<BufferWait*>(param);
+    w->hr = w->allocator->GetBuffer(&w->sample, nullptr, nullptr, 0);
+    w->done = true;
+    return 0;
+}
+
+// Starts a GetBuffer on a thread of its own and checks that it waits.
+HANDLE StartWaiting(BufferWait& w) {
+    const HANDLE thread = CreateThread(nullptr, 0, &WaitForBuffer, &w, 0, nullptr);
+    Sleep(50);
+    CHECK(!w.done);
+    return thread;
+}
+
+void FinishWaiting(HANDLE thread, BufferWait& w) {
+    const bool woken = wt::PumpUntil([&] { return w.done.load(); }, 10000);
+    CHECK(woken);
+    if (!woken) w.allocator->Decommit();  // lets the thread end
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+}
+
+}  // namespace
+
+WT_TEST(FilterKit, MemAllocatorLendsAFixedPoolAndTakesItBack) {
+    ComPtr<IMemAllocator> alloc;
+    REQUIRE_HR(dshow::CreateMemAllocator(alloc.Put()));
+    ComPtr<IMediaSample> a, b, c;
+    CHECK_HR_EQ(alloc->GetBuffer(a.Put(), nullptr, nullptr, 0), VFW_E_NOT_COMMITTED);
+    CHECK_HR_EQ(alloc->Commit(), VFW_E_SIZENOTSET);
+
+    ALLOCATOR_PROPERTIES want{2, 1000, 3, 0}, got{};
+    CHECK_HR_EQ(alloc->SetProperties(&want, &got), VFW_E_BADALIGN);
+    want.cbAlign = 16;
+    want.cbPrefix = 8;
+    CHECK_HR(alloc->SetProperties(&want, &got));
+    CHECK_EQ(got.cBuffers, 2);
+    CHECK_EQ((got.cbBuffer + got.cbPrefix) % 16, 0);
+    CHECK(got.cbBuffer >= 1000);
+    ALLOCATOR_PROPERTIES now{};
+    CHECK_HR(alloc->GetProperties(&now));
+    CHECK(now.cBuffers == got.cBuffers && now.cbBuffer == got.cbBuffer && now.cbAlign == 16 && now.cbPrefix == 8);
+
+    CHECK_HR(alloc->Commit());
+    CHECK_HR_EQ(alloc->SetProperties(&want, &got), VFW_E_ALREADY_COMMITTED);
+    REQUIRE_HR(alloc->GetBuffer(a.Put(), nullptr, nullptr, 0));
+    REQUIRE_HR(alloc->GetBuffer(b.Put(), nullptr, nullptr, 0));
+    CHECK_HR_EQ(alloc->GetBuffer(c.Put(), nullptr, nullptr, AM_GBF_NOWAIT), VFW_E_TIMEOUT);
+    BYTE* data = nullptr;
+    CHECK_HR(a->GetPointer(&data));
+    CHECK_EQ(reinterpret_cast<uintptr_t>(data) % 16, 0u);
+    CHECK_EQ(a->GetSize(), got.cbBuffer);
+    CHECK_EQ(a->GetActualDataLength(), got.cbBuffer);
+
+    // What a sample carries, set and read back.
+    REFERENCE_TIME start = 100, stop = 200, t0 = 0, t1 = 0;
+    CHECK_HR_EQ(a->GetTime(&t0, &t1), VFW_E_SAMPLE_TIME_NOT_SET);
+    CHECK_HR(a->SetTime(&start, &stop));
+    CHECK_HR(a->GetTime(&t0, &t1));
+    CHECK(t0 == 100 && t1 == 200);
+    CHECK_HR(a->SetTime(&start, nullptr));
+    CHECK_HR_EQ(a->GetTime(&t0, &t1), VFW_S_NO_STOP_TIME);
+    CHECK_EQ(t0, 100);
+    CHECK_HR_EQ(a->GetMediaTime(&t0, &t1), VFW_E_MEDIA_TIME_NOT_SET);
+    CHECK_HR(a->SetMediaTime(&start, &stop));
+    CHECK_HR(a->GetMediaTime(&t0, &t1));
+    CHECK(t0 == 100 && t1 == 200);
+    CHECK_HR(a->SetSyncPoint(TRUE));
+    CHECK_HR(a->SetPreroll(TRUE));
+    CHECK_HR(a->SetDiscontinuity(TRUE));
+    CHECK(a->IsSyncPoint() == S_OK && a->IsPreroll() == S_OK && a->IsDiscontinuity() == S_OK);
+    CHECK_EQ(b->IsSyncPoint(), S_FALSE);
+    CHECK_HR_EQ(a->SetActualDataLength(got.cbBuffer + 1), VFW_E_BUFFER_OVERFLOW);
+    CHECK_HR(a->SetActualDataLength(10));
+    CHECK_EQ(a->GetActualDataLength(), 10);
+    AM_MEDIA_TYPE* type = nullptr;
+    CHECK_HR_EQ(a->GetMediaType(&type), S_FALSE);
+    CHECK(type == nullptr);
+    MediaType pcm = PcmType();
+    CHECK_HR(a->SetMediaType(&pcm.Edit()));
+    CHECK_HR(a->GetMediaType(&type));
+    REQUIRE(type != nullptr);
+    CHECK(type->subtype == MEDIASUBTYPE_PCM && type->cbFormat == sizeof(WAVEFORMATEX) && type->pbFormat != pcm.Get().pbFormat);
+    dshow::DeleteMediaType(type);
+
+    // A waiting GetBuffer gets the sample released, with nothing of its last use.
+    BufferWait byRelease{alloc.Get()};
+    HANDLE thread = StartWaiting(byRelease);
+    IMediaSample* const released = a.Get();
+    a = nullptr;
+    FinishWaiting(thread, byRelease);
+    CHECK_HR(byRelease.hr);
+    CHECK(byRelease.sample == released);
+    if (byRelease.sample) {
+        CHECK_HR_EQ(byRelease.sample->GetTime(&t0, &t1), VFW_E_SAMPLE_TIME_NOT_SET);
+        CHECK_HR_EQ(byRelease.sample->GetMediaType(&type), S_FALSE);
+        CHECK(byRelease.sample->IsSyncPoint() == S_FALSE && byRelease.sample->IsDiscontinuity() == S_FALSE &&
+              byRelease.sample->IsPreroll() == S_FALSE);
+        a = ComPtr<IMediaSample>::Adopt(byRelease.sample);
+    }
+
+    // Decommit wakes a waiter with a failure; the samples out stay usable and
+    // the properties stay until they are back.
+    BufferWait byDecommit{alloc.Get()};
+    thread = StartWaiting(byDecommit);
+    CHECK_HR(alloc->Decommit());
+    FinishWaiting(thread, byDecommit);
+    CHECK_HR_EQ(byDecommit.hr, VFW_E_NOT_COMMITTED);
+    CHECK(byDecommit.sample == nullptr);
+    CHECK_HR_EQ(alloc->GetBuffer(c.Put(), nullptr, nullptr, 0), VFW_E_NOT_COMMITTED);
+    CHECK_HR_EQ(alloc->SetProperties(&want, &got), VFW_E_BUFFERS_OUTSTANDING);
+    CHECK_HR(b->SetActualDataLength(1));
+    CHECK_HR_EQ(alloc->ReleaseBuffer(b.Get()), E_INVALIDARG);  // still held
+    a = nullptr;
+    b = nullptr;
+    CHECK_HR(alloc->SetProperties(&want, &got));
+
+    // The last sample out keeps the allocator; nothing is left once all is back.
+    CHECK_HR(alloc->Commit());
+    REQUIRE_HR(alloc->GetBuffer(a.Put(), nullptr, nullptr, 0));
+    alloc = nullptr;
+    CHECK_HR(a->SetActualDataLength(5));
+    const long objects = com::ModuleLock::Count();
+    a = nullptr;
+    CHECK_EQ(com::ModuleLock::Count(), objects - 1);
 }
