@@ -44,6 +44,7 @@ public:
     double Convert(const std::u16string& in, const std::u16string& out, DWORD timeoutMs);
 
 private:
+    bool PumpUntilCompleted(DWORD timeoutMs);
     // After the wait: the trailing Error pumped in, a late conversion stopped.
     bool Finish(bool ended);
 
