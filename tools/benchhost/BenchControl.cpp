@@ -53,11 +53,7 @@ void BenchControl::Start(const std::u16string& in, const std::u16string& out) {
 bool BenchControl::PumpUntilCompleted(DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        wt::PumpMessages(0);  // what has come, dispatched
         if (Completed()) return true;
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= timeoutMs) return false;
