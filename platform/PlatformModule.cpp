@@ -132,18 +132,15 @@ const char16_t* const kRuntimeFiles[] = {u"wmvdmoe2.dll", u"wmidx.dll"};
 
 bool SameBytes(const std::u16string& a, const std::u16string& b) {
     auto read = [](const std::u16string& path, std::string& out) {
-        const HANDLE h = CreateFileW(com::W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return false;
+        const com::KernelHandle h(
+            CreateFileW(com::W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!h) return false;
         LARGE_INTEGER size{};
-        bool ok = GetFileSizeEx(h, &size) && size.QuadPart < (64 << 20);
-        if (ok) {
-            out.resize(static_cast<size_t>(size.QuadPart));
-            DWORD got = 0;
-            ok = out.empty() || (ReadFile(h, out.data(), static_cast<DWORD>(out.size()), &got, nullptr) &&
-                                 got == out.size());
-        }
-        CloseHandle(h);
-        return ok;
+        if (!GetFileSizeEx(h.Get(), &size) || size.QuadPart >= (64 << 20)) return false;
+        out.resize(static_cast<size_t>(size.QuadPart));
+        DWORD got = 0;
+        return out.empty() ||
+               (ReadFile(h.Get(), out.data(), static_cast<DWORD>(out.size()), &got, nullptr) && got == out.size());
     };
     std::string x, y;
     return read(a, x) && read(b, y) && x == y;

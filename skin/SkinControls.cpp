@@ -154,8 +154,7 @@ bool TSkinButton::BeforeMessage(forms::TMessage& m) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         if (!Focused) SetFocus(m_handle);
-        State |= kPressed;
-        PaintWindow(nullptr);
+        ShowPressed(true);
         return false;
     default:
         return true;
@@ -284,8 +283,7 @@ bool TSkinSpeedButton::BeforeMessage(forms::TMessage& m) {
     case WM_LBUTTONDBLCLK:
         // The button's own press logic runs (it raises the click on release).
         CallOriginal(m);
-        State |= kPressed;
-        PaintWindow(nullptr);
+        ShowPressed(true);
         return false;
     default:
         return TSkinButton::BeforeMessage(m);
@@ -295,8 +293,7 @@ bool TSkinSpeedButton::BeforeMessage(forms::TMessage& m) {
 void TSkinSpeedButton::AfterMessage(forms::TMessage& m) {
     switch (m.Msg) {
     case WM_LBUTTONUP:
-        State &= ~kPressed;
-        PaintWindow(nullptr);
+        ShowPressed(false);
         break;
     case forms::CM_MOUSEENTER:
         State |= kHot;
@@ -465,8 +462,7 @@ bool TSkinUpDown::BeforeMessage(forms::TMessage& m) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         CallOriginal(m);
-        State |= kPressed;
-        PaintWindow(nullptr);
+        ShowPressed(true);
         return false;
     case WM_LBUTTONUP:
         State &= ~kPressed;
@@ -604,12 +600,10 @@ void TSkinComBox::AfterMessage(forms::TMessage& m) {
     switch (m.Msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-        State |= kPressed;
-        PaintWindow(nullptr);
+        ShowPressed(true);
         break;
     case WM_LBUTTONUP:
-        State &= ~kPressed;
-        PaintWindow(nullptr);
+        ShowPressed(false);
         break;
     case forms::CM_MOUSEENTER:
     case forms::CM_MOUSELEAVE:

@@ -1,5 +1,6 @@
 #include "skin/SkinData.h"
 
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/Forms.h"
 #include "skin/SkinArchive.h"
@@ -45,19 +46,15 @@ COLORREF Resolve(SkinColour c) {
 // The whole file, or false when it cannot be read or is too large to be
 // a skin.
 bool ReadSkinFile(const String& path, std::vector<uint8_t>& bytes) {
-    const HANDLE file = CreateFileW(com::W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const com::KernelHandle file(CreateFileW(com::W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     LARGE_INTEGER size{};
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= TSkinData::kMaxFileSize;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        DWORD read = 0;
-        ok = bytes.empty() || (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-                               read == bytes.size());
-    }
-    CloseHandle(file);
-    return ok;
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > TSkinData::kMaxFileSize) return false;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    return bytes.empty() || (ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+                             read == bytes.size());
 }
 
 bool FileExists(const String& path) {

@@ -100,25 +100,21 @@ LRESULT CALLBACK MenuFilter(int code, WPARAM wParam, LPARAM lParam) {
     return 1;
 }
 
+// Tracking starts afresh for each submenu.
 void InstallFilter(TSkinMenuBar* bar, HMENU submenu, int index) {
+    const HHOOK hook = g_track.hook;
+    g_track = MenuTracking{};
     g_track.bar = bar;
     g_track.submenu = submenu;
     g_track.index = index;
-    g_track.next = -1;
-    g_track.switching = false;
     g_track.first = true;
     GetCursorPos(&g_track.lastPoint);
-    if (!g_track.hook) g_track.hook = SetWindowsHookExW(WH_MSGFILTER, &MenuFilter, nullptr, GetCurrentThreadId());
+    g_track.hook = hook ? hook : SetWindowsHookExW(WH_MSGFILTER, &MenuFilter, nullptr, GetCurrentThreadId());
 }
 
 void RemoveFilter() {
     if (g_track.hook) UnhookWindowsHookEx(g_track.hook);
-    g_track.hook = nullptr;
-    g_track.bar = nullptr;
-    g_track.submenu = nullptr;
-    g_track.index = -1;
-    g_track.switching = false;
-    g_track.first = false;
+    g_track = MenuTracking{};
 }
 
 }  // namespace

@@ -168,6 +168,11 @@ void TSkinControl::Redraw() {
     UpdateWindow(m_handle);
 }
 
+void TSkinControl::ShowPressed(bool pressed) {
+    State = pressed ? State | kPressed : State & ~kPressed;
+    PaintWindow(nullptr);
+}
+
 void TSkinControl::PaintWindow(HDC dc) {
     RECT r{};
     if (!m_handle || !GetWindowRect(m_handle, &r)) return;

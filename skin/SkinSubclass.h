@@ -67,6 +67,8 @@ public:
     void SkinWndProc(forms::TMessage& message);
     void CallOriginal(forms::TMessage& message);
     void Redraw();
+    // Sets or clears kPressed and paints the window.
+    void ShowPressed(bool pressed);
     void FillFace(HDC dc, const RECT& rect);
     void PaintMessage(forms::TMessage& message);
     TSkinForm* FormSkinner() const;

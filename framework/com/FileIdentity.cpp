@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 
 namespace com {
@@ -13,14 +14,11 @@ std::string FileIdentity(const std::u16string& path) {
     // No error boxes for drives without a disk.
     const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
     // No access asked for: a file another program holds open still answers.
-    const HANDLE h = CreateFileW(W(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const KernelHandle h(CreateFileW(W(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     SetErrorMode(oldMode);
-    if (h == INVALID_HANDLE_VALUE) return std::string();
     BY_HANDLE_FILE_INFORMATION info{};
-    const BOOL ok = GetFileInformationByHandle(h, &info);
-    CloseHandle(h);
-    if (!ok) return std::string();
+    if (!h || !GetFileInformationByHandle(h.Get(), &info)) return std::string();
     char id[64];
     std::snprintf(id, sizeof id, "%08x:%08x%08x", static_cast<unsigned>(info.dwVolumeSerialNumber),
                   static_cast<unsigned>(info.nFileIndexHigh), static_cast<unsigned>(info.nFileIndexLow));

@@ -1,6 +1,6 @@
 // Move-only owners for what Win32, GDI, the shell and COM hand out to be
-// freed: GDI objects, device contexts and their selections, task-memory
-// blocks (shell item lists among them), CAUUID arrays and COM
+// freed: kernel handles, GDI objects, device contexts and their selections,
+// task-memory blocks (shell item lists among them), CAUUID arrays and COM
 // initialisation. Each frees on every path out of its scope, so that no
 // error path needs a release of its own. Bstr and Variant (Bstr.h), COM
 // interfaces (ComPtr.h) and AM_MEDIA_TYPE (MediaType.h) have theirs.
@@ -12,6 +12,44 @@
 #include <shtypes.h>
 
 namespace com {
+
+// A file, event, process, thread or token handle, closed with CloseHandle.
+// Both null and INVALID_HANDLE_VALUE mean "none", as the calls that open
+// them fail with one or the other.
+class KernelHandle {
+public:
+    KernelHandle() = default;
+    explicit KernelHandle(HANDLE handle) : m_h(handle) {}
+    KernelHandle(const KernelHandle&) = delete;
+    KernelHandle& operator=(const KernelHandle&) = delete;
+    KernelHandle(KernelHandle&& o) noexcept : m_h(o.Detach()) {}
+    KernelHandle& operator=(KernelHandle&& o) noexcept {
+        if (this != &o) Reset(o.Detach());
+        return *this;
+    }
+    ~KernelHandle() { Reset(); }
+
+    void Reset(HANDLE handle = nullptr) {
+        if (Valid() && m_h != handle) CloseHandle(m_h);
+        m_h = handle;
+    }
+    // Closes what is held and returns the slot for an out-parameter.
+    HANDLE* Put() {
+        Reset();
+        return &m_h;
+    }
+    HANDLE Get() const { return m_h; }
+    HANDLE Detach() {
+        HANDLE h = m_h;
+        m_h = nullptr;
+        return h;
+    }
+    bool Valid() const { return m_h && m_h != INVALID_HANDLE_VALUE; }
+    explicit operator bool() const { return Valid(); }
+
+private:
+    HANDLE m_h = nullptr;
+};
 
 // A pen, brush, font, bitmap, palette or region, deleted with DeleteObject.
 template <class H>

@@ -3,33 +3,19 @@
 
 #include <algorithm>
 
+#include "framework/com/Owners.h"
 #include "framework/com/WinText.h"
 #include "framework/forms/FileStore.h"
 
 namespace forms {
 namespace {
 
-class HandleOwner {
-public:
-    explicit HandleOwner(HANDLE h) : m_h(h) {}
-    HandleOwner(const HandleOwner&) = delete;
-    HandleOwner& operator=(const HandleOwner&) = delete;
-    ~HandleOwner() {
-        if (Valid()) CloseHandle(m_h);
-    }
-    bool Valid() const { return m_h != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_h; }
-
-private:
-    HANDLE m_h;
-};
-
 class Win32FileStore final : public FileStore {
 public:
     FileReadResult Read(const String& path, std::string& bytes, size_t limit) const override {
         bytes.clear();
-        HandleOwner file(CreateFileW(com::W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const com::KernelHandle file(CreateFileW(com::W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.Valid()) {
             const DWORD err = GetLastError();
             return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? FileReadResult::Missing
@@ -79,8 +65,8 @@ public:
 
 private:
     static bool WriteWhole(const String& path, const std::string& bytes, DWORD disposition) {
-        HandleOwner file(CreateFileW(com::W(path), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr));
+        const com::KernelHandle file(
+            CreateFileW(com::W(path), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.Valid()) return false;
         size_t done = 0;
         while (done < bytes.size()) {

@@ -83,7 +83,10 @@ TEST(StreamPairQueue, OneThreadFeedingBothStreamsNeverDeadlocks) {
 
 TEST(StreamPairQueue, TwoThreadsStayWithinTheSkew) {
     constexpr int64_t kSkew = 4000000;  // 0.4 s
-    StreamPairQueue q(2, 4, kSkew);
+    // A stall is only taken as one after a minute: a loaded machine may
+    // hold the video thread back for a while, and the full audio queue must
+    // still wait for it rather than run on alone.
+    StreamPairQueue q(2, 4, kSkew, 60000);
     q.Reset(true, true);
     std::thread video([&] {
         for (int i = 0; i < 100; ++i) {

@@ -326,9 +326,18 @@ void CheckUnconnected(IPin* pin) {
     CHECK(mt.pbFormat == nullptr && mt.pUnk == nullptr);
 }
 
-DWORD WINAPI OpenLater(void* gate) {
-    Sleep(200);
-    SetEvent(static_cast<HANDLE>(gate));
+// Opens a gate once a filter reads stopped (or after ten seconds).
+struct GateOpener {
+    HANDLE gate;
+    IBaseFilter* filter;
+};
+
+DWORD WINAPI OpenOnceStopped(void* param) {
+    const auto* opener = static_cast<const GateOpener*>(param);
+    FILTER_STATE state = State_Running;
+    for (int i = 0; i < 1000; ++i, Sleep(10))
+        if (SUCCEEDED(opener->filter->GetState(0, &state)) && state == State_Stopped) break;
+    SetEvent(opener->gate);
     return 0;
 }
 
@@ -639,8 +648,10 @@ WT_TEST(FilterKit, OutputQueueDeliversInOrderAndDropsOnStop) {
     ResetEvent(gate);
     for (REFERENCE_TIME t = 4; t <= 6; ++t) CHECK_HR(src->pin.queue.Receive(src->pin.Sample(t).Get()));
     CHECK(wt::PumpUntil([&] { return sink->pin.Received() == 4; }, 10000));
-    // The delivery under way is still waiting when the stop begins.
-    const HANDLE opener = CreateThread(nullptr, 0, &OpenLater, gate, 0, nullptr);
+    // The delivery under way is still waiting when the stop begins, and
+    // ends only once the source's stop is under way.
+    GateOpener opening{gate, src.Get()};
+    const HANDLE opener = CreateThread(nullptr, 0, &OpenOnceStopped, &opening, 0, nullptr);
     CHECK_HR(sink->Stop());
     CHECK_HR(src->Stop());
     WaitForSingleObject(opener, INFINITE);

@@ -176,7 +176,15 @@ WT_TEST(AsfWriter, StopHalfwayLeavesAReadableFile) {
     WriterGraph g("asfwriter_stopped.wmv", SystemProfile(0).Get());
     REQUIRE_HR(g.ConnectGroups());
     REQUIRE_HR(g.Control()->Run());
-    wt::PumpMessages(100);
+    // Stopped once the first pictures are in.
+    ComPtr<IMediaSeeking> seeking;
+    REQUIRE_HR(g.writer.As(IID_IMediaSeeking, seeking));
+    CHECK(wt::PumpUntil(
+        [&] {
+            LONGLONG position = 0;
+            return SUCCEEDED(seeking->GetCurrentPosition(&position)) && position > 0;
+        },
+        30000));
     g.Control()->Stop();
     const wmvtest::ProbedFile file = wmvtest::ProbeMedia(g.out);
     CHECK_EQ(file.error, std::string());
