@@ -384,7 +384,7 @@ struct ThroughRgb {
 };
 
 ThroughRgb EncodeSamples(const std::string& src, int w, int h, int count, bool paint, const std::string& out) {
-    VideoTrackReader reader(media::FileOpener(src), {w, h, {25, 1}}, {});
+    VideoTrackReader reader(media::FileOpener(src), {w, h, {25, 1}}, {0, kSecond});
     media::VideoEncodeSettings s;
     s.encoder = "ffv1";
     s.fourcc = media::Fourcc('F', 'F', 'V', '1');
@@ -434,8 +434,10 @@ double Psnr(const AVFrame& a, const AVFrame& b, int w, int h) {
 // 47-48 dB here, and 38.7 dB where an upscale's overshoot clips in RGB), at
 // the same size, resized (as for DVD, where the planes are resized first)
 // and from MJPEG's full-range planes, brought to the encoder's range as the
-// RGB path would. A picture changed on its way (a box painted into its
-// RGB) is encoded as it arrived, exactly as the RGB path gives it.
+// RGB path would; the black the source makes for a file without pictures
+// is FFmpeg's black (at a size of odd chroma planes). A
+// picture changed on its way (a box painted into its RGB) is encoded as it
+// arrived, exactly as the RGB path gives it.
 TEST(PictureQuality, EncoderTakesTheSourcesPlanesOfUnchangedPictures) {
     const std::string dir = testclips::Dir();
     const std::string pattern = "testsrc2=size=320x240:rate=25,format=yuv420p";
@@ -448,6 +450,10 @@ TEST(PictureQuality, EncoderTakesTheSourcesPlanesOfUnchangedPictures) {
     const std::string mjpegLimited =
         ffclip::Make(dir + "/origin-320x240-mjpeg-limited.nut",
                      {"-i", mjpeg, "-vf", "scale=out_range=tv,format=yuv420p", "-c:v", "rawvideo"});
+    const std::string silent = ffclip::Make(dir + "/origin-silent.wav", {"-f", "lavfi", "-i", "sine=d=0.4"});
+    const std::string black = ffclip::Make(
+        dir + "/origin-black-322x182.mkv",
+        {"-f", "lavfi", "-i", "color=black:size=322x182:rate=25,format=yuv420p", "-t", "0.16", "-c:v", "ffv1"});
     struct Case {
         const char* name;
         std::string src, reference;
@@ -455,7 +461,8 @@ TEST(PictureQuality, EncoderTakesTheSourcesPlanesOfUnchangedPictures) {
     };
     for (const Case& c : {Case{"same size", lossless, lossless, 320, 240},
                           Case{"resized", lossless, resized, 352, 288},
-                          Case{"full range", mjpeg, mjpegLimited, 320, 240}}) {
+                          Case{"full range", mjpeg, mjpegLimited, 320, 240},
+                          Case{"black", silent, black, 322, 182}}) {
         const std::vector<media::FramePtr> reference = DecodeDirectly(c.reference, 4);
         ASSERT_EQ(reference.size(), 4u) << c.reference;
         for (const bool paint : {false, true}) {
