@@ -87,6 +87,22 @@ void Yuv420ToBgra(const AVFrame& src, AVFrame& dst) {
 
 }  // namespace
 
+FramePtr MakePicture(AVPixelFormat format, int width, int height) {
+    FramePtr p = MakeFrame();
+    p->format = format;
+    p->width = width;
+    p->height = height;
+    Check(av_frame_get_buffer(p.get(), 0), "Allocating a picture");
+    return p;
+}
+
+AVFrame* FreePicture(std::vector<FramePtr>& pool, AVPixelFormat format, int width, int height) {
+    for (const FramePtr& p : pool)
+        if (av_frame_is_writable(p.get())) return p.get();
+    pool.push_back(MakePicture(format, width, height));
+    return pool.back().get();
+}
+
 int ScalerFlags(int srcWidth, int srcHeight, AVPixelFormat srcFormat, int dstWidth, int dstHeight,
                 AVPixelFormat dstFormat) {
     // Planar to packed at one size takes the library's direct converter,
@@ -135,18 +151,7 @@ void PictureScaler::Scale(const AVFrame& src, AVFrame& dst) {
     m_resized.erase(std::remove_if(m_resized.begin(), m_resized.end(),
                                    [&](const FramePtr& p) { return p->width != dst.width || p->height != dst.height; }),
                     m_resized.end());
-    AVFrame* resized = nullptr;
-    for (const FramePtr& p : m_resized)
-        if (av_frame_is_writable(p.get())) resized = p.get();
-    if (!resized) {
-        FramePtr p = MakeFrame();
-        p->format = AV_PIX_FMT_YUV420P;
-        p->width = dst.width;
-        p->height = dst.height;
-        Check(av_frame_get_buffer(p.get(), 0), "Allocating a picture");
-        resized = p.get();
-        m_resized.push_back(std::move(p));
-    }
+    AVFrame* resized = FreePicture(m_resized, AV_PIX_FMT_YUV420P, dst.width, dst.height);
     Prepare(src.width, src.height, srcFormat, dst.width, dst.height, AV_PIX_FMT_YUV420P);
     Check(sws_scale_frame(m_sws.get(), resized, &src), "Converting a picture");
     Yuv420ToBgra(*resized, dst);

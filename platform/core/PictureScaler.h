@@ -24,6 +24,12 @@ namespace media {
 int ScalerFlags(int srcWidth, int srcHeight, AVPixelFormat srcFormat, int dstWidth, int dstHeight,
                 AVPixelFormat dstFormat);
 
+// A new picture of the format and size, with FFmpeg's padding.
+FramePtr MakePicture(AVPixelFormat format, int width, int height);
+// A picture of the pool that nobody else holds a reference to, or a new
+// one added to the pool; the pool's pictures are of one format and size.
+AVFrame* FreePicture(std::vector<FramePtr>& pool, AVPixelFormat format, int width, int height);
+
 class PictureScaler {
 public:
     // src into dst, which has its format, size and buffer already.

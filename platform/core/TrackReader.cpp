@@ -164,18 +164,7 @@ void VideoTrackReader::Convert(const AVFrame& frame) {
     // a few pixels wide: it gets a picture with FFmpeg's own padding, and
     // only the pixels are copied into the caller's exact-size buffer.
     // A picture still referenced by a caller is left alone.
-    m_scaled = nullptr;
-    for (const FramePtr& p : m_pictures)
-        if (av_frame_is_writable(p.get())) m_scaled = p.get();
-    if (!m_scaled) {
-        FramePtr p = MakeFrame();
-        p->format = AV_PIX_FMT_BGRA;
-        p->width = m_target.width;
-        p->height = m_target.height;
-        Check(av_frame_get_buffer(p.get(), 0), "Allocating a picture");
-        m_scaled = p.get();
-        m_pictures.push_back(std::move(p));
-    }
+    m_scaled = FreePicture(m_pictures, AV_PIX_FMT_BGRA, m_target.width, m_target.height);
     m_scaler.Scale(frame, *m_scaled);
     m_planesKey.reset();
     if (!m_planes) m_planes = MakeFrame();
@@ -203,11 +192,7 @@ void VideoTrackReader::RememberPlanes(const AVFrame* picture) {
     // Black, as the source fills it (all bytes zero): the planes the
     // encoders' conversion makes of it.
     if (!m_black) {
-        FramePtr black = MakeFrame();
-        black->format = AV_PIX_FMT_YUV420P;
-        black->width = m_target.width;
-        black->height = m_target.height;
-        Check(av_frame_get_buffer(black.get(), 0), "Allocating a picture");
+        FramePtr black = MakePicture(AV_PIX_FMT_YUV420P, m_target.width, m_target.height);
         const uint8_t fill[3] = {16, 128, 128};
         for (int plane = 0; plane < 3; ++plane) {
             const int rows = plane ? (black->height + 1) / 2 : black->height;
