@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "platform/core/MediaError.h"
+#include "platform/core/PictureOrigins.h"
 
 namespace media {
 
@@ -97,17 +98,50 @@ void VideoEncoder::Emit(const AVPacket& p, const EncodedSink& sink) {
                        (p.flags & AV_PKT_FLAG_KEY) != 0});
 }
 
-void VideoEncoder::Convert(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp, AVFrame* frame) {
+namespace {
+
+// A buffer of the encoder's own that nobody else reads.
+void MakeWritable(AVFrame* frame, const VideoEncodeSettings& settings) {
     // The encoder may still hold the last picture (it keeps its input for
-    // reordering and look-ahead): a fresh buffer then, not a copy of it
-    // that would be overwritten at once.
+    // reordering and look-ahead), or the frame may be a source's planes: a
+    // fresh buffer then, not a copy that would be overwritten at once.
     if (frame->buf[0] && !av_frame_is_writable(frame)) av_frame_unref(frame);
     if (!frame->buf[0]) {
-        frame->format = m_settings.pixelFormat;
-        frame->width = m_settings.width;
-        frame->height = m_settings.height;
+        frame->format = settings.pixelFormat;
+        frame->width = settings.width;
+        frame->height = settings.height;
         Check(av_frame_get_buffer(frame, 0), "Allocating a picture");
     }
+}
+
+}  // namespace
+
+bool VideoEncoder::TakeOrigin(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp,
+                              AVFrame* frame) {
+    PictureOrigins& origins = PictureOrigins::Shared();
+    if (origins.Empty()) return false;
+    if (!m_origin) m_origin = MakeFrame();
+    const PictureKey key =
+        PackedPictureKey(picture, format, m_settings.width, m_settings.height, stride, bottomUp);
+    if (!origins.Find(key, m_origin.get())) return false;
+    if (m_origin->format == m_settings.pixelFormat && m_origin->width == m_settings.width &&
+        m_origin->height == m_settings.height) {
+        // Encoders only read their input: the planes themselves, no copy.
+        av_frame_unref(frame);
+        av_frame_move_ref(frame, m_origin.get());
+        return true;
+    }
+    // Another planar format (or range): converted plane to plane, which
+    // keeps the colours the RGB would have given.
+    MakeWritable(frame, m_settings);
+    m_scaler.Scale(*m_origin, *frame);
+    av_frame_unref(m_origin.get());
+    return true;
+}
+
+void VideoEncoder::Convert(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp, AVFrame* frame) {
+    if (TakeOrigin(picture, format, stride, bottomUp, frame)) return;
+    MakeWritable(frame, m_settings);
     m_scaler.ScalePacked(picture, format, m_settings.width, m_settings.height, stride, bottomUp, *frame);
 }
 

@@ -56,16 +56,21 @@ public:
     // The two halves of Encode, for a caller that converts the next picture
     // on one thread while this one is encoded on another (they share no
     // state): the picture into frame, which gets a buffer of the encoder's
-    // format and size the first time; then the frame into packets.
+    // format and size the first time; then the frame into packets. A
+    // picture a source of ours made from planes it still remembers (see
+    // PictureOrigins) is taken from those planes instead.
     void Convert(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp, AVFrame* frame);
     void EncodeFrame(AVFrame* frame, int64_t index, const EncodedSink& sink);
 
 private:
     void Emit(const AVPacket& packet, const EncodedSink& sink);
+    // The remembered planes of the picture into frame; false when there are none.
+    bool TakeOrigin(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp, AVFrame* frame);
     VideoEncodeSettings m_settings;
     Codec m_codec;
     FramePtr m_frame;
     PictureScaler m_scaler;
+    FramePtr m_origin;  // Convert's, not EncodeFrame's: they may run on two threads
     std::vector<uint8_t> m_extradata;
 };
 

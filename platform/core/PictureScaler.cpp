@@ -87,6 +87,22 @@ void Yuv420ToBgra(const AVFrame& src, AVFrame& dst) {
 
 }  // namespace
 
+FramePtr MakePicture(AVPixelFormat format, int width, int height) {
+    FramePtr p = MakeFrame();
+    p->format = format;
+    p->width = width;
+    p->height = height;
+    Check(av_frame_get_buffer(p.get(), 0), "Allocating a picture");
+    return p;
+}
+
+AVFrame* FreePicture(std::vector<FramePtr>& pool, AVPixelFormat format, int width, int height) {
+    for (const FramePtr& p : pool)
+        if (av_frame_is_writable(p.get())) return p.get();
+    pool.push_back(MakePicture(format, width, height));
+    return pool.back().get();
+}
+
 int ScalerFlags(int srcWidth, int srcHeight, AVPixelFormat srcFormat, int dstWidth, int dstHeight,
                 AVPixelFormat dstFormat) {
     // Planar to packed at one size takes the library's direct converter,
@@ -124,21 +140,22 @@ void PictureScaler::Prepare(int srcWidth, int srcHeight, AVPixelFormat srcFormat
 
 void PictureScaler::Scale(const AVFrame& src, AVFrame& dst) {
     const auto srcFormat = static_cast<AVPixelFormat>(src.format);
+    m_lastResized = nullptr;
     if (!ResizesIntoBgra(src.width, src.height, srcFormat, dst)) {
         Prepare(src.width, src.height, srcFormat, dst.width, dst.height, static_cast<AVPixelFormat>(dst.format));
         Check(sws_scale_frame(m_sws.get(), &dst, &src), "Converting a picture");
         return;
     }
-    if (!m_resized || m_resized->width != dst.width || m_resized->height != dst.height) {
-        m_resized = MakeFrame();
-        m_resized->format = AV_PIX_FMT_YUV420P;
-        m_resized->width = dst.width;
-        m_resized->height = dst.height;
-        Check(av_frame_get_buffer(m_resized.get(), 0), "Allocating a picture");
-    }
+    // Planes of another size are of no more use; planes someone holds are
+    // left alone.
+    m_resized.erase(std::remove_if(m_resized.begin(), m_resized.end(),
+                                   [&](const FramePtr& p) { return p->width != dst.width || p->height != dst.height; }),
+                    m_resized.end());
+    AVFrame* resized = FreePicture(m_resized, AV_PIX_FMT_YUV420P, dst.width, dst.height);
     Prepare(src.width, src.height, srcFormat, dst.width, dst.height, AV_PIX_FMT_YUV420P);
-    Check(sws_scale_frame(m_sws.get(), m_resized.get(), &src), "Converting a picture");
-    Yuv420ToBgra(*m_resized, dst);
+    Check(sws_scale_frame(m_sws.get(), resized, &src), "Converting a picture");
+    Yuv420ToBgra(*resized, dst);
+    m_lastResized = resized;
 }
 
 void PictureScaler::ScalePacked(const uint8_t* picture, AVPixelFormat format, int width, int height, int stride,

@@ -24,6 +24,12 @@ namespace media {
 int ScalerFlags(int srcWidth, int srcHeight, AVPixelFormat srcFormat, int dstWidth, int dstHeight,
                 AVPixelFormat dstFormat);
 
+// A new picture of the format and size, with FFmpeg's padding.
+FramePtr MakePicture(AVPixelFormat format, int width, int height);
+// A picture of the pool that nobody else holds a reference to, or a new
+// one added to the pool; the pool's pictures are of one format and size.
+AVFrame* FreePicture(std::vector<FramePtr>& pool, AVPixelFormat format, int width, int height);
+
 class PictureScaler {
 public:
     // src into dst, which has its format, size and buffer already.
@@ -32,6 +38,10 @@ public:
     // bottomUp when the first stored row is the picture's last.
     void ScalePacked(const uint8_t* picture, AVPixelFormat format, int width, int height, int stride, bool bottomUp,
                      AVFrame& dst);
+    // The planes at the output size that the last Scale into packed RGB
+    // converted, when it resized in the planes first; else null. They stay
+    // as they are while a reference to them is held.
+    const AVFrame* ResizedPlanes() const { return m_lastResized; }
 
 private:
     void Prepare(int srcWidth, int srcHeight, AVPixelFormat srcFormat, int dstWidth, int dstHeight,
@@ -41,8 +51,10 @@ private:
     // The copy ScalePacked reads pictures of odd row lengths from, kept
     // from one picture to the next.
     std::vector<uint8_t> m_roomy;
-    // The planes at the output size, before their conversion to BGRA.
-    FramePtr m_resized;
+    // The planes at the output size, before their conversion to BGRA: as
+    // many as others hold references to, plus the one being written.
+    std::vector<FramePtr> m_resized;
+    const AVFrame* m_lastResized = nullptr;
 };
 
 }  // namespace media

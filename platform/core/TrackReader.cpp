@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
 
 #include "platform/core/MediaError.h"
 
@@ -38,6 +43,14 @@ constexpr int kMaxLateStart = 60;
 // more than the other stream really holds, whatever the headers claim.
 int64_t DataAfter(Demuxer& demux, AVMediaType type, int64_t start) {
     return std::max<int64_t>(0, demux.DataLength(demux.BestStream(type)) - start);
+}
+
+// Planes whose colours the encoders' RGB conversion would give back
+// (the same matrix both ways; full-range formats are converted as such).
+bool IsPlanarYuv(AVPixelFormat format) {
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+    return d && d->nb_components >= 3 && (d->flags & AV_PIX_FMT_FLAG_PLANAR) &&
+           !(d->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BAYER));
 }
 
 // Without a length the reader follows its stream to the end: container
@@ -151,19 +164,46 @@ void VideoTrackReader::Convert(const AVFrame& frame) {
     // a few pixels wide: it gets a picture with FFmpeg's own padding, and
     // only the pixels are copied into the caller's exact-size buffer.
     // A picture still referenced by a caller is left alone.
-    m_scaled = nullptr;
-    for (const FramePtr& p : m_pictures)
-        if (av_frame_is_writable(p.get())) m_scaled = p.get();
-    if (!m_scaled) {
-        FramePtr p = MakeFrame();
-        p->format = AV_PIX_FMT_BGRA;
-        p->width = m_target.width;
-        p->height = m_target.height;
-        Check(av_frame_get_buffer(p.get(), 0), "Allocating a picture");
-        m_scaled = p.get();
-        m_pictures.push_back(std::move(p));
-    }
+    m_scaled = FreePicture(m_pictures, AV_PIX_FMT_BGRA, m_target.width, m_target.height);
     m_scaler.Scale(frame, *m_scaled);
+    m_planesKey.reset();
+    if (!m_planes) m_planes = MakeFrame();
+    av_frame_unref(m_planes.get());
+    const AVFrame* planes = m_scaler.ResizedPlanes();
+    if (!planes && frame.width == m_target.width && frame.height == m_target.height) planes = &frame;
+    if (planes && IsPlanarYuv(static_cast<AVPixelFormat>(planes->format)) && planes->buf[0])
+        Check(av_frame_ref(m_planes.get(), planes), "Allocating a picture");
+}
+
+void VideoTrackReader::RememberPlanes(const AVFrame* picture) {
+    PictureOrigins& origins = PictureOrigins::Shared();
+    if (picture) {
+        if (!m_planes || !m_planes->buf[0]) return;
+        if (!m_planesKey) {
+            // The rows as CopyBottomUp stores them: the same content, so the same key.
+            const PictureKey key{HashRows(picture->data[0], picture->linesize[0],
+                                          static_cast<size_t>(picture->width) * 4, picture->height),
+                                 picture->width, picture->height, AV_PIX_FMT_BGRA};
+            m_planesKey = key;
+        }
+        origins.Remember(*m_planesKey, *m_planes);
+        return;
+    }
+    // Black, as the source fills it (all bytes zero): the planes the
+    // encoders' conversion makes of it.
+    if (!m_black) {
+        FramePtr black = MakePicture(AV_PIX_FMT_YUV420P, m_target.width, m_target.height);
+        const uint8_t fill[3] = {16, 128, 128};
+        for (int plane = 0; plane < 3; ++plane) {
+            const int rows = plane ? (black->height + 1) / 2 : black->height;
+            std::memset(black->data[plane], fill[plane], static_cast<size_t>(black->linesize[plane]) * rows);
+        }
+        const std::vector<uint8_t> row(static_cast<size_t>(m_target.width) * 4, 0);
+        m_blackKey = PictureKey{HashRows(row.data(), 0, row.size(), m_target.height), m_target.width,
+                                m_target.height, AV_PIX_FMT_BGRA};
+        m_black = std::move(black);
+    }
+    origins.Remember(m_blackKey, *m_black);
 }
 
 void CopyBottomUp(const AVFrame& picture, uint8_t* dst) {
@@ -228,6 +268,7 @@ bool VideoTrackReader::Next(AVFrame* picture) {
     const AVFrame* converted = nullptr;
     if (!Advance(true, &converted)) return false;
     if (converted) Check(av_frame_ref(picture, converted), "Allocating a picture");
+    RememberPlanes(converted);
     return true;
 }
 

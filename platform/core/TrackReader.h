@@ -15,6 +15,7 @@
 #include "platform/core/ByteIo.h"
 #include "platform/core/CodecLoop.h"
 #include "platform/core/Demuxer.h"
+#include "platform/core/PictureOrigins.h"
 #include "platform/core/PictureScaler.h"
 
 namespace media {
@@ -83,7 +84,9 @@ public:
     // top-down, with FFmpeg's padding), or empty for a black one; the
     // picture stays as it is while the reference is held, so another
     // thread may copy it out (CopyBottomUp) while this one reads on. A
-    // picture that repeats is the same reference again.
+    // picture that repeats is the same reference again. Each picture's
+    // planes (black ones too) are remembered in PictureOrigins::Shared()
+    // under the key of its bottom-up copy, for the encoder that gets it.
     bool Next(AVFrame* picture);
     // Goes past the next output frame without converting it.
     bool Skip() { return Next(static_cast<uint8_t*>(nullptr)); }
@@ -104,6 +107,8 @@ private:
     bool Advance(bool convert, const AVFrame** picture);
     // The frame into a picture no reference still holds; m_scaled points to it.
     void Convert(const AVFrame& frame);
+    // Remembers the planes of the picture handed out (null: black).
+    void RememberPlanes(const AVFrame* picture);
 
     VideoTarget m_target;
     int64_t m_next = 0;
@@ -124,6 +129,13 @@ private:
     std::vector<FramePtr> m_pictures;
     AVFrame* m_scaled = nullptr;  // the latest converted picture, one of m_pictures
     PictureScaler m_scaler;
+    // The planes m_scaled was made from, when they are planar YUV at the
+    // output size, and their key once computed (a repeat is not hashed
+    // again).
+    FramePtr m_planes;
+    std::optional<PictureKey> m_planesKey;
+    FramePtr m_black;  // made on first use, with its key
+    PictureKey m_blackKey;
 };
 
 class AudioTrackReader : public TrackReaderBase {
