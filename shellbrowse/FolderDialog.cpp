@@ -1,7 +1,6 @@
 #include "shellbrowse/FolderDialog.h"
 
 #include <shellapi.h>
-#include <commctrl.h>
 
 #include <vector>
 
@@ -46,27 +45,19 @@ BOOL CALLBACK FindStatusLine(HWND child, LPARAM param) {
 
 // Wine's browser sometimes drops a selection asked for while it fills its
 // tree; the selection is asked for again this often, this many times. On a
-// busy machine filling the tree to a deep folder can take longer: while the
-// browser shows no selection at all (so the user has not chosen one either)
-// it is asked for longer.
+// busy machine filling the tree to a deep folder can take much longer: as
+// long as the user has not touched the keyboard or mouse since (so the
+// browser shows no folder of the user's choosing), it is asked for longer.
 constexpr UINT_PTR kSelectionTimer = 0x5E1;
 constexpr UINT kSelectionRetryMs = 50;
 constexpr int kSelectionRetries = 60;
-constexpr DWORD kUnselectedRetryMs = 30000;
+constexpr DWORD kUntouchedRetryMs = 30000;
 
-BOOL CALLBACK FindTree(HWND child, LPARAM param) {
-    WCHAR cls[32] = {};
-    GetClassNameW(child, cls, 32);
-    if (lstrcmpiW(cls, WC_TREEVIEWW) != 0) return TRUE;
-    *reinterpret_cast<HWND*>(param) = child;
-    return FALSE;
-}
-
-// Whether the browser's tree shows a folder as chosen (the user's, if not ours).
-bool TreeHasSelection(HWND browser) {
-    HWND tree = nullptr;
-    EnumChildWindows(browser, &FindTree, reinterpret_cast<LPARAM>(&tree));
-    return !tree || SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
+// Whether keyboard or mouse input reached the system since the tick count.
+bool InputSince(DWORD tick) {
+    LASTINPUTINFO last{};
+    last.cbSize = sizeof last;
+    return GetLastInputInfo(&last) && static_cast<LONG>(last.dwTime - tick) > 0;
 }
 
 // The component whose browser is open on this thread (the browser is modal).
@@ -231,7 +222,7 @@ void CALLBACK TBrowseFolderDialog::SelectionRetry(HWND wnd, UINT, UINT_PTR id, D
     try {
         if (!self || self->m_dialog != wnd || !self->m_item || SamePath(self->m_browserPath, self->m_selection) ||
             (--self->m_selectionRetries <= 0 &&
-             (TreeHasSelection(wnd) || GetTickCount() - self->m_selectionAsked >= kUnselectedRetryMs))) {
+             (InputSince(self->m_selectionAsked) || GetTickCount() - self->m_selectionAsked >= kUntouchedRetryMs))) {
             KillTimer(wnd, id);
             return;
         }
