@@ -89,7 +89,7 @@ PictureOrigins& PictureOrigins::Shared() {
     return shared;
 }
 
-void PictureOrigins::Remember(const PictureKey& key, const AVFrame& planes) {
+void PictureOrigins::Remember(const PictureKey& key, const AVFrame& planes, const void* owner) {
     if (!planes.buf[0] || m_capacity == 0) return;
     // Only the pixels: a decoder's picture type, key-frame mark or side
     // data would steer the encoder that takes them.
@@ -116,7 +116,20 @@ void PictureOrigins::Remember(const PictureKey& key, const AVFrame& planes) {
         dropped = std::move(m_entries.front().planes);
         m_entries.pop_front();
     }
-    m_entries.push_back(Entry{key, std::move(kept)});
+    m_entries.push_back(Entry{key, std::move(kept), owner});
+}
+
+void PictureOrigins::Forget(const void* owner) {
+    std::deque<Entry> dropped;  // freed outside the lock
+    std::lock_guard<std::mutex> hold(m_lock);
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (it->owner == owner) {
+            dropped.push_back(std::move(*it));
+            it = m_entries.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 bool PictureOrigins::Find(const PictureKey& key, AVFrame* planes) {

@@ -51,7 +51,10 @@ public:
     // decoder's properties) as the newest entry; the oldest entries are
     // dropped beyond the capacity. Planes without reference-counted
     // buffers are not kept.
-    void Remember(const PictureKey& key, const AVFrame& planes);
+    void Remember(const PictureKey& key, const AVFrame& planes, const void* owner = nullptr);
+    // Drops what the owner remembered, so that no picture outlives the
+    // reader that made it (a later encoder just converts the RGB).
+    void Forget(const void* owner);
     // A reference to the planes remembered under the key, which becomes
     // the newest entry; false when there are none.
     bool Find(const PictureKey& key, AVFrame* planes);
@@ -62,6 +65,7 @@ private:
     struct Entry {
         PictureKey key;
         FramePtr planes;
+        const void* owner;
     };
     const size_t m_capacity;
     mutable std::mutex m_lock;

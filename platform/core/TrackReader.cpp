@@ -95,6 +95,8 @@ VideoTrackReader::VideoTrackReader(const SourceOpener& open, const VideoTarget& 
     if (m_stream >= 0) m_current = MakeFrame();
 }
 
+VideoTrackReader::~VideoTrackReader() { PictureOrigins::Shared().Forget(this); }
+
 int64_t VideoTrackReader::IndexOf(const AVFrame& frame, int64_t* lastIndex) const {
     const AVStream& st = *m_demux->Stream(m_stream);
     int64_t t = 0;
@@ -186,7 +188,7 @@ void VideoTrackReader::RememberPlanes(const AVFrame* picture) {
                                  picture->width, picture->height, AV_PIX_FMT_BGRA};
             m_planesKey = key;
         }
-        origins.Remember(*m_planesKey, *m_planes);
+        origins.Remember(*m_planesKey, *m_planes, this);
         return;
     }
     // Black, as the source fills it (all bytes zero): the planes the
@@ -203,7 +205,7 @@ void VideoTrackReader::RememberPlanes(const AVFrame* picture) {
                                 m_target.height, AV_PIX_FMT_BGRA};
         m_black = std::move(black);
     }
-    origins.Remember(m_blackKey, *m_black);
+    origins.Remember(m_blackKey, *m_black, this);
 }
 
 void CopyBottomUp(const AVFrame& picture, uint8_t* dst) {

@@ -70,6 +70,9 @@ protected:
 class VideoTrackReader : public TrackReaderBase {
 public:
     VideoTrackReader(const SourceOpener& open, const VideoTarget& target, const ClipRange& range);
+    ~VideoTrackReader();
+    VideoTrackReader(const VideoTrackReader&) = delete;
+    VideoTrackReader& operator=(const VideoTrackReader&) = delete;
 
     // Frames this clip gives; -1 without a length (the reader then ends
     // with its stream).

@@ -109,6 +109,14 @@ TEST(PictureOrigins, KeepsTheNewestWithinItsBound) {
     for (AVBufferRef*& b : bare.buf) b = nullptr;
     table.Remember(KeyOf(8), bare);
     EXPECT_EQ(MarkFound(table, 8), -1);
+
+    // A reader that goes takes its pictures with it, and only its own.
+    int readerA = 0, readerB = 0;
+    table.Remember(KeyOf(9), *MarkedPlanes(9), &readerA);
+    table.Remember(KeyOf(10), *MarkedPlanes(10), &readerB);
+    table.Forget(&readerA);
+    EXPECT_EQ(MarkFound(table, 9), -1);
+    EXPECT_EQ(MarkFound(table, 10), 10);
 }
 
 // A source remembering while an encoder looks up: every lookup finds the
