@@ -7,6 +7,7 @@
 #include <limits>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "platform/core/MediaError.h"
 
@@ -37,6 +38,7 @@ int EncodedWidth(const StreamPlan& plan, int width, int height, int64_t frameDur
 }
 
 struct AsfFileWriter::Stream {
+    size_t number = 0;
     StreamPlan plan;
     StreamInput input;
     std::unique_ptr<media::VideoEncoder> video;
@@ -77,12 +79,14 @@ struct AsfFileWriter::Stream {
 };
 
 AsfFileWriter::AsfFileWriter(media::ByteSink& sink, const std::vector<StreamPlan>& plans,
-                             const std::vector<StreamInput>& inputs) {
+                             const std::vector<StreamInput>& inputs, EncodeHook hook)
+    : m_encodeHook(std::move(hook)) {
     if (plans.empty() || plans.size() != inputs.size())
         media::Fail(media::ErrorKind::Internal, "Every profile stream needs its input");
     m_muxer = std::make_unique<media::Muxer>("asf", sink);
     for (size_t i = 0; i < plans.size(); ++i) {
         auto s = std::make_unique<Stream>();
+        s->number = i;
         s->plan = plans[i];
         s->input = inputs[i];
         if (s->plan.video) {
@@ -169,8 +173,12 @@ void AsfFileWriter::EncodeLoop(Stream& s) {
                 out.push_back({std::vector<uint8_t>(p.data, p.data + p.size), p.pts, p.duration, p.key});
             };
             try {
-                if (flush) s.video->Finish(keep);
-                else s.video->EncodeFrame(job.frame.get(), job.index, keep);
+                if (flush) {
+                    s.video->Finish(keep);
+                } else {
+                    if (m_encodeHook) m_encodeHook(s.number, job.index);
+                    s.video->EncodeFrame(job.frame.get(), job.index, keep);
+                }
             } catch (...) {
                 error = std::current_exception();
             }
@@ -293,11 +301,30 @@ bool AsfFileWriter::EndOfStream(size_t stream) {
 }
 
 void AsfFileWriter::Finish() {
-    for (size_t i = 0; i < m_streams.size(); ++i) EndOfStream(i);
-    std::lock_guard<std::mutex> hold(m_lock);
-    if (m_finished) return;
-    m_finished = true;
-    m_muxer->Finish();
+    // A failure still waiting for its stream's next call (the encoder
+    // failed on the last picture before a stop) ends that stream like any
+    // other; what was written is closed with its index and trailer, and
+    // the failure is thrown after.
+    std::exception_ptr failure;
+    for (size_t i = 0; i < m_streams.size(); ++i) {
+        try {
+            EndOfStream(i);
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
+    }
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (!m_finished) {
+            m_finished = true;
+            try {
+                m_muxer->Finish();
+            } catch (...) {
+                if (!failure) failure = std::current_exception();
+            }
+        }
+    }
+    if (failure) std::rethrow_exception(failure);
 }
 
 int64_t AsfFileWriter::Position() const {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -55,9 +56,15 @@ int EncodedWidth(const StreamPlan& plan, int width, int height, int64_t frameDur
 
 class AsfFileWriter {
 public:
+    // Called on a video stream's encoding thread before each picture is
+    // encoded, with the stream and the picture's frame; what it throws is
+    // taken as the encoder's failure. Tests make the encoder fail with it.
+    using EncodeHook = std::function<void(size_t stream, int64_t frame)>;
+
     // Opens the encoders and writes the file header; plans and inputs are
     // in stream order.
-    AsfFileWriter(media::ByteSink& sink, const std::vector<StreamPlan>& plans, const std::vector<StreamInput>& inputs);
+    AsfFileWriter(media::ByteSink& sink, const std::vector<StreamPlan>& plans, const std::vector<StreamInput>& inputs,
+                  EncodeHook hook = {});
     ~AsfFileWriter();
     AsfFileWriter(const AsfFileWriter&) = delete;
     AsfFileWriter& operator=(const AsfFileWriter&) = delete;
@@ -72,7 +79,8 @@ public:
     // when every stream has ended.
     bool EndOfStream(size_t stream);
     // Ends what has not ended (every picture given is still written) and
-    // writes the index and trailer.
+    // writes the index and trailer. A failure met on the way (an encoder's
+    // not yet thrown) is thrown after the trailer is written.
     void Finish();
     // Media time written, 100 ns units: the slowest stream still running.
     int64_t Position() const;
@@ -95,6 +103,7 @@ private:
     mutable std::mutex m_lock;
     std::vector<std::unique_ptr<Stream>> m_streams;
     std::unique_ptr<media::Muxer> m_muxer;
+    EncodeHook m_encodeHook;
     bool m_finished = false;
 };
 

@@ -255,12 +255,18 @@ void AsfWriter::OnDeactivate() {
         session->stopping = true;
     }
     m_turn.notify_all();
-    // A stop before the end still leaves a whole file.
-    dshow::MediaGuard([&] {
+    // A stop before the end still leaves a whole file. A failure the
+    // streams had not yet heard of (the encoder failed on the last picture)
+    // is still reported, once, as a failure while streaming is.
+    const HRESULT hr = dshow::MediaGuard([&] {
         session->writer->Finish();
+        return S_OK;
+    });
+    dshow::MediaGuard([&] {
         m_lastPosition = session->writer->Position();
         return S_OK;
     });
+    if (FAILED(hr) && !session->failed.exchange(true)) NotifyEvent(EC_ERRORABORT, hr, 0);
 }
 
 void AsfWriter::Abort(HRESULT hr) {

@@ -8,6 +8,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -321,4 +322,44 @@ TEST(AsfFileWriter, AFailingWriteReachesTheCallerAndTheWriterStillCloses) {
         EXPECT_GE(written, 0);
         EXPECT_LT(written, 250);
     }
+}
+
+TEST(AsfFileWriter, AnEncoderFailureAtTheLastPictureBeforeAStopStillLeavesAWholeFile) {
+    // The encoder fails on the last picture and no stream is called again
+    // before the stop: the stop throws the failure, but only after the
+    // pictures before it, the index and the trailer are written.
+    const std::string path = TempPath("lastfails");
+    constexpr int kPictures = 20;
+    {
+        auto sink = media::CreateFileSink(path);
+        const auto failLast = [](size_t stream, int64_t frame) {
+            if (stream == 0 && frame == kPictures - 1) media::Fail(media::ErrorKind::Internal, "encoder failed");
+        };
+        asfw::AsfFileWriter writer(*sink, PlansOf(wm::SystemProfiles().back()), {VideoInput(), AudioInput()},
+                                   failLast);
+        std::vector<uint8_t> picture(160 * 120 * 4);
+        std::vector<int16_t> silence(44100 / 25 * 2);
+        for (int n = 0; n < kPictures; ++n) {
+            clipgen::DrawPattern(picture.data(), 160, 120, n);
+            writer.Video(0, picture.data(), 160 * 4, true, n * (kUnits / 25));
+            writer.Audio(1, silence.data(), 44100 / 25);
+        }
+        EXPECT_THROW(writer.Finish(), media::MediaError);
+    }
+    const wmvtest::ProbedFile file = wmvtest::ProbeMedia(path);
+    ASSERT_EQ(file.error, "");
+    ASSERT_TRUE(file.Video());
+    EXPECT_EQ(file.Video()->packets, kPictures - 1);
+    // The trailer rewrites the header's play time, which reads 0 until then.
+    EXPECT_NEAR(file.seconds, kPictures / 25.0, 0.15);
+    // The simple index object ends the file.
+    FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_TRUE(f);
+    std::vector<uint8_t> bytes;
+    for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
+    std::fclose(f);
+    const uint8_t kSimpleIndex[16] = {0x90, 0x08, 0x00, 0x33, 0xB1, 0xE5, 0xCF, 0x11,
+                                      0x89, 0xF4, 0x00, 0xA0, 0xC9, 0x03, 0x49, 0xCB};
+    EXPECT_NE(std::search(bytes.begin(), bytes.end(), std::begin(kSimpleIndex), std::end(kSimpleIndex)), bytes.end());
+    std::remove(path.c_str());
 }
