@@ -9,7 +9,7 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
     libgtest-dev
     xvfb x11-utils imagemagick
-    ffmpeg lhasa
+    ffmpeg lhasa time
     giflib-tools libgif-dev gifsicle netpbm clang-14 libclang-rt-14-dev
     # Wine's media player plays through Wine's filter graph, whose splitters
     # and decoders are GStreamer's (AVI, MPEG program streams, ASF/WMV).
