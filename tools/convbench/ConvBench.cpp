@@ -554,8 +554,9 @@ int main(int argc, char** argv) {
         // From StartConversion to the output's first half second written,
         // on a short small clip so that the conversion's own work is
         // little. Progress moves before anything is written: until the
-        // writer has a position, the control reports the graph's clock.
-        // Half a second of output is what no clock reaches that soon.
+        // writer has a position, the control reports the graph's clock,
+        // which reaches half a second only half a second after the run;
+        // a start slower than that shows as the clock's time.
         const Clip* shortClip = clipOf("synthetic", 360, 15);
         Case k{"fixed", Kind::Avi, shortClip, ".avi"};
         const std::string out = clipDir + "/out_fixed.avi";
