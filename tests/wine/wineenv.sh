@@ -97,7 +97,12 @@ remove_apart() {
         [ -n "$sdir" ] && rm -rf "$sdir" && rmdir "$(dirname "$sdir")" 2>/dev/null
     fi
     stop_xvfb "$XVFB_PID"
-    rm -rf "$dir"
+    # A server that is being stopped may still write the registry out.
+    for _ in $(seq 1 20); do
+        rm -rf "$dir" 2>/dev/null
+        [ -d "$dir" ] || return 0
+        sleep 0.5
+    done
 }
 
 load_state() {
