@@ -5,11 +5,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
 #include <string>
 
 #include "framework/com/WinText.h"
 #include "shellbrowse/FolderDialog.h"
 #include "tests/app/wine/AppTestUtil.h"
+#include "tests/framework/wine/Screenshot.h"
 #include "tests/wine/harness/WineTest.h"
 
 using forms::String;
@@ -55,6 +57,10 @@ WT_TEST(FolderDialog, OkReturnsThePresetFolder) {
         at::FolderBrowserHand hand(true, dialog.Selection(), [&](HWND d) {
             shown = SelectedFolderName(d);
             CHECK(dialog.DialogHandle() == d);
+            RECT r{};
+            GetWindowRect(d, &r);
+            const std::string path = ft::ScreenshotPath("folder-browser-preset.png");
+            if (ft::TakeScreenshot(path, r)) std::printf("screenshot: %s\n", path.c_str());
         });
         CHECK(dialog.Execute());
         CHECK(hand.Seen());
