@@ -124,19 +124,23 @@ bool VideoEncoder::TakeOrigin(const uint8_t* picture, AVPixelFormat format, int 
     const PictureKey key =
         PackedPictureKey(picture, format, m_settings.width, m_settings.height, stride, bottomUp);
     if (!origins.Find(key, m_origin.get())) return false;
-    if (m_origin->format == m_settings.pixelFormat && m_origin->width == m_settings.width &&
-        m_origin->height == m_settings.height) {
+    ConvertPlanes(*m_origin, frame);
+    av_frame_unref(m_origin.get());
+    return true;
+}
+
+void VideoEncoder::ConvertPlanes(const AVFrame& planes, AVFrame* frame) {
+    if (planes.format == m_settings.pixelFormat && planes.width == m_settings.width &&
+        planes.height == m_settings.height) {
         // Encoders only read their input: the planes themselves, no copy.
         av_frame_unref(frame);
-        av_frame_move_ref(frame, m_origin.get());
-        return true;
+        Check(av_frame_ref(frame, &planes), "Allocating a picture");
+        return;
     }
     // Another planar format (or range): converted plane to plane, which
     // keeps the colours the RGB would have given.
     MakeWritable(frame, m_settings);
-    m_scaler.Scale(*m_origin, *frame);
-    av_frame_unref(m_origin.get());
-    return true;
+    m_scaler.Scale(planes, *frame);
 }
 
 void VideoEncoder::Convert(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp, AVFrame* frame) {

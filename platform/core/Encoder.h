@@ -61,6 +61,9 @@ public:
     // PictureOrigins) is taken from those planes instead.
     void Convert(const uint8_t* picture, AVPixelFormat format, int stride, bool bottomUp, AVFrame* frame);
     void EncodeFrame(AVFrame* frame, int64_t index, const EncodedSink& sink);
+    // Convert for a picture a source of ours handed on as the planar YUV it
+    // was decoded into (see PlanarPicture), whose RGB nobody asked for.
+    void ConvertPlanes(const AVFrame& planes, AVFrame* frame);
 
 private:
     void Emit(const AVPacket& packet, const EncodedSink& sink);

@@ -84,6 +84,23 @@ PictureKey PackedPictureKey(const uint8_t* picture, AVPixelFormat format, int wi
     return key;
 }
 
+FramePtr PixelsOf(const AVFrame& picture) {
+    FramePtr kept = MakeFrame();
+    kept->format = picture.format;
+    kept->width = picture.width;
+    kept->height = picture.height;
+    for (int i = 0; i < AV_NUM_DATA_POINTERS; ++i) {
+        if (picture.buf[i]) {
+            kept->buf[i] = av_buffer_ref(picture.buf[i]);
+            if (!kept->buf[i]) return nullptr;
+        }
+        kept->data[i] = picture.data[i];
+        kept->linesize[i] = picture.linesize[i];
+    }
+    kept->extended_data = kept->data;
+    return kept;
+}
+
 PictureOrigins& PictureOrigins::Shared() {
     static PictureOrigins shared(kSharedCapacity);
     return shared;
@@ -93,19 +110,8 @@ void PictureOrigins::Remember(const PictureKey& key, const AVFrame& planes, cons
     if (!planes.buf[0] || m_capacity == 0) return;
     // Only the pixels: a decoder's picture type, key-frame mark or side
     // data would steer the encoder that takes them.
-    FramePtr kept = MakeFrame();
-    kept->format = planes.format;
-    kept->width = planes.width;
-    kept->height = planes.height;
-    for (int i = 0; i < AV_NUM_DATA_POINTERS; ++i) {
-        if (planes.buf[i]) {
-            kept->buf[i] = av_buffer_ref(planes.buf[i]);
-            if (!kept->buf[i]) return;  // out of memory: simply not remembered
-        }
-        kept->data[i] = planes.data[i];
-        kept->linesize[i] = planes.linesize[i];
-    }
-    kept->extended_data = kept->data;
+    FramePtr kept = PixelsOf(planes);
+    if (!kept) return;  // out of memory: simply not remembered
     FramePtr dropped;  // freed outside the lock
     std::lock_guard<std::mutex> hold(m_lock);
     const auto same = std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& e) { return e.key == key; });

@@ -40,6 +40,10 @@ uint64_t HashRows(const uint8_t* top, ptrdiff_t step, size_t rowBytes, int rows)
 PictureKey PackedPictureKey(const uint8_t* picture, AVPixelFormat format, int width, int height, int stride,
                             bool bottomUp);
 
+// A reference to a picture's pixels only (buffers, planes, size and
+// format), none of its decoder's properties; null when out of memory.
+FramePtr PixelsOf(const AVFrame& picture);
+
 class PictureOrigins {
 public:
     explicit PictureOrigins(size_t capacity) : m_capacity(capacity) {}

@@ -95,7 +95,10 @@ VideoTrackReader::VideoTrackReader(const SourceOpener& open, const VideoTarget& 
     if (m_stream >= 0) m_current = MakeFrame();
 }
 
-VideoTrackReader::~VideoTrackReader() { PictureOrigins::Shared().Forget(this); }
+VideoTrackReader::~VideoTrackReader() {
+    if (m_rgb) m_rgb->Orphan();
+    PictureOrigins::Shared().Forget(this);
+}
 
 int64_t VideoTrackReader::IndexOf(const AVFrame& frame, int64_t* lastIndex) const {
     const AVStream& st = *m_demux->Stream(m_stream);
@@ -216,7 +219,30 @@ void CopyBottomUp(const AVFrame& picture, uint8_t* dst) {
                     picture.data[0] + static_cast<size_t>(y) * picture.linesize[0], stride);
 }
 
-bool VideoTrackReader::Advance(bool convert, const AVFrame** picture) {
+void RgbFromPlanes::Write(const AVFrame& planes, uint8_t* dst) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    // As the reader converts: into a padded picture, then its pixels out.
+    AVFrame* picture = FreePicture(m_pictures, AV_PIX_FMT_BGRA, planes.width, planes.height);
+    m_scaler.Scale(planes, *picture);
+    CopyBottomUp(*picture, dst);
+    if (!m_owner) return;
+    const PictureKey key{HashRows(picture->data[0], picture->linesize[0], static_cast<size_t>(picture->width) * 4,
+                                  picture->height),
+                         picture->width, picture->height, AV_PIX_FMT_BGRA};
+    PictureOrigins::Shared().Remember(key, planes, m_owner);
+}
+
+void RgbFromPlanes::Orphan() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_owner = nullptr;
+}
+
+bool VideoTrackReader::ConvertsStraight(const AVFrame& frame) const {
+    return frame.width == m_target.width && frame.height == m_target.height &&
+           IsPlanarYuv(static_cast<AVPixelFormat>(frame.format)) && frame.buf[0];
+}
+
+bool VideoTrackReader::Advance(bool convert, const AVFrame** picture, const AVFrame** planes) {
     if (m_count >= 0 && m_next >= m_count) return false;
     if (m_stream < 0) {
         if (convert) *picture = nullptr;
@@ -238,8 +264,12 @@ bool VideoTrackReader::Advance(bool convert, const AVFrame** picture) {
     // (taken from the headers) claims: a lying header must not make the
     // last picture repeat for ever.
     if (m_sourceDone && m_queue.empty() && (!m_haveCurrent || m_next > m_coveredUpTo)) return false;
+    const AVFrame* shown = m_haveCurrent ? m_current.get() : m_queue.empty() ? nullptr : m_queue.front().frame.get();
     if (!convert) {
         // Skipped: converted only when a later frame shows it.
+    } else if (planes && shown && ConvertsStraight(*shown)) {
+        *planes = shown;
+        *picture = nullptr;
     } else if (m_haveCurrent) {
         if (!m_currentConverted) {
             Convert(*m_current);
@@ -269,6 +299,24 @@ bool VideoTrackReader::Next(AVFrame* picture) {
     av_frame_unref(picture);
     const AVFrame* converted = nullptr;
     if (!Advance(true, &converted)) return false;
+    if (converted) Check(av_frame_ref(picture, converted), "Allocating a picture");
+    RememberPlanes(converted);
+    return true;
+}
+
+bool VideoTrackReader::Next(AVFrame* picture, PlanarPicture* planar) {
+    av_frame_unref(picture);
+    planar->planes.reset();
+    const AVFrame* converted = nullptr;
+    const AVFrame* planes = nullptr;
+    if (!Advance(true, &converted, &planes)) return false;
+    if (planes) {
+        planar->planes = PixelsOf(*planes);
+        if (!planar->planes) Fail(ErrorKind::NoMemory, "Out of memory");
+        if (!m_rgb) m_rgb = std::make_shared<RgbFromPlanes>(this);
+        planar->rgb = m_rgb;
+        return true;
+    }
     if (converted) Check(av_frame_ref(picture, converted), "Allocating a picture");
     RememberPlanes(converted);
     return true;

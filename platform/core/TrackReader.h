@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -67,6 +69,33 @@ protected:
     PacketPtr m_packet;
 };
 
+// Makes a picture's bottom-up 32-bit RGB from the decoded planes it shows,
+// exactly as the reader converts them itself, and then remembers the planes
+// under the key of that RGB (see PictureOrigins). A reader shares it with
+// the pictures it handed out as planes, which may be converted on any
+// thread, after the reader is gone too; one picture at a time.
+class RgbFromPlanes {
+public:
+    explicit RgbFromPlanes(const void* owner) : m_owner(owner) {}
+    // dst holds width * height * 4 bytes.
+    void Write(const AVFrame& planes, uint8_t* dst);
+    // The reader is gone: nothing more is remembered for it.
+    void Orphan();
+
+private:
+    std::mutex m_lock;
+    const void* m_owner;
+    PictureScaler m_scaler;
+    std::vector<FramePtr> m_pictures;
+};
+
+// A picture handed on as its planes, whose RGB is made only if asked for.
+struct PlanarPicture {
+    FramePtr planes;  // the pixels only
+    std::shared_ptr<RgbFromPlanes> rgb;
+    void WriteRgb(uint8_t* dst) const { rgb->Write(*planes, dst); }
+};
+
 class VideoTrackReader : public TrackReaderBase {
 public:
     VideoTrackReader(const SourceOpener& open, const VideoTarget& target, const ClipRange& range);
@@ -91,6 +120,12 @@ public:
     // planes (black ones too) are remembered in PictureOrigins::Shared()
     // under the key of its bottom-up copy, for the encoder that gets it.
     bool Next(AVFrame* picture);
+    // The same for a consumer that may never need the RGB: where it would
+    // be made straight from the decoded planes (planar YUV at the output
+    // size), *planar gets the planes and *picture stays empty; nothing is
+    // converted, hashed or remembered unless the RGB is asked for. Other
+    // pictures come as from Next(AVFrame*), with *planar empty.
+    bool Next(AVFrame* picture, PlanarPicture* planar);
     // Goes past the next output frame without converting it.
     bool Skip() { return Next(static_cast<uint8_t*>(nullptr)); }
 
@@ -106,8 +141,11 @@ private:
     void SettleJumps();
     static constexpr int kSuspectGap = 2;
     // Steps to the next output frame; *picture is the converted picture
-    // (null for black) when convert, else untouched.
-    bool Advance(bool convert, const AVFrame** picture);
+    // (null for black) when convert, else untouched. Given planes, a
+    // picture whose RGB would come straight from the decoded planes is not
+    // converted: *planes is that frame and *picture null.
+    bool Advance(bool convert, const AVFrame** picture, const AVFrame** planes = nullptr);
+    bool ConvertsStraight(const AVFrame& frame) const;
     // The frame into a picture no reference still holds; m_scaled points to it.
     void Convert(const AVFrame& frame);
     // Remembers the planes of the picture handed out (null: black).
@@ -139,6 +177,7 @@ private:
     std::optional<PictureKey> m_planesKey;
     FramePtr m_black;  // made on first use, with its key
     PictureKey m_blackKey;
+    std::shared_ptr<RgbFromPlanes> m_rgb;  // made on first use
 };
 
 class AudioTrackReader : public TrackReaderBase {

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "framework/com/ComObject.h"
+#include "platform/dshow/MediaResult.h"
 #include "platform/dshow/MediaType.h"
+#include "platform/dshow/PictureSample.h"
 
 namespace dshow {
 
@@ -17,8 +19,9 @@ namespace {
 class MemAllocator;
 
 // One buffer of the pool. Its count is zero while it waits in the pool;
-// the last Release hands it back to the allocator.
-class PoolSample final : public IMediaSample {
+// the last Release hands it back to the allocator. It may hold a picture
+// as planes, whose RGB is written into the buffer when first asked for.
+class PoolSample final : public IMediaSample, public IPictureSample {
 public:
     PoolSample(MemAllocator& owner, const ALLOCATOR_PROPERTIES& props)
         : m_owner(owner),
@@ -32,8 +35,9 @@ public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IMediaSample)) return E_NOINTERFACE;
-        *out = static_cast<IMediaSample*>(this);
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMediaSample)) *out = static_cast<IMediaSample*>(this);
+        else if (IsEqualIID(iid, kPictureSampleIid)) *out = static_cast<IPictureSample*>(this);
+        else return E_NOINTERFACE;
         AddRef();
         return S_OK;
     }
@@ -42,8 +46,38 @@ public:
 
     STDMETHODIMP GetPointer(BYTE** out) override {
         if (!out) return E_POINTER;
+        *out = nullptr;
+        std::lock_guard<std::mutex> lock(m_pictureLock);
+        if (m_picture.planes) {
+            // Whoever asks first makes the RGB; the rest wait for it here.
+            const HRESULT hr = MediaGuard([&] {
+                m_picture.WriteRgb(m_data);
+                return S_OK;
+            });
+            if (FAILED(hr)) return hr;
+            m_picture = media::PlanarPicture{};
+        }
+        m_exposed = true;
         *out = m_data;
         return S_OK;
+    }
+
+    STDMETHODIMP SetPlanes(media::PlanarPicture picture) override {
+        if (!picture.planes || !picture.rgb) return E_POINTER;
+        const LONGLONG bytes = static_cast<LONGLONG>(picture.planes->width) * picture.planes->height * 4;
+        if (bytes > m_size) return VFW_E_BUFFER_OVERFLOW;
+        std::lock_guard<std::mutex> lock(m_pictureLock);
+        m_picture = std::move(picture);
+        m_exposed = false;
+        m_actual = static_cast<LONG>(bytes);
+        return S_OK;
+    }
+    STDMETHODIMP TakePlanes(AVFrame* planes) override {
+        if (!planes) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_pictureLock);
+        if (m_exposed || !m_picture.planes) return S_FALSE;
+        av_frame_unref(planes);
+        return av_frame_ref(planes, m_picture.planes.get()) < 0 ? E_OUTOFMEMORY : S_OK;
     }
     STDMETHODIMP_(LONG) GetSize() override { return m_size; }
 
@@ -125,6 +159,9 @@ public:
         m_hasStart = m_hasEnd = m_hasMediaTime = false;
         m_syncPoint = m_preroll = m_discontinuity = false;
         m_type.Clear();
+        std::lock_guard<std::mutex> lock(m_pictureLock);
+        m_picture = media::PlanarPicture{};
+        m_exposed = false;
     }
 
 private:
@@ -144,6 +181,9 @@ private:
     LONGLONG m_mediaStart = 0, m_mediaEnd = 0;
     bool m_syncPoint = false, m_preroll = false, m_discontinuity = false;
     MediaType m_type;
+    std::mutex m_pictureLock;
+    media::PlanarPicture m_picture;  // planes whose RGB is not made yet
+    bool m_exposed = false;          // the buffer was asked for since the planes came
 };
 
 class MemAllocator final : public com::ComObjectRoot, public IMemAllocator {

@@ -10,6 +10,7 @@
 #include "platform/core/CodecCatalog.h"
 #include "platform/dshow/MediaResult.h"
 #include "platform/dshow/OutputQueue.h"
+#include "platform/dshow/PictureSample.h"
 #include "platform/dshow/Pins.h"
 #include "platform/dshow/Seeking.h"
 
@@ -37,6 +38,10 @@ protected:
     HRESULT OnEndOfStream() override { return m_c.EndOfStream(); }
     void OnBeginFlush() override { m_c.BeginFlush(); }
     void OnEndFlush() override { m_c.EndFlush(); }
+    void* QueryExtra(REFIID iid) override {
+        if (IsEqualIID(iid, dshow::kTakesPicturePlanes)) return m_c.TakesPlanes() ? static_cast<IPin*>(this) : nullptr;
+        return InputPin::QueryExtra(iid);
+    }
 
 private:
     Compressor& m_c;
@@ -145,11 +150,18 @@ void Compressor::OnDeactivate() {
 HRESULT Compressor::Receive(IMediaSample* sample) {
     std::lock_guard<std::mutex> lock(m_streaming);
     if (State() == State_Stopped) return VFW_E_WRONG_STATE;
-    BYTE* data = nullptr;
-    if (FAILED(sample->GetPointer(&data))) return E_POINTER;
     REFERENCE_TIME start = 0, stop = 0;
     const bool timed = SUCCEEDED(sample->GetTime(&start, &stop));
-    const HRESULT hr = dshow::MediaGuard([&] {
+    const HRESULT hr = dshow::MediaGuard([&]() -> HRESULT {
+        // Planes only while nobody has asked for the sample's bytes: a
+        // filter before us may have changed them.
+        com::ComPtr<dshow::IPictureSample> planar;
+        if (TakesPlanes() && SUCCEEDED(sample->QueryInterface(dshow::kPictureSampleIid, planar.PutVoid()))) {
+            media::FramePtr planes = media::MakeFrame();
+            if (planar->TakePlanes(planes.get()) == S_OK && EncodePlanes(*planes, timed, start)) return S_OK;
+        }
+        BYTE* data = nullptr;
+        if (FAILED(sample->GetPointer(&data))) return E_POINTER;
         Encode(data, sample->GetActualDataLength(), timed, start);
         return S_OK;
     });

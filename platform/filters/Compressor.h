@@ -46,6 +46,8 @@ public:
     void EndFlush();
     IPin* InputPinForSeeking();
     const dshow::MediaType& InputType() const;
+    // Whether this compressor takes pictures as planes.
+    virtual bool TakesPlanes() const { return false; }
 
     // The catalogue's name of this compressor.
     virtual std::u16string Name() const = 0;
@@ -61,6 +63,10 @@ protected:
     virtual void CloseEncoder() = 0;
     virtual dshow::MediaType MakeOutputType() = 0;
     virtual void Encode(const BYTE* data, LONG size, bool timed, REFERENCE_TIME start) = 0;
+    // Encodes a picture given as planes (see PictureSample.h) by a
+    // compressor that takes them; false where it cannot, and the picture
+    // then comes as bytes.
+    virtual bool EncodePlanes(const AVFrame& planes, bool timed, REFERENCE_TIME start) { return false; }
     virtual void FinishEncoding() = 0;
     virtual std::vector<uint8_t> SettingsBytes() const = 0;
     virtual bool ApplySettingsBytes(const uint8_t* data, size_t size) = 0;

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "platform/dshow/MediaResult.h"
+#include "platform/dshow/PictureSample.h"
 #include "platform/dshow/Pins.h"
 #include "platform/dshow/Seeking.h"
 #include "platform/dshow/WorkerThread.h"
@@ -29,14 +30,22 @@ REFERENCE_TIME FrameTime(int64_t n, AVRational rate) {
     return av_rescale(n, kUnits * rate.den, rate.num);
 }
 
+BYTE* SampleBuffer(IMediaSample* sample) {
+    BYTE* data = nullptr;
+    if (FAILED(sample->GetPointer(&data)) || !data) media::Fail(media::ErrorKind::Internal, "A sample has no buffer");
+    return data;
+}
+
 // Decodes and converts the next pictures on a thread of its own while the
 // pin delivers this one, so that reading overlaps with the compressing
 // downstream. The pictures wait as the reader converted them, not in
 // samples: filters downstream may share the pin's allocator and need its
-// buffers. Each is copied once, into its sample.
+// buffers. Each is copied once, into its sample. For a peer that takes
+// planes, pictures the reader would convert straight from their planes
+// wait as planes, and go to samples of ours as such (see PictureSample.h).
 class PictureReadAhead {
 public:
-    explicit PictureReadAhead(media::VideoTrackReader& reader) : m_reader(reader) {}
+    PictureReadAhead(media::VideoTrackReader& reader, bool planes) : m_reader(reader), m_planes(planes) {}
     ~PictureReadAhead() {
         {
             std::lock_guard<std::mutex> lock(m_lock);
@@ -47,10 +56,10 @@ public:
     }
     HRESULT Start() { return m_thread.Start([this] { Run(); }); }
 
-    // Copies the next picture out (bytes of them); false after the last
-    // one. Throws what reading threw.
-    bool Next(uint8_t* dst, size_t bytes) {
-        media::FramePtr picture;
+    // Puts the next picture into the sample (bytes of them); false after
+    // the last one. Throws what reading threw.
+    bool Next(IMediaSample* sample, size_t bytes) {
+        Picture picture;
         {
             std::unique_lock<std::mutex> lock(m_lock);
             m_wake.wait(lock, [&] { return !m_ready.empty() || m_end; });
@@ -62,8 +71,17 @@ public:
             m_ready.pop_front();
         }
         m_wake.notify_all();
-        if (picture->data[0]) media::CopyBottomUp(*picture, dst);
+        if (picture.planar.planes) {
+            com::ComPtr<dshow::IPictureSample> ours;
+            if (SUCCEEDED(sample->QueryInterface(dshow::kPictureSampleIid, ours.PutVoid())) &&
+                ours->SetPlanes(std::move(picture.planar)) == S_OK)
+                return true;
+        }
+        BYTE* dst = SampleBuffer(sample);
+        if (picture.planar.planes) picture.planar.WriteRgb(dst);
+        else if (picture.rgb->data[0]) media::CopyBottomUp(*picture.rgb, dst);
         else std::memset(dst, 0, bytes);
+        sample->SetActualDataLength(static_cast<LONG>(bytes));
         return true;  // dropping the reference gives the picture back to the reader
     }
 
@@ -79,10 +97,10 @@ private:
             }
             bool got = false;
             std::exception_ptr error;
-            media::FramePtr picture;
+            Picture picture;
             try {
-                picture = media::MakeFrame();
-                got = m_reader.Next(picture.get());
+                picture.rgb = media::MakeFrame();
+                got = m_planes ? m_reader.Next(picture.rgb.get(), &picture.planar) : m_reader.Next(picture.rgb.get());
             } catch (...) {
                 error = std::current_exception();
             }
@@ -100,10 +118,17 @@ private:
         }
     }
 
+    // A converted picture (empty for black), or planes.
+    struct Picture {
+        media::FramePtr rgb;
+        media::PlanarPicture planar;
+    };
+
     media::VideoTrackReader& m_reader;
+    const bool m_planes;
     std::mutex m_lock;
     std::condition_variable m_wake;
-    std::deque<media::FramePtr> m_ready;
+    std::deque<Picture> m_ready;
     bool m_end = false, m_quit = false;
     std::exception_ptr m_error;
     dshow::WorkerThread m_thread;
@@ -207,6 +232,10 @@ protected:
 
 private:
     int ChunkFrames() const { return std::max(1, m_group.audioTarget.sampleRate / 20); }
+    bool PeerTakesPlanes() {
+        com::ComPtr<IUnknown> takes;
+        return m_peer && SUCCEEDED(m_peer->QueryInterface(dshow::kTakesPicturePlanes, takes.PutVoid()));
+    }
 
     void Stream() {
         const HRESULT hr = dshow::MediaGuard([&] { return m_group.video ? PushVideo() : PushAudio(); });
@@ -237,19 +266,21 @@ private:
         const size_t bytes = static_cast<size_t>(t.width) * t.height * 4;
         std::optional<PictureReadAhead> ahead;
         if (reader) {
-            ahead.emplace(*reader);
+            ahead.emplace(*reader, PeerTakesPlanes());
             const HRESULT hr = ahead->Start();
             if (FAILED(hr)) return hr;
         }
         for (int64_t n = 0; !m_stop && (frames < 0 || n < frames); ++n) {
             IMediaSample* sample = nullptr;
             if (GetDeliveryBuffer(&sample) != S_OK) return S_FALSE;
-            BYTE* data = nullptr;
-            sample->GetPointer(&data);
             bool got = true;
             try {
-                if (ahead) got = ahead->Next(data, bytes);
-                else std::memset(data, 0, bytes);
+                if (ahead) {
+                    got = ahead->Next(sample, bytes);
+                } else {
+                    std::memset(SampleBuffer(sample), 0, bytes);
+                    sample->SetActualDataLength(static_cast<LONG>(bytes));
+                }
             } catch (...) {
                 sample->Release();
                 throw;
@@ -258,7 +289,6 @@ private:
                 sample->Release();
                 break;
             }
-            sample->SetActualDataLength(static_cast<LONG>(bytes));
             if (Send(sample, FrameTime(n, t.rate), FrameTime(n + 1, t.rate), n == 0) != S_OK) return S_FALSE;
         }
         return m_stop ? S_FALSE : S_OK;

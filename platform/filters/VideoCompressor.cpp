@@ -190,6 +190,16 @@ void VideoCompressor::Send(const media::EncodedPacket& p) {
 
 void VideoCompressor::Encode(const BYTE* data, LONG size, bool timed, REFERENCE_TIME start) {
     if (!m_encoder || size < m_in.stride * m_in.height) return;
+    Queue(timed, start, [&](AVFrame* frame) { m_encoder->Convert(data, m_in.format, m_in.stride, m_in.bottomUp, frame); });
+}
+
+bool VideoCompressor::EncodePlanes(const AVFrame& planes, bool timed, REFERENCE_TIME start) {
+    if (planes.width != m_in.width || planes.height != m_in.height) return false;
+    if (m_encoder) Queue(timed, start, [&](AVFrame* frame) { m_encoder->ConvertPlanes(planes, frame); });
+    return true;
+}
+
+void VideoCompressor::Queue(bool timed, REFERENCE_TIME start, const std::function<void(AVFrame*)>& convert) {
     // Frame numbers from the times, so a dropped input frame stays a gap.
     int64_t index = m_next;
     if (timed) index = std::max(m_next, (start + m_in.frameTime / 2) / m_in.frameTime);
@@ -206,7 +216,7 @@ void VideoCompressor::Encode(const BYTE* data, LONG size, bool timed, REFERENCE_
         }
     }
     if (!frame) frame = media::MakeFrame();
-    m_encoder->Convert(data, m_in.format, m_in.stride, m_in.bottomUp, frame.get());
+    convert(frame.get());
     {
         std::lock_guard<std::mutex> lock(m_jobLock);
         m_jobs.push_back(Job{std::move(frame), index});

@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -21,6 +22,7 @@ public:
     explicit VideoCompressor(size_t index);
 
     void OutputBuffers(ALLOCATOR_PROPERTIES& props) override;
+    bool TakesPlanes() const override { return true; }
 
 protected:
     HRESULT AcceptInput(const AM_MEDIA_TYPE& mt) override;
@@ -28,6 +30,7 @@ protected:
     void CloseEncoder() override;
     dshow::MediaType MakeOutputType() override;
     void Encode(const BYTE* data, LONG size, bool timed, REFERENCE_TIME start) override;
+    bool EncodePlanes(const AVFrame& planes, bool timed, REFERENCE_TIME start) override;
     void FinishEncoding() override;
 
 private:
@@ -42,6 +45,8 @@ private:
     static bool ReadInput(const AM_MEDIA_TYPE& mt, Input& in);
     media::VideoEncodeSettings EncoderSettings(const Input& in) const;
     void Send(const media::EncodedPacket& p);
+    // Converts one picture into a frame for the encoding thread.
+    void Queue(bool timed, REFERENCE_TIME start, const std::function<void(AVFrame*)>& convert);
     void EncodeLoop();
 
     std::optional<media::VideoEncoder> m_encoder;

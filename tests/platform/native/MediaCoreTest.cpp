@@ -483,3 +483,84 @@ TEST(PictureQuality, EncoderTakesTheSourcesPlanesOfUnchangedPictures) {
         }
     }
 }
+
+// Pictures handed on as planes (for a consumer that may never need their
+// RGB) come only where the reader would convert them straight from the
+// decoded planes: the RGB made from them later is byte for byte what the
+// reader writes itself, repeated pictures included, and the encoder that
+// takes the planes writes exactly FFmpeg's own reading of the source (the
+// full-range planes brought to the encoder's range). Resized and black
+// pictures come converted, as before.
+TEST(PictureQuality, PlanesHandedOnGiveTheReadersRgbAndTheSourcesPictures) {
+    const std::string dir = testclips::Dir();
+    const std::string lossless = ffclip::Make(
+        dir + "/planar-320x240.nut",
+        {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25,format=yuv420p", "-t", "0.2", "-c:v", "rawvideo"});
+    const std::string mjpeg = ffclip::Make(dir + "/planar-320x240-mjpeg.avi",
+                                           {"-i", lossless, "-c:v", "mjpeg", "-q:v", "2", "-pix_fmt", "yuvj420p"});
+    const std::string mjpegLimited =
+        ffclip::Make(dir + "/planar-320x240-mjpeg-limited.nut",
+                     {"-i", mjpeg, "-vf", "scale=out_range=tv,format=yuv420p", "-c:v", "rawvideo"});
+    const std::string silent = ffclip::Make(dir + "/planar-silent.wav", {"-f", "lavfi", "-i", "sine=d=0.4"});
+    struct Case {
+        const char* name;
+        std::string src, reference;
+        int w, h, fps;
+        bool planes;
+    };
+    for (const Case& c : {Case{"same size, repeated", lossless, lossless, 320, 240, 50, true},
+                          Case{"full range", mjpeg, mjpegLimited, 320, 240, 25, true},
+                          Case{"resized", lossless, "", 352, 288, 25, false},
+                          Case{"black", silent, "", 322, 182, 25, false}}) {
+        const VideoTarget target{c.w, c.h, {c.fps, 1}};
+        const ClipRange range{0, kSecond / 5};
+        const VideoRun eager = ReadAllVideo(c.src, target, range, true);
+        VideoTrackReader reader(media::FileOpener(c.src), target, range);
+        media::VideoEncodeSettings s;
+        s.encoder = "ffv1";
+        s.fourcc = media::Fourcc('F', 'F', 'V', '1');
+        s.width = c.w;
+        s.height = c.h;
+        s.rate = {c.fps, 1};
+        media::VideoEncoder encoder(s);
+        std::string out = dir + "/planar-out-" + c.name + ".avi";
+        std::replace(out.begin(), out.end(), ' ', '-');
+        std::replace(out.begin(), out.end(), ',', '-');
+        auto sink = media::CreateFileSink(out);
+        media::Muxer mux("avi", *sink);
+        const int stream = mux.AddStream(*encoder.Context());
+        mux.Begin();
+        const media::EncodedSink write = [&](const media::EncodedPacket& p) {
+            mux.Write(stream, p.data, p.size, p.pts, p.duration, p.key);
+        };
+        media::FramePtr picture = media::MakeFrame(), frame = media::MakeFrame();
+        media::PlanarPicture planar;
+        std::vector<uint8_t> rgb(reader.FrameBytes());
+        size_t n = 0;
+        for (; reader.Next(picture.get(), &planar); ++n) {
+            ASSERT_LT(n, eager.pictures.size()) << c.name;
+            ASSERT_EQ(planar.planes != nullptr, c.planes) << c.name << " picture " << n;
+            if (planar.planes) {
+                EXPECT_FALSE(picture->buf[0]) << c.name;
+                encoder.ConvertPlanes(*planar.planes, frame.get());
+                encoder.EncodeFrame(frame.get(), static_cast<int64_t>(n), write);
+                planar.WriteRgb(rgb.data());
+            } else if (picture->data[0]) {
+                media::CopyBottomUp(*picture, rgb.data());
+            } else {
+                std::fill(rgb.begin(), rgb.end(), 0);
+            }
+            EXPECT_TRUE(rgb == eager.pictures[n]) << c.name << " picture " << n;
+        }
+        EXPECT_EQ(n, eager.pictures.size()) << c.name;
+        encoder.Finish(write);
+        mux.Finish();
+        if (!c.planes) continue;
+        const std::vector<media::FramePtr> reference = DecodeDirectly(c.reference, 5);
+        const std::vector<media::FramePtr> written = DecodeDirectly(out, 10);
+        ASSERT_EQ(reference.size(), 5u) << c.reference;
+        ASSERT_EQ(written.size(), n) << c.name;
+        for (size_t i = 0; i < written.size(); ++i)
+            EXPECT_GE(Psnr(*written[i], *reference[i * 25 / c.fps], c.w, c.h), 99) << c.name << " picture " << i;
+    }
+}

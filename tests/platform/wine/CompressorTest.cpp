@@ -9,6 +9,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "convctl/FilterUtil.h"
 #include "framework/com/ComPtr.h"
@@ -21,6 +22,7 @@
 
 extern "C" {
 #include <libavcodec/codec_id.h>
+#include <libavformat/avformat.h>
 }
 
 using com::ComPtr;
@@ -38,6 +40,22 @@ std::u16string Source() {
     clipgen::ClipSpec s;
     s.seconds = 0.4;
     return pt::Clip("compress-src.avi", s);
+}
+
+// The video packets of a file as FFmpeg's own reader gives them.
+std::vector<std::string> VideoPackets(const std::string& path) {
+    std::vector<std::string> packets;
+    AVFormatContext* fmt = nullptr;
+    if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0) return packets;
+    const int stream = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    AVPacket* pkt = av_packet_alloc();
+    while (stream >= 0 && pkt && av_read_frame(fmt, pkt) >= 0) {
+        if (pkt->stream_index == stream) packets.emplace_back(reinterpret_cast<const char*>(pkt->data), pkt->size);
+        av_packet_unref(pkt);
+    }
+    av_packet_free(&pkt);
+    avformat_close_input(&fmt);
+    return packets;
 }
 
 }  // namespace
@@ -201,7 +219,9 @@ WT_TEST(Compressors, SettingsStateAndPageAreKept) {
 
 // The engine's preview puts a Smart Tee between the source and the
 // compressor, with a renderer on its preview pin; such filters share the
-// source's buffers, so the source must keep none of them waiting.
+// source's buffers, so the source must keep none of them waiting. The
+// tee reads every picture's bytes, so what it passes on is the source's
+// RGB, which the compressor converts (or finds the planes of) as ever.
 WT_TEST(Compressors, ThroughASmartTeeWithAPreview) {
     ComPtr<IBaseFilter> v = pt::BindCompressor(CLSID_VideoCompressorCategory, "MPEG-4 Part 2 Video Compressor");
     REQUIRE(v);
@@ -245,4 +265,19 @@ WT_TEST(Compressors, ThroughASmartTeeWithAPreview) {
     const pt::FileFacts f = pt::ReadBack(out);
     CHECK_EQ(f.videoCodec, static_cast<int>(AV_CODEC_ID_MPEG4));
     CHECK_EQ(f.videoFrames, 50LL);
+
+    // Straight from the source the compressor takes the decoded planes
+    // instead of the bytes the tee passed on: the same stream, packet for
+    // packet.
+    ComPtr<IBaseFilter> direct = pt::BindCompressor(CLSID_VideoCompressorCategory, "MPEG-4 Part 2 Video Compressor");
+    REQUIRE(direct);
+    const std::string straight = pt::OutputPath("mpeg4-straight.avi");
+    {
+        pt::AviGraph g(source, straight, 160, 120, 25.0, 2.0, direct.Get());
+        REQUIRE_HR(g.Control()->Run());
+        CHECK_EQ(pt::WaitForEnd(g.fe.graph.Get(), 20000), static_cast<LONG>(EC_COMPLETE));
+    }
+    const std::vector<std::string> teed = VideoPackets(out), taken = VideoPackets(straight);
+    CHECK_EQ(teed.size(), 50u);
+    CHECK(teed == taken);
 }

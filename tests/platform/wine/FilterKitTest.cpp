@@ -18,6 +18,7 @@
 #include "framework/com/WinText.h"
 #include "platform/dshow/MemAllocator.h"
 #include "platform/dshow/OutputQueue.h"
+#include "platform/dshow/PictureSample.h"
 #include "platform/dshow/Pins.h"
 #include "platform/dshow/Seeking.h"
 #include "platform/filters/AviMux.h"
@@ -1125,4 +1126,96 @@ WT_TEST(FilterKit, MemAllocatorLendsAFixedPoolAndTakesItBack) {
     const long objects = com::ModuleLock::Count();
     a = nullptr;
     CHECK_EQ(com::ModuleLock::Count(), objects - 1);
+}
+
+namespace {
+
+struct PointerAsk {
+    IMediaSample* sample;
+    BYTE* data = nullptr;
+    HRESULT hr = E_FAIL;
+};
+
+DWORD WINAPI AskPointer(void* param) {
+    auto* ask = static_cast<PointerAsk*>(param);
+    ask->hr = ask->sample->GetPointer(&ask->data);
+    return 0;
+}
+
+}  // namespace
+
+// A picture put into one of our samples as planes: the planes go on while
+// nobody asks for the bytes; the first to ask (two threads at once here)
+// gets the RGB the reader itself would have written, and from then on the
+// planes are refused, since the bytes may have been changed. A sample back
+// in the pool holds the planes no longer.
+WT_TEST(FilterKit, PictureSampleMakesItsRgbWhenFirstAskedFor) {
+    constexpr int w = 66, h = 38;
+    media::FramePtr yuv = media::MakePicture(AV_PIX_FMT_YUV420P, w, h);
+    for (int plane = 0; plane < 3; ++plane)
+        for (int y = 0; y < (plane ? h / 2 : h); ++y)
+            for (int x = 0; x < (plane ? w / 2 : w); ++x)
+                yuv->data[plane][y * yuv->linesize[plane] + x] = static_cast<uint8_t>(16 + (x * 7 + y * 13 + plane * 60) % 220);
+    // The reader's own conversion: into a padded picture, rows copied bottom-up.
+    media::FramePtr padded = media::MakePicture(AV_PIX_FMT_BGRA, w, h);
+    media::PictureScaler scaler;
+    scaler.Scale(*yuv, *padded);
+    std::vector<uint8_t> expected(static_cast<size_t>(w) * h * 4);
+    media::CopyBottomUp(*padded, expected.data());
+
+    ComPtr<IMemAllocator> alloc;
+    REQUIRE_HR(dshow::CreateMemAllocator(alloc.Put()));
+    ALLOCATOR_PROPERTIES want{1, w * h * 4, 1, 0}, got{};
+    REQUIRE_HR(alloc->SetProperties(&want, &got));
+    REQUIRE_HR(alloc->Commit());
+    ComPtr<IMediaSample> sample;
+    REQUIRE_HR(alloc->GetBuffer(sample.Put(), nullptr, nullptr, 0));
+    ComPtr<dshow::IPictureSample> planar;
+    REQUIRE_HR(sample.As(dshow::kPictureSampleIid, planar));
+    auto picture = [&] { return media::PlanarPicture{media::PixelsOf(*yuv), std::make_shared<media::RgbFromPlanes>(nullptr)}; };
+
+    // Too large for the buffer: refused.
+    media::PlanarPicture large{media::PixelsOf(*media::MakePicture(AV_PIX_FMT_YUV420P, w, h + 2)), picture().rgb};
+    CHECK_HR_EQ(planar->SetPlanes(std::move(large)), VFW_E_BUFFER_OVERFLOW);
+    CHECK_HR(sample->SetActualDataLength(0));
+    CHECK_HR(planar->SetPlanes(picture()));
+    CHECK_EQ(sample->GetActualDataLength(), w * h * 4);
+    media::FramePtr taken = media::MakeFrame();
+    CHECK_HR_EQ(planar->TakePlanes(taken.get()), S_OK);
+    CHECK(taken->data[0] == yuv->data[0] && taken->data[2] == yuv->data[2]);  // the planes themselves
+    CHECK_EQ(taken->pict_type, AV_PICTURE_TYPE_NONE);
+
+    PointerAsk first{sample.Get()}, second{sample.Get()};
+    HANDLE threads[2] = {CreateThread(nullptr, 0, AskPointer, &first, 0, nullptr),
+                         CreateThread(nullptr, 0, AskPointer, &second, 0, nullptr)};
+    REQUIRE(threads[0] && threads[1]);
+    WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+    CloseHandle(threads[0]);
+    CloseHandle(threads[1]);
+    CHECK_HR(first.hr);
+    CHECK_HR(second.hr);
+    REQUIRE(first.data && first.data == second.data);
+    CHECK(std::equal(expected.begin(), expected.end(), first.data));
+    CHECK_HR_EQ(planar->TakePlanes(taken.get()), S_FALSE);
+
+    // Planes again after the bytes were asked for: the new picture's RGB.
+    first.data[0] ^= 0xff;
+    CHECK_HR(planar->SetPlanes(picture()));
+    CHECK_HR_EQ(planar->TakePlanes(taken.get()), S_OK);
+    BYTE* data = nullptr;
+    CHECK_HR(sample->GetPointer(&data));
+    CHECK(std::equal(expected.begin(), expected.end(), data));
+
+    // Back in the pool: the planes are let go, and the next use has none.
+    CHECK_HR(planar->SetPlanes(picture()));
+    av_frame_unref(taken.get());
+    planar = nullptr;
+    sample = nullptr;
+    CHECK_EQ(av_buffer_get_ref_count(yuv->buf[0]), 1);
+    REQUIRE_HR(alloc->GetBuffer(sample.Put(), nullptr, nullptr, 0));
+    REQUIRE_HR(sample.As(dshow::kPictureSampleIid, planar));
+    CHECK_HR_EQ(planar->TakePlanes(taken.get()), S_FALSE);
+    planar = nullptr;
+    sample = nullptr;
+    CHECK_HR(alloc->Decommit());
 }
