@@ -10,6 +10,12 @@
 #   wineenv.sh cleanup <build dir>   stop the prefix's wineserver and our Xvfb
 #
 # Only processes this script started are stopped, by their process ids.
+#
+# The tests make their scratch folders in CORVANE_SCRATCH, a folder of the
+# run's own whose parents stay unchanged while tests run: the shell's folder
+# browser never finds a folder once a folder on the way to it was modified
+# (something made or removed in it) after the browser read it. In /tmp, or
+# beside other runs' folders, that happened under load.
 set -u
 
 cmd=${1:?usage: wineenv.sh setup|run|cleanup <build dir> ...}
@@ -87,8 +93,9 @@ server_dir() {
 remove_apart() {
     local dir=$1
     [ -d "$dir" ] || return 0
-    local XVFB_PID=
+    local XVFB_PID= SCRATCH=
     [ -f "$dir/state.env" ] && . "$dir/state.env"
+    [ -n "$SCRATCH" ] && rm -rf "$SCRATCH"
     if [ -d "$dir/prefix" ]; then
         local sdir
         sdir=$(server_dir "$dir/prefix")
@@ -105,6 +112,20 @@ remove_apart() {
     done
 }
 
+# Claims a scratch folder for one run and prints its path: a slot made at
+# setup, so that nothing is made or removed beside the slots while tests
+# run; a slot is taken by making the folder "run" in it.
+claim_scratch() {
+    local n
+    for n in $(seq 1 64); do
+        if mkdir "$state_dir/scratch/$n/run" 2>/dev/null; then
+            echo "$state_dir/scratch/$n/run"
+            return 0
+        fi
+    done
+    mktemp -d "$state_dir/scratch/run.XXXXXX"
+}
+
 load_state() {
     [ -f "$state" ] || wine_die "no Wine test environment in $BUILD (run setup first)"
     . "$state"
@@ -115,8 +136,9 @@ case "$cmd" in
 setup)
     [ -f "$state" ] && "$0" cleanup "$BUILD"
     # A fresh prefix (and home) for every test run.
-    rm -rf "$WINEPREFIX" "$HOME" "$state_dir/template"
+    rm -rf "$WINEPREFIX" "$HOME" "$state_dir/template" "$state_dir/scratch"
     mkdir -p "$state_dir" "$HOME"
+    for n in $(seq 1 64); do mkdir -p "$state_dir/scratch/$n"; done
     # Scratch folders that a killed test left in /tmp: no test runs for an
     # hour, so one older than that belongs to no running test.
     find /tmp -maxdepth 1 -type d -name 'corvane-*-??????' -user "$(id -u)" -mmin +60 \
@@ -150,6 +172,8 @@ run)
     load_state
     prog=${1:?program}
     shift
+    CORVANE_SCRATCH=$(claim_scratch) || wine_die "no scratch folder"
+    export CORVANE_SCRATCH
     # The program's output goes through a file: a process it starts that
     # outlives it (Wine starts the desktop on demand) would otherwise hold
     # ctest's pipe open until the test's timeout. A killed run leaves its
@@ -160,6 +184,7 @@ run)
     rc=$?
     cat "$log"
     rm -f "$log"
+    rm -rf "$CORVANE_SCRATCH"
     exit $rc
     ;;
 apart)
@@ -186,9 +211,11 @@ apart)
         esac
     done
     : >"$dir/state.env"
+    scratch=$(claim_scratch) || wine_die "no scratch folder"
+    echo "SCRATCH=$scratch" >>"$dir/state.env"
     start_xvfb "$dir/state.env" "$dir"
     . "$dir/state.env"
-    export DISPLAY WINEPREFIX=$dir/prefix HOME=$dir/home
+    export DISPLAY WINEPREFIX=$dir/prefix HOME=$dir/home CORVANE_SCRATCH=$scratch
     log=$state_dir/logs/$(basename "$prog").$$.log
     "$WINE64" "$prog" "$@" >"$log" 2>&1
     rc=$?

@@ -78,7 +78,10 @@ String WindowsPathOf(const std::string& unixPath) {
 }
 
 ScratchFolder::ScratchFolder(const std::string& tag) {
-    std::string pattern = "/tmp/corvane-" + tag + "-XXXXXX";
+    // The test environment gives each run a quiet folder of its own
+    // (wineenv.sh); a program started by hand uses /tmp.
+    const char* root = getenv("CORVANE_SCRATCH");
+    std::string pattern = std::string(root && *root ? root : "/tmp") + "/corvane-" + tag + "-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back(0);
     if (mkdtemp(buffer.data())) m_unix = buffer.data();
@@ -307,9 +310,14 @@ void CALLBACK BrowserTimer(HWND, UINT, UINT_PTR, DWORD) {
     if (!OnPreset(tree, g_browser->names)) {
         if (GetTickCount() - g_browser->start < kPresetWaitMs) return;
         const auto caret = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        const auto root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        // What the tree holds tells an empty tree from one that lost its caret.
         wt::ReportFailure(__FILE__, __LINE__, "the folder browser never showed the preset folder " +
                                                   forms::TextToUtf8(g_browser->names[0]) + "; it rests on \"" +
-                                                  forms::TextToUtf8(TreeItemText(tree, caret)) + "\"");
+                                                  forms::TextToUtf8(TreeItemText(tree, caret)) + "\" (" +
+                                                  std::to_string(SendMessageW(tree, TVM_GETCOUNT, 0, 0)) +
+                                                  " items under \"" + forms::TextToUtf8(TreeItemText(tree, root)) +
+                                                  "\")");
         ok = false;
     }
     g_browser->seen = true;

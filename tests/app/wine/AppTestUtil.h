@@ -19,8 +19,8 @@ namespace at {
 
 using forms::String;
 
-// A fresh folder under /tmp, removed with everything in it (links are
-// removed, never followed).
+// A fresh folder in the run's scratch folder (CORVANE_SCRATCH, else /tmp),
+// removed with everything in it (links are removed, never followed).
 class ScratchFolder {
 public:
     explicit ScratchFolder(const std::string& tag);

@@ -690,6 +690,8 @@ POINT TreeNodePoint(shellbrowse::TDirTree& tree, const String& path) {
         if (!forms::SameText(tree.GetNodePath(n), path)) continue;
         RECT r{};
         const HTREEITEM item = n->ItemId();
+        // A deep folder's node may lie below the tree's visible part.
+        SendMessageW(tree.Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
         std::memcpy(&r, &item, sizeof item);
         SendMessageW(tree.Handle(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r));
         return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};

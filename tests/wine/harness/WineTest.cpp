@@ -56,8 +56,49 @@ void CheckHr(HRESULT got, HRESULT expected, const char* expr, const char* file, 
         ReportFailure(file, line, std::string(expr) + " returned " + HrText(got) + ", expected " + HrText(expected));
 }
 
+namespace {
+
+// The argument selects tests by parts of their "Suite.Name", separated by
+// commas: a test runs when its name contains one of the parts (or there are
+// none but exclusions) and none of the parts written with a leading '-'.
+struct TestFilter {
+    std::vector<std::string> include, exclude;
+    std::vector<int> matched;  // per include part, how many tests it took
+
+    explicit TestFilter(const std::string& text) {
+        size_t at = 0;
+        while (at <= text.size()) {
+            size_t end = text.find(',', at);
+            if (end == std::string::npos) end = text.size();
+            const std::string part = text.substr(at, end - at);
+            if (part.size() > 1 && part[0] == '-')
+                exclude.push_back(part.substr(1));
+            else if (!part.empty())
+                include.push_back(part);
+            at = end + 1;
+        }
+        matched.assign(include.size(), 0);
+    }
+
+    bool Selects(const std::string& name) {
+        for (const std::string& part : exclude)
+            if (name.find(part) != std::string::npos) return false;
+        if (include.empty()) return true;
+        bool any = false;
+        for (size_t i = 0; i < include.size(); ++i)
+            if (name.find(include[i]) != std::string::npos) {
+                ++matched[i];
+                any = true;
+            }
+        return any;
+    }
+};
+
+}  // namespace
+
 int RunAllTests(int argc, char** argv) {
-    const std::string filter = argc > 1 ? argv[1] : "";
+    const std::string filterText = argc > 1 ? argv[1] : "";
+    TestFilter filter(filterText);
     int failed = 0, ran = 0;
     const HRESULT hrOle = OleInitialize(nullptr);
     if (FAILED(hrOle)) {
@@ -65,7 +106,7 @@ int RunAllTests(int argc, char** argv) {
         return 1;
     }
     for (const auto& test : Registry()) {
-        if (!filter.empty() && test.name.find(filter) == std::string::npos) continue;
+        if (!filter.Selects(test.name)) continue;
         ++ran;
         g_failuresInTest = 0;
         std::printf("[ RUN      ] %s\n", test.name.c_str());
@@ -87,11 +128,16 @@ int RunAllTests(int argc, char** argv) {
     }
     OleUninitialize();
     std::printf("%d tests ran, %d failed\n", ran, failed);
-    if (ran == 0) {
-        std::printf("no test matched '%s'\n", filter.c_str());
-        return 1;
-    }
-    return failed ? 1 : 0;
+    // A part that selects nothing is a test renamed or gone: the run that
+    // was meant to cover it must not pass quietly.
+    bool unmatched = ran == 0;
+    for (size_t i = 0; i < filter.include.size(); ++i)
+        if (!filter.matched[i]) {
+            std::printf("no test matched '%s'\n", filter.include[i].c_str());
+            unmatched = true;
+        }
+    if (ran == 0 && filter.include.empty()) std::printf("no test matched '%s'\n", filterText.c_str());
+    return failed || unmatched ? 1 : 0;
 }
 
 }  // namespace wt

@@ -6,7 +6,9 @@
 //   WT_TEST(Control, DefaultsRoundTrip) { CHECK_EQ(GetWidth(), 0); }
 //
 // The program's main calls wt::RunAllTests; an optional argument selects
-// the tests whose "Suite.Name" contains it.
+// the tests whose "Suite.Name" contains one of its comma-separated parts,
+// less those containing a part written "-Part"; a part that selects no
+// test fails the run.
 #pragma once
 
 #include <windows.h>

@@ -15,6 +15,8 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "platform/asf/AsfFileWriter.h"
 #include "platform/core/ByteIo.h"
 #include "platform/core/MediaError.h"
@@ -47,8 +49,10 @@ std::vector<asfw::StreamPlan> PlansOf(const wm::SystemProfileSpec& p) {
     return {video, audio};
 }
 
+// The process id keeps two runs of the suite on one machine (each test is a
+// process of its own) from writing and removing each other's files.
 std::string TempPath(const char* name) {
-    return std::string(::testing::TempDir()) + "asfwriter_" + name + ".wmv";
+    return std::string(::testing::TempDir()) + "asfwriter_" + name + "_" + std::to_string(getpid()) + ".wmv";
 }
 
 // Writes seconds of pattern and tone: 160 x 120 at 25 fps, 44.1 kHz stereo,
