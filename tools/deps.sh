@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake g++ make pkg-config
+    cmake g++ make ninja-build pkg-config
     wine64 libwine-dev wine64-tools
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
     libgtest-dev

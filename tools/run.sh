@@ -12,7 +12,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 "$root/tools/deps.sh"
-cmake -S "$root" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+"$root/tools/configure.sh" "$root" "$BUILD"
 cmake --build "$BUILD" -j"$(nproc)"
 
 export WINEPREFIX=$BUILD/run-prefix
