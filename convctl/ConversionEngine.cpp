@@ -183,6 +183,7 @@ HRESULT ConversionEngine::Start(HWND containerWindow) {
 
     SourceFacts source;
     ProbeSource(source);
+    Trace("start mark: source probed\n");
 
     hr = CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2,
                           m_builder.PutVoid());
@@ -199,6 +200,7 @@ HRESULT ConversionEngine::Start(HWND containerWindow) {
     if (FAILED(hr)) return hr;
     hr = ConnectRenderEngine();
     if (FAILED(hr)) return hr;
+    Trace("start mark: render engine connected\n");
 
     m_builder->SetFiltergraph(m_graph.Get());
 
@@ -227,10 +229,12 @@ HRESULT ConversionEngine::Start(HWND containerWindow) {
 
     m_host.Fire_AboutToRun();
 
+    Trace("start mark: graph built\n");
     hr = m_mediaControl ? m_mediaControl->Run() : E_NOINTERFACE;
     if (FAILED(hr))
         return FailStart(hr, "The conversion could not be started. Please check that the compression filters are "
                              "working properly");
+    Trace("start mark: graph running\n");
     return S_OK;
 }
 
