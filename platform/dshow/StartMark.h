@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
 
 namespace dshow {
 
