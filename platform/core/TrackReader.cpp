@@ -59,6 +59,12 @@ int64_t ClipLength(const ClipRange& range) { return range.length > 0 ? range.len
 
 }  // namespace
 
+int SourceDecoderThreads(int width, int height) {
+    constexpr int64_t kSlice = 640 * 360;
+    const int64_t pixels = static_cast<int64_t>(std::max(width, 0)) * std::max(height, 0);
+    return static_cast<int>(std::clamp<int64_t>((pixels + kSlice - 1) / kSlice + 1, 2, 4));
+}
+
 // ---- Both --------------------------------------------------------------------------
 
 TrackReaderBase::TrackReaderBase(const ClipRange& range) : m_range(range), m_packet(MakePacket()) {
@@ -81,7 +87,10 @@ void TrackReaderBase::OpenTrack(const SourceOpener& open, AVMediaType type, int 
     }
     m_demux->KeepOnly(m_stream);
     if (m_range.start > 0) m_demux->Seek(m_range.start);
-    m_decoder.emplace(Codec::OpenDecoder(*m_demux->Stream(m_stream)->codecpar, decoderThreads));
+    const AVCodecParameters& par = *m_demux->Stream(m_stream)->codecpar;
+    m_decoder.emplace(Codec::OpenDecoder(
+        par, decoderThreads > 0 || type != AVMEDIA_TYPE_VIDEO ? decoderThreads
+                                                              : SourceDecoderThreads(par.width, par.height)));
 }
 
 // ---- Video -------------------------------------------------------------------------

@@ -35,8 +35,16 @@ struct VideoTarget {
     int width = 0;
     int height = 0;
     AVRational rate{25, 1};
-    int decoderThreads = 0;  // 0: FFmpeg chooses; 1 for a few pictures, which threads only delay
+    int decoderThreads = 0;  // 0: by the source's picture size; 1 for a few pictures, which threads only delay
 };
+
+// Frame threads for decoding a source's pictures of this size, where the
+// reader chooses. A frame-threaded decoder gives its first picture only
+// once every thread has a packet, and each thread holds pictures of its
+// own: a thread for every 640x360 of picture, and one more to overlap
+// with, 2 to 4 in all, keeps up with the encoders without the wait and
+// the memory of one thread per core.
+int SourceDecoderThreads(int width, int height);
 
 struct AudioTarget {
     int sampleRate = 44100;

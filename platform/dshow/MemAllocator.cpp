@@ -3,8 +3,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "framework/com/ComObject.h"
@@ -25,8 +27,13 @@ class PoolSample final : public IMediaSample, public IPictureSample {
 public:
     PoolSample(MemAllocator& owner, const ALLOCATOR_PROPERTIES& props)
         : m_owner(owner),
-          m_block(new uint8_t[static_cast<size_t>(props.cbPrefix) + props.cbBuffer + props.cbAlign - 1]()),
+          // calloc, not a cleared new[]: fresh pages come zeroed from the
+          // system and are touched only when first filled, so a commit does
+          // not wait for every page of the pool.
+          m_block(static_cast<uint8_t*>(
+              std::calloc(static_cast<size_t>(props.cbPrefix) + props.cbBuffer + props.cbAlign - 1, 1))),
           m_size(props.cbBuffer) {
+        if (!m_block) throw std::bad_alloc();
         const uintptr_t start = reinterpret_cast<uintptr_t>(m_block.get()) + props.cbPrefix;
         const uintptr_t align = static_cast<uintptr_t>(props.cbAlign);
         m_data = reinterpret_cast<BYTE*>((start + align - 1) & ~(align - 1));
@@ -171,7 +178,10 @@ private:
     }
 
     MemAllocator& m_owner;
-    std::unique_ptr<uint8_t[]> m_block;
+    struct Free {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint8_t, Free> m_block;
     BYTE* m_data = nullptr;
     LONG m_size;
     std::atomic<ULONG> m_refs{0};

@@ -58,6 +58,15 @@ AudioCompressor::AudioCompressor(size_t index)
 
 HRESULT AudioCompressor::AcceptInput(const AM_MEDIA_TYPE& mt) { return PcmInput(mt) ? S_OK : S_FALSE; }
 
+namespace {
+
+bool SameSettings(const media::AudioEncodeSettings& a, const media::AudioEncodeSettings& b) {
+    return a.encoder == b.encoder && a.inputRate == b.inputRate && a.inputChannels == b.inputChannels &&
+           a.outputRate == b.outputRate && a.outputChannels == b.outputChannels && a.bitRate == b.bitRate;
+}
+
+}  // namespace
+
 media::AudioEncodeSettings AudioCompressor::EncoderSettings(const WAVEFORMATEX& in) const {
     media::AudioEncodeSettings s;
     s.encoder = m_codec.encoder;
@@ -73,13 +82,26 @@ void AudioCompressor::OpenEncoder() {
     m_encoder.reset();
     if (!in) return;
     m_blockAlign = in->nBlockAlign;
-    m_encoder.emplace(EncoderSettings(*in));
+    const media::AudioEncodeSettings settings = EncoderSettings(*in);
+    {
+        std::lock_guard<std::mutex> hold(m_probeLock);
+        if (m_probe && SameSettings(m_probeSettings, settings)) m_encoder = std::move(m_probe);
+        m_probe.reset();
+    }
+    if (!m_encoder) m_encoder = std::make_unique<media::AudioEncoder>(settings);
 }
 
 MediaType AudioCompressor::MakeOutputType() {
     const WAVEFORMATEX* in = PcmInput(InputType().Get());
     if (!in) return MediaType();
-    media::AudioEncoder probe(EncoderSettings(*in));
+    const media::AudioEncodeSettings settings = EncoderSettings(*in);
+    std::lock_guard<std::mutex> hold(m_probeLock);
+    if (!m_probe || !SameSettings(m_probeSettings, settings)) {
+        m_probe.reset();
+        m_probe = std::make_unique<media::AudioEncoder>(settings);
+        m_probeSettings = settings;
+    }
+    const media::AudioEncoder& probe = *m_probe;
     const AVCodecContext& c = *probe.Context();
 
     WAVEFORMATEX w{};

@@ -4,7 +4,8 @@
 // format defines (MPEG Layer-3 and Layer-2 fields, ADPCM coefficients).
 #pragma once
 
-#include <optional>
+#include <memory>
+#include <mutex>
 
 #include "platform/filters/CatalogueCompressor.h"
 
@@ -30,8 +31,13 @@ private:
     media::AudioEncodeSettings EncoderSettings(const WAVEFORMATEX& in) const;
     void Send(const media::EncodedPacket& p);
 
-    std::optional<media::AudioEncoder> m_encoder;
+    std::unique_ptr<media::AudioEncoder> m_encoder;
     int m_blockAlign = 4;
+    // The encoder opened to describe the output, kept for the run when its
+    // settings still hold (opening one again costs the start its time).
+    std::mutex m_probeLock;
+    std::unique_ptr<media::AudioEncoder> m_probe;
+    media::AudioEncodeSettings m_probeSettings;
 };
 
 }  // namespace plat

@@ -11,6 +11,7 @@
 #include "platform/core/TrackReader.h"
 #include "platform/dshow/MediaResult.h"
 #include "platform/dshow/Pins.h"
+#include "platform/dshow/StartMark.h"
 
 namespace plat {
 
@@ -114,6 +115,7 @@ public:
     int64_t nextPts = 0;
     REFERENCE_TIME lastTime = 0;
     bool ended = false;
+    bool written = false;  // a first sample, this run
     // Uncompressed pictures stored bottom-up arrive with their row length
     // and count here: the file says top-down, so their rows are turned.
     int flipStride = 0;
@@ -217,6 +219,7 @@ HRESULT AviMux::OnActivate() {
         pin->nextPts = 0;
         pin->lastTime = 0;
         pin->ended = false;
+        pin->written = false;
     }
     if (!m_output->Stream()) return S_OK;  // nowhere to write
     return dshow::MediaGuard([&] {
@@ -333,6 +336,9 @@ HRESULT AviMux::Write(MuxInputPin& pin, IMediaSample* sample) {
         NotifyEvent(EC_ERRORABORT, hr, 0);
         return hr;
     }
+    if (!pin.written)
+        dshow::SendStartMark(pin.video ? "AVI mux: first video sample written" : "AVI mux: first audio sample written");
+    pin.written = true;
     pin.nextPts = pts + (pin.video ? 1 : duration);
     pin.lastTime = timed ? std::max(stop, start) : av_rescale_q(pin.nextPts, pin.unit, AVRational{1, kUnits});
     m_turn.notify_all();

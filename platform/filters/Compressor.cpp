@@ -96,7 +96,9 @@ Compressor::Compressor(const CLSID& clsid, const char* key, const CLSID& setting
       m_input(std::make_unique<CompressorInputPin>(*this)),
       m_output(std::make_unique<CompressorOutputPin>(*this)),
       m_key(key),
-      m_settingsPage(settingsPage) {}
+      m_settingsPage(settingsPage),
+      m_firstIn(m_key + " compressor: first sample in"),
+      m_firstOut(m_key + " compressor: first packet out") {}
 
 Compressor::~Compressor() = default;
 
@@ -133,8 +135,11 @@ HRESULT Compressor::OnActivate() {
     if (!m_input->IsConnected()) return S_OK;
     std::lock_guard<std::mutex> lock(m_streaming);
     m_deliveryResult = S_OK;
+    m_firstIn.Rearm();
+    m_firstOut.Rearm();
     return dshow::MediaGuard([&] {
         OpenEncoder();
+        dshow::SendStartMark(m_key + " compressor: encoder opened");
         return S_OK;
     });
 }
@@ -150,6 +155,7 @@ void Compressor::OnDeactivate() {
 HRESULT Compressor::Receive(IMediaSample* sample) {
     std::lock_guard<std::mutex> lock(m_streaming);
     if (State() == State_Stopped) return VFW_E_WRONG_STATE;
+    m_firstIn.Hit();
     REFERENCE_TIME start = 0, stop = 0;
     const bool timed = SUCCEEDED(sample->GetTime(&start, &stop));
     const HRESULT hr = dshow::MediaGuard([&]() -> HRESULT {
@@ -218,6 +224,7 @@ void Compressor::Deliver(const media::EncodedPacket& p, REFERENCE_TIME start, RE
     sample->SetActualDataLength(p.size);
     sample->SetTime(&start, &stop);
     sample->SetSyncPoint(p.key ? TRUE : FALSE);
+    m_firstOut.Hit();
     hr = m_output->Queue().Receive(sample);
     sample->Release();
     m_deliveryResult = hr;

@@ -18,6 +18,7 @@
 #include "platform/core/Encoder.h"
 #include "platform/dshow/BaseFilter.h"
 #include "platform/dshow/MediaType.h"
+#include "platform/dshow/StartMark.h"
 #include "platform/include/EditingServices.h"
 
 namespace plat {
@@ -92,6 +93,7 @@ protected:
 private:
     std::string m_key;
     CLSID m_settingsPage;
+    dshow::FirstMark m_firstIn, m_firstOut;
 };
 
 // The About text of a compressor class (name, what it writes, encoder

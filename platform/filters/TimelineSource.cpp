@@ -13,6 +13,7 @@
 #include "platform/dshow/PictureSample.h"
 #include "platform/dshow/Pins.h"
 #include "platform/dshow/Seeking.h"
+#include "platform/dshow/StartMark.h"
 #include "platform/dshow/WorkerThread.h"
 
 namespace plat {
@@ -107,6 +108,8 @@ private:
             {
                 std::lock_guard<std::mutex> lock(m_lock);
                 if (got) {
+                    if (!m_marked) dshow::SendStartMark("source: first picture decoded");
+                    m_marked = true;
                     m_ready.push_back(std::move(picture));
                 } else {
                     m_error = error;
@@ -129,7 +132,7 @@ private:
     std::mutex m_lock;
     std::condition_variable m_wake;
     std::deque<Picture> m_ready;
-    bool m_end = false, m_quit = false;
+    bool m_end = false, m_quit = false, m_marked = false;
     std::exception_ptr m_error;
     dshow::WorkerThread m_thread;
 };
@@ -238,6 +241,7 @@ private:
     }
 
     void Stream() {
+        if (m_group.video) dshow::SendStartMark("source: video streaming thread started");
         const HRESULT hr = dshow::MediaGuard([&] { return m_group.video ? PushVideo() : PushAudio(); });
         if (m_stop) return;
         // A source that fails says so, then ends its stream as sources do.
@@ -261,6 +265,7 @@ private:
         const media::VideoTarget& t = m_group.videoTarget;
         std::optional<media::VideoTrackReader> reader;
         if (m_group.open) reader.emplace(m_group.open, t, m_group.range);
+        dshow::SendStartMark("source: video opened");
         const int64_t frames = reader ? reader->FrameCount()
                                       : media::FramesIn(m_group.length / 10, t.rate);
         const size_t bytes = static_cast<size_t>(t.width) * t.height * 4;
@@ -289,6 +294,7 @@ private:
                 sample->Release();
                 break;
             }
+            if (n == 0) dshow::SendStartMark("source: first video sample sent");
             if (Send(sample, FrameTime(n, t.rate), FrameTime(n + 1, t.rate), n == 0) != S_OK) return S_FALSE;
         }
         return m_stop ? S_FALSE : S_OK;

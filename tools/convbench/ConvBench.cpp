@@ -6,8 +6,8 @@
 // output sizes and the PSNR of each output against the source (FFmpeg's
 // psnr filter). Then the media facts (GetFileInfo with a poster) per clip
 // against ffprobe with an ffmpeg poster, the fixed cost of a conversion
-// (start to the first half second of output written), and the peak memory of one
-// conversion for a short and a long clip.
+// (graph built to the first sample written, step by step), and the peak
+// memory of one conversion for a short and a long clip.
 //
 // How the command line is matched to the control (the control's values
 // come from its compressors' defaults, the MPEG presets and the WMV system
@@ -38,11 +38,12 @@
 //
 // Runs under Wine in a prefix where the libraries are registered; run.sh
 // makes one. Arguments: [--clips DIR] [--pairs N] [--only NAME] [--skip-psnr]
-// [--parts cases,info,fixed,memory] [--kinds synthetic,footage].
+// [--parts cases,info,fixed,memory,series] [--kinds synthetic,footage].
 #include <windows.h>
 #include <objbase.h>
 #include <ocidl.h>
 
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,6 +54,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -150,15 +152,77 @@ std::string FindWineserver() {
     return found;
 }
 
-double StatusMb(const char* field) {
+double StatusField(const char* field) {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
-        if (line.rfind(field, 0) == 0) return std::atof(line.c_str() + std::strlen(field)) / 1024.0;
+        if (line.rfind(field, 0) == 0) return std::atof(line.c_str() + std::strlen(field));
     return 0;
 }
 
+double StatusMb(const char* field) { return StatusField(field) / 1024.0; }
+
 // Linux resets the high-water mark of the resident size when 5 is written.
 void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// ---- Start marks ------------------------------------------------------------------------
+
+// The graph's stages send start marks to the debugger output, which comes
+// to this process as a debug-print exception: a vectored handler takes the
+// time on the thread that sent it and lets the exception go on.
+class StartMarks {
+public:
+    struct Mark {
+        std::string stage;
+        Clock::time_point at;
+    };
+    static void Install() { AddVectoredExceptionHandler(1, Handler); }
+    static void Clear() {
+        std::lock_guard<std::mutex> lock(Lock());
+        Marks().clear();
+    }
+    static bool Seen(const std::string& stage) {
+        std::lock_guard<std::mutex> lock(Lock());
+        return std::any_of(Marks().begin(), Marks().end(), [&](const Mark& m) { return m.stage == stage; });
+    }
+    static std::vector<Mark> Taken() {
+        std::lock_guard<std::mutex> lock(Lock());
+        return Marks();
+    }
+
+private:
+    static std::mutex& Lock() {
+        static std::mutex lock;
+        return lock;
+    }
+    static std::vector<Mark>& Marks() {
+        static std::vector<Mark> marks;
+        return marks;
+    }
+    static LONG CALLBACK Handler(EXCEPTION_POINTERS* e) {
+        const EXCEPTION_RECORD& r = *e->ExceptionRecord;
+        if (r.ExceptionCode != DBG_PRINTEXCEPTION_C || r.NumberParameters < 2 || !r.ExceptionInformation[1])
+            return EXCEPTION_CONTINUE_SEARCH;
+        const Clock::time_point at = Clock::now();
+        static constexpr char kPrefix[] = "start mark: ";
+        std::string text(reinterpret_cast<const char*>(r.ExceptionInformation[1]));
+        if (text.rfind(kPrefix, 0) != 0) return EXCEPTION_CONTINUE_SEARCH;
+        text.erase(0, sizeof kPrefix - 1);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        std::lock_guard<std::mutex> lock(Lock());
+        Marks().push_back({text, at});
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+};
+
+// What the C library's allocator holds: in use, and freed but kept.
+struct HeapFacts {
+    double inUseMb, freeMb;
+};
+
+HeapFacts TakeHeapFacts() {
+    const struct mallinfo2 m = mallinfo2();
+    return {(m.uordblks + m.hblkhd) / 1048576.0, m.fordblks / 1048576.0};
+}
 
 // ---- Clips and cases --------------------------------------------------------------------
 
@@ -220,6 +284,9 @@ WmvProfile ProfileFor(int height) {
     if (height >= 720) return {10, 7808000, 10, 3000, 48000, 2, 192000};
     return {8, 1872000, 10, 3000, 44100, 2, 128000};
 }
+
+const char* KindName(Kind k) { return k == Kind::Avi ? "AVI" : k == Kind::Dvd ? "DVD" : "WMV"; }
+const char* KindExt(Kind k) { return k == Kind::Avi ? ".avi" : k == Kind::Dvd ? ".mpg" : ".wmv"; }
 
 struct Case {
     std::string name;
@@ -383,11 +450,34 @@ void PrintSide(const char* name, const Side& s) {
                 name, Median(s.wall), Median(s.cpu), Median(s.peak), Median(s.growth), s.size, s.psnr.c_str());
 }
 
+// One conversion in this fresh process, for the memory part: prints the
+// process's peak resident size and its size just before the conversion.
+int ConvertOnce(const std::string& kindName, int height, const std::string& in, const std::string& out) {
+    const Kind kind = kindName == "DVD" ? Kind::Dvd : kindName == "WMV" ? Kind::Wmv : Kind::Avi;
+    const Clip clip{"", height * 16 / 9, height, 0, in};
+    const Case k{"", kind, &clip, KindExt(kind)};
+    Bench bench;
+    bench::BenchControl c;
+    if (!c.Create()) return 1;
+    if (kind == Kind::Avi) {
+        bench.mpeg4 = c.Codec(mediaVideo, "MPEG-4 Part 2 Video Compressor");
+        bench.mp3 = c.Codec(mediaAudio, "MPEG Layer-3 (MP3) Audio Compressor");
+    }
+    bench.Configure(c, k);
+    wt::PumpMessages(50);
+    const double before = StatusMb("VmRSS:");
+    std::remove(out.c_str());
+    c.Start(DosPath(in), DosPath(out));
+    if (!c.Wait(kTimeoutMs)) return 1;
+    std::printf("once: peak %.1f MB before %.1f MB\n", StatusMb("VmHWM:"), before);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string clipDir = "/tmp/convbench";
-    std::string only, parts = "cases,info,fixed,memory", kinds = "synthetic,footage";
+    std::string only, parts = "cases,info,fixed,memory,series", kinds = "synthetic,footage";
     int pairs = 5;
     bool psnr = true;
     for (int i = 1; i < argc; ++i) {
@@ -401,8 +491,15 @@ int main(int argc, char** argv) {
     }
     auto part = [&](const char* p) { return parts.find(p) != std::string::npos; };
     setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (argc == 6 && std::string(argv[1]) == "--once") {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        const int rc = ConvertOnce(argv[2], std::atoi(argv[3]), argv[4], argv[5]);
+        CoUninitialize();
+        return rc;
+    }
     mkdir(clipDir.c_str(), 0755);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    StartMarks::Install();
 
     Bench bench;
     bench.clipDir = clipDir;
@@ -551,71 +648,152 @@ int main(int argc, char** argv) {
     }
 
     if (part("fixed") && clipOf("synthetic", 360, 15)) {
-        // From StartConversion to the output's first half second written,
-        // on a short small clip so that the conversion's own work is
-        // little. Progress moves before anything is written: until the
-        // writer has a position, the control reports the graph's clock,
-        // which reaches half a second only half a second after the run;
-        // a start slower than that shows as the clock's time.
+        // From StartConversion to the first picture written by the AVI
+        // multiplexer, on a short small clip so that the conversion's own
+        // work is little, timed step by step by the start marks the graph's
+        // stages send to the debugger output. "Graph built" is the moment
+        // before the graph is run; the fixed cost is from there to
+        // the first sample at the writer.
         const Clip* shortClip = clipOf("synthetic", 360, 15);
         Case k{"fixed", Kind::Avi, shortClip, ".avi"};
         const std::string out = clipDir + "/out_fixed.avi";
-        std::vector<double> built, moving, written;
+        const std::string written = "AVI mux: first video sample written";
+        std::vector<double> returned, builtToWritten;
+        struct Step {
+            std::string stage;
+            std::vector<double> at, after;  // ms from the start, and from the mark before
+        };
+        std::vector<Step> steps;
+        int missing = 0;
         for (int i = 0; i < 12; ++i) {
             bench::BenchControl c;
             if (!c.Create()) break;
             bench.Configure(c, k);
             wt::PumpMessages(50);
+            StartMarks::Clear();
             const Clock::time_point t0 = Clock::now();
             c.Start(DosPath(shortClip->path), DosPath(out));
             const double b = Seconds(t0) * 1000;
-            double progress = 0, m = 0;
-            wt::PumpUntil(
-                [&] {
-                    c->get_Progress(&progress);
-                    if (progress > 0 && m == 0) m = Seconds(t0) * 1000;
-                    return progress >= 0.5 || c.Completed();
-                },
-                10000);
-            const double w = Seconds(t0) * 1000;
+            wt::PumpUntil([&] { return StartMarks::Seen(written) || c.Completed(); }, 10000);
+            const std::vector<StartMarks::Mark> marks = StartMarks::Taken();
             c->StopConversion();
             c.Wait(kTimeoutMs);
-            if (i > 0) {
-                built.push_back(b);
-                moving.push_back(m);
-                written.push_back(w);
+            if (i == 0) continue;  // the first loads the code
+            returned.push_back(b);
+            double built = -1, first = -1;
+            double last = 0;
+            for (const StartMarks::Mark& m : marks) {
+                const double ms = std::chrono::duration<double, std::milli>(m.at - t0).count();
+                const double after = ms - last;
+                last = ms;
+                if (m.stage == "graph built") built = ms;
+                if (m.stage == written) first = ms;
+                auto step = std::find_if(steps.begin(), steps.end(), [&](const Step& s) { return s.stage == m.stage; });
+                if (step == steps.end()) step = steps.insert(steps.end(), Step{m.stage, {}, {}});
+                step->at.push_back(ms);
+                step->after.push_back(after);
             }
+            if (built < 0 || first < 0) ++missing;
+            else builtToWritten.push_back(first - built);
         }
         std::remove(out.c_str());
-        std::printf("\nfixed cost of a conversion (640x360 AVI, median of 11): StartConversion returns after %.1f ms, "
-                    "progress moves after %.1f ms, the first 0.5 s of output is written after %.1f ms (load %s)\n",
-                    Median(built), Median(moving), Median(written), LoadAverage().c_str());
+        std::printf("\nfixed cost of a conversion (640x360 AVI, medians of 11 starts after one; ms from "
+                    "StartConversion; load %s):\n",
+                    LoadAverage().c_str());
+        std::sort(steps.begin(), steps.end(), [](const Step& a, const Step& b) { return Median(a.at) < Median(b.at); });
+        std::printf("  %-56s %8s %8s %8s %8s\n", "step (marks in the order they came)", "at", "min", "max", "after");
+        for (const Step& s : steps)
+            std::printf("  %-56s %8.1f %8.1f %8.1f %8.1f%s\n", s.stage.c_str(), Median(s.at),
+                        *std::min_element(s.at.begin(), s.at.end()), *std::max_element(s.at.begin(), s.at.end()),
+                        Median(s.after), s.at.size() == returned.size() ? "" : " (not in every start)");
+        std::printf("  (after: the median time from the mark before it in the same start)\n");
+        std::printf("  %-56s %8.1f\n", "StartConversion returned", Median(returned));
+        if (builtToWritten.empty())
+            std::printf("  no start marks came (%d starts without them)\n", missing);
+        else
+            std::printf("  graph built to the first sample written: %.1f ms (min %.1f, max %.1f)%s\n",
+                        Median(builtToWritten), *std::min_element(builtToWritten.begin(), builtToWritten.end()),
+                        *std::max_element(builtToWritten.begin(), builtToWritten.end()),
+                        missing ? " (some starts had no marks)" : "");
     }
 
     if (part("memory") && clipOf("synthetic", 720, 15)) {
-        // Peak memory of one conversion for a clip of 15 s and one of 60 s:
-        // streamed conversion keeps it flat.
-        std::printf("\npeak memory by clip length (1280x720; median of 3):\n");
-        for (Kind kind : {Kind::Avi, Kind::Dvd}) {
-            for (int seconds : {15, 60}) {
-                Case k{"", kind, clipOf("synthetic", 720, seconds), kind == Kind::Avi ? ".avi" : ".mpg"};
-                Side ours, theirs;
-                const std::string ourOut = clipDir + "/mem_control" + k.ext;
-                const std::string theirOut = clipDir + "/mem_ffmpeg" + k.ext;
-                for (int i = 0; i < 3; ++i) {
-                    if (!bench.RunControl(k, ourOut, ours) || !bench.RunCommandLine(k, theirOut, theirs)) {
-                        ++failures;
-                        break;
+        // Peak memory of one conversion for a clip of 15 s and one of 60 s,
+        // each in a fresh host process (this program run again for the one
+        // conversion) against a fresh command line: streamed conversion
+        // keeps it flat in the clip's length.
+        const char* envScript = std::getenv("CONVBENCH_ENV");
+        const char* buildDir = std::getenv("CONVBENCH_BUILD");
+        if (envScript && buildDir) {
+            std::printf("\npeak memory of one conversion in a fresh process (1280x720; median of 3; load %s):\n",
+                        LoadAverage().c_str());
+            for (Kind kind : {Kind::Avi, Kind::Dvd, Kind::Wmv}) {
+                for (int seconds : {15, 60}) {
+                    Case k{"", kind, clipOf("synthetic", 720, seconds), KindExt(kind)};
+                    Side ours, theirs;
+                    const std::string ourOut = clipDir + "/mem_control" + k.ext;
+                    const std::string theirOut = clipDir + "/mem_ffmpeg" + k.ext;
+                    for (int i = 0; i < 3; ++i) {
+                        const std::string log = ourOut + ".log";
+                        const ProcessRun r = Spawn({envScript, "run", buildDir, std::string(buildDir) + "/bin/ConvBench.exe",
+                                                    "--once", KindName(kind), std::to_string(k.clip->height), k.clip->path, ourOut},
+                                                   log);
+                        const std::string text = ReadFile(log);
+                        std::remove(log.c_str());
+                        const size_t at = text.find("once: ");
+                        double peak = 0, before = 0;
+                        if (r.exitCode != 0 || at == std::string::npos ||
+                            std::sscanf(text.c_str() + at, "once: peak %lf MB before %lf MB", &peak, &before) != 2) {
+                            std::printf("    the conversion in its own process failed: %s\n", text.c_str());
+                            ++failures;
+                            break;
+                        }
+                        ours.peak.push_back(peak);
+                        ours.growth.push_back(peak - before);
+                        if (!bench.RunCommandLine(k, theirOut, theirs)) {
+                            ++failures;
+                            break;
+                        }
                     }
+                    if (ours.peak.empty() || theirs.peak.empty()) continue;
+                    std::printf("  %s %2d s: control %.1f MB (the conversion added %.1f MB), command line %.1f MB, "
+                                "ratio %.2f\n",
+                                KindName(kind), seconds, Median(ours.peak), Median(ours.growth), Median(theirs.peak),
+                                Median(ours.peak) / Median(theirs.peak));
+                    std::remove(ourOut.c_str());
+                    std::remove(theirOut.c_str());
                 }
-                std::printf("  %s %2d s: control peak %.1f MB (growth %.1f MB), command line %.1f MB\n",
-                            kind == Kind::Avi ? "AVI" : "DVD", seconds, Median(ours.peak), Median(ours.growth),
-                            Median(theirs.peak));
-                std::remove(ourOut.c_str());
-                std::remove(theirOut.c_str());
             }
+        } else {
+            std::printf("\n(fresh-process memory needs CONVBENCH_ENV and CONVBENCH_BUILD, which run.sh sets)\n");
         }
     }
+
+    if (part("series") && clipOf("synthetic", 720, 15)) {
+        // Conversions one after another in this process: what stays after
+        // each. Memory in use that grows from run to run is kept by the
+        // conversions; free memory that grows is the allocator's (free
+        // pages given back no longer count in the resident size).
+        std::printf("\nsix 15 s 1280x720 conversions in one process (AVI, DVD, WMV, twice), after each:\n");
+        const Kind series[] = {Kind::Avi, Kind::Dvd, Kind::Wmv, Kind::Avi, Kind::Dvd, Kind::Wmv};
+        for (size_t i = 0; i < 6; ++i) {
+            Case k{"", series[i], clipOf("synthetic", 720, 15), KindExt(series[i])};
+            Side ours;
+            const std::string ourOut = clipDir + "/mem_series" + k.ext;
+            if (!bench.RunControl(k, ourOut, ours)) {
+                ++failures;
+                break;
+            }
+            std::remove(ourOut.c_str());
+            wt::PumpMessages(500);  // the run's threads end
+            const HeapFacts h = TakeHeapFacts();
+            std::printf("  %zu %s: peak %.1f MB, resident after %.1f MB; C heap in use %.1f MB, free %.1f MB; "
+                        "%d threads\n",
+                        i + 1, KindName(series[i]), ours.peak.back(), StatusMb("VmRSS:"), h.inUseMb, h.freeMb,
+                        static_cast<int>(StatusField("Threads:")));
+        }
+    }
+
     std::printf("\nload average at the end: %s\n", LoadAverage().c_str());
     CoUninitialize();
     return failures ? 1 : 0;

@@ -3,7 +3,7 @@
 # build tree (default: build): a scratch prefix with the libraries
 # registered. The clips are made once by the ffmpeg command line and kept
 # in <build>/convbench. Further arguments go to the benchmark:
-#   --pairs N  --only TEXT  --parts cases,info,fixed,memory  --skip-psnr
+#   --pairs N  --only TEXT  --parts cases,info,fixed,memory,series  --skip-psnr
 #   --kinds synthetic,footage
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -13,4 +13,6 @@ command -v ffmpeg >/dev/null || { echo "the ffmpeg command line is missing (tool
 mkdir -p "$build/convbench"
 "$env" setup "$build" >/dev/null
 trap '"$env" cleanup "$build"' EXIT
+# The memory part runs single conversions in fresh processes through these.
+export CONVBENCH_ENV=$env CONVBENCH_BUILD=$build
 "$env" run "$build" "$build/bin/ConvBench.exe" --clips "$build/convbench" "${@:2}"
