@@ -57,6 +57,8 @@ start_xvfb() {
 stop_xvfb() {
     local pid=$1
     [ -n "$pid" ] || return 0
+    # An id recorded earlier may by now name another process.
+    [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ] || return 0
     kill "$pid" 2>/dev/null
     for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || return 0; sleep 0.1; done
     kill -9 "$pid" 2>/dev/null
@@ -104,6 +106,9 @@ remove_apart() {
         [ -n "$sdir" ] && rm -rf "$sdir" && rmdir "$(dirname "$sdir")" 2>/dev/null
     fi
     stop_xvfb "$XVFB_PID"
+    # A second call (the reaper's, when the folder outlived the first) must
+    # not stop that Xvfb again: its id may belong to another process by then.
+    rm -f "$dir/state.env"
     # A server that is being stopped may still write the registry out.
     for _ in $(seq 1 20); do
         rm -rf "$dir" 2>/dev/null
